@@ -1,0 +1,81 @@
+#include "corekit/XLog.h"
+
+#include <chrono>
+#include <ctime>
+
+XLog* XLog::m_instance = nullptr;
+
+XLog* XLog::Instance()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { m_instance = new XLog(); });
+    return m_instance;
+}
+
+XLog::~XLog()
+{
+    if (m_file)
+        std::fclose(m_file);
+}
+
+bool XLog::setLogFile(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "a");
+    if (!f)
+        return false;
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (m_file)
+        std::fclose(m_file);
+    m_file = f;
+    return true;
+}
+
+void XLog::setMinLevel(int level)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_minLevel = level;
+}
+
+void XLog::setEchoToStderr(bool echo)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_echo = echo;
+}
+
+void XLog::debug(int level, const std::string& text)
+{
+    Instance()->write(level, text);
+}
+
+void XLog::debug(int level, const std::string& text, const std::string& detail)
+{
+    Instance()->write(level, text + detail);
+}
+
+void XLog::debug(int level, const std::string& text, unsigned long value)
+{
+    Instance()->write(level, text + std::to_string(value));
+}
+
+void XLog::write(int level, const std::string& line)
+{
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t secs = system_clock::to_time_t(now);
+    const int millis = int(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    std::tm parts{};
+    localtime_r(&secs, &parts);
+    char stamp[40];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, millis);
+
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (level < m_minLevel)
+        return;
+    if (m_echo)
+        std::fprintf(stderr, "%s [%d] %s\n", stamp, level, line.c_str());
+    if (m_file) {
+        std::fprintf(m_file, "%s [%d] %s\n", stamp, level, line.c_str());
+        std::fflush(m_file);
+    }
+}

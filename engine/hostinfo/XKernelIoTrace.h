@@ -1,0 +1,82 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+#include "corekit/XLock.h"
+#include "hostinfo/NetIoRecord.h"
+#include "hostinfo/XNetIoRing.h"
+#include "platform/IoEventSource.h"
+
+// Counters of the kernel I/O event intake; readable from any thread.
+struct KernelIoStats {
+    platform::IoSourceStats source;  // the capture and disk sampler below us
+    uint64_t eventsQueued = 0;       // network events written into the ring
+    uint64_t eventsDropped = 0;      // network events dropped because the ring was full
+    uint64_t gatedEvents = 0;        // events dropped by the start gate
+    uint64_t diskDropped = 0;        // disk events of a 51st process in one interval
+    long ringPending = 0;
+    bool running = false;            // the consumer thread is inside the event source
+};
+
+// The kernel I/O trace: runs the system's event source on a thread of its own, sums disk
+// bytes per process and queues network events in the ring for the parser thread.
+class XKernelIoTrace : public platform::IoEventSink {
+public:
+    enum GateClass { kGateDisk = 0, kGateTcp = 1, kGateUdp = 2 };
+
+    // Creates the singleton on first use with the system's event source. Call it first from
+    // one thread (start-up); afterwards any thread may. Null when it could not be created.
+    static XKernelIoTrace* Instance();
+
+    // An independent instance over the given source (tests, benchmarks). The start time is
+    // taken now.
+    explicit XKernelIoTrace(std::unique_ptr<platform::IoEventSource> source);
+    ~XKernelIoTrace() override;
+
+    void enableNetEvents() { m_netEnabled.store(1, std::memory_order_release); }
+    // Starts the consumer thread once; later calls do nothing.
+    void startTraceThread();
+    // Stops the event source and joins the consumer thread. Any thread but the consumer.
+    void stopTrace();
+
+    // Any thread: copies the disk totals of this interval as {pid, read, written}, at most max,
+    // then starts a new interval. Returns the number copied.
+    int getDiskIO(IoTriple* out, int max);
+
+    XNetIoRing* ring() { return m_ring.get(); }
+    KernelIoStats stats() const;
+    uint64_t startTime() const { return m_startTime; }
+
+    // Event-source callbacks (the source's threads).
+    void onNetEvent(const platform::NetEvent& event) override;
+    void onDiskEvent(const platform::DiskEvent& event) override;
+
+    // Start gate: false for events at or before the start time and for the first event after
+    // it, per class; true from then on. Each class is only ever passed by one thread.
+    bool passGate(GateClass cls, uint64_t timestamp);
+
+private:
+    void consume();
+    void addDisk(uint32_t pid, uint64_t readBytes, uint64_t writeBytes);
+
+    static XKernelIoTrace* m_instance;
+
+    std::unique_ptr<XNetIoRing> m_ring;
+    std::atomic<int> m_netEnabled{0};
+    std::atomic<bool> m_threadStarted{false};
+    std::atomic<bool> m_running{false};
+    std::unique_ptr<platform::IoEventSource> m_source;
+    std::thread m_thread;
+
+    XLock m_lock;  // guards the disk totals
+    ProcessIoTotals m_disk[kMaxProcessTotals] = {};
+    int m_diskUsed = 0;
+
+    uint64_t m_startTime = 0;
+    uint8_t m_gate[3] = {0, 0, 0};
+    std::atomic<uint64_t> m_gated{0};
+    std::atomic<uint64_t> m_diskDropped{0};
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/IoEvents.h"
+
+namespace platform {
+
+// Counters of an event source; each may be read at any time from any thread.
+struct IoSourceStats {
+    uint64_t packetsSeen = 0;        // IPv4 TCP/UDP packets taken from the capture
+    uint64_t packetsMalformed = 0;   // captured frames that were not a usable IPv4 packet
+    uint64_t netEventsDelivered = 0; // handed to the sink
+    uint64_t kernelDrops = 0;        // pcap_stats ps_drop: dropped for lack of buffer space
+    uint64_t interfaceDrops = 0;     // pcap_stats ps_ifdrop
+    uint64_t flowsResolved = 0;      // flows whose owner lookup found a process
+    uint64_t flowsUnowned = 0;       // flows whose owner lookup found none (pid 0)
+    uint64_t heldTimeouts = 0;       // events sent on with pid 0 after waiting too long for a lookup
+    uint64_t holdOverflows = 0;      // events sent on with pid 0 because the hold buffer was full
+    uint64_t lookupQueueFull = 0;    // lookups refused because the request queue was full
+    uint64_t diskSamples = 0;        // /proc/[pid]/io sampling rounds
+    uint64_t diskEventsDelivered = 0;
+};
+
+// The kernel I/O event source: every IPv4 TCP/UDP packet with its owner, and per-process disk
+// byte deltas once a second. run() blocks on the calling thread until stop() is called from
+// another thread or the capture ends; stop() makes run() return within a second.
+class IoEventSource {
+public:
+    virtual ~IoEventSource() = default;
+    // Opens the capture. False (with the reason) without privileges or without a device;
+    // run() then returns at once.
+    virtual bool open(std::string* error) = 0;
+    virtual void run(IoEventSink& sink) = 0;
+    virtual void stop() = 0;
+    virtual IoSourceStats stats() const = 0;
+};
+
+// libpcap on the "any" device plus the /proc/[pid]/io sampler.
+std::unique_ptr<IoEventSource> createSystemIoEventSource();
+
+} // namespace platform

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the program and the tests need.
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  libpcap-dev qt6-base-dev libgl-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  fonts-wqy-microhei iso-codes netbase iproute2 procps
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds Lumivex and runs every test.
+#   scripts/test.sh         normal build, all tests
+#   scripts/test.sh --ci    the above, then every test under ASan+UBSan, the engine tests
+#                           under TSan, and each fuzz target for a bounded time
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=$(nproc)
+werror=()
+[ "${CI:-}" = "true" ] && werror=(-DLUMIVEX_WERROR=ON)
+
+stage() { printf '\n==== %s ====\n' "$*"; }
+
+configure_and_build() {
+  cmake --preset "$1" "${werror[@]}" >/dev/null
+  cmake --build "build/$1" -j "$jobs"
+}
+
+stage "build (RelWithDebInfo)"
+configure_and_build default
+stage "tests"
+ctest --test-dir build/default --output-on-failure -j "$jobs"
+
+if [ "${1:-}" = "--ci" ]; then
+  stage "build (ASan+UBSan)"
+  configure_and_build asan
+  stage "tests under ASan+UBSan"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+  stage "build (TSan)"
+  configure_and_build tsan
+  stage "engine tests under TSan"
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build/tsan --output-on-failure -L engine -j "$jobs"
+
+  stage "build (fuzz targets)"
+  configure_and_build fuzz
+  stage "fuzzing"
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+fi
