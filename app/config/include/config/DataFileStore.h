@@ -1,0 +1,66 @@
+#pragma once
+
+#include "config/DescriptionTable.h"
+#include "config/LocationParsers.h"
+#include "config/LocationTable.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace lumivex::config {
+
+// What loading the three data files found; a missing or broken file only shows up here.
+struct DataLoadReport {
+    bool databaseFound = false;
+    bool supplementaryFound = false;
+    bool descriptionsFound = false;
+    LocationLoad database;
+    LocationLoad supplementary;
+    DescriptionTable::Load descriptions;
+    std::size_t overlapsDropped = 0;  // ranges dropped because they overlapped an earlier one
+};
+
+// Location texts for remote addresses (ipanother.txt, then ication.dat) and descriptions of
+// ports and protocols (ptdescr.dat). Loaded once, then read-only: lookups may run on any
+// thread once load() has returned.
+class DataFileStore {
+public:
+    // The process-wide store, created and loaded on first use from the configuration store's
+    // data folder, or from defaultDataDirectory() when there is no configuration store.
+    static DataFileStore& instance();
+    static DataFileStore* existingInstance();
+    static void release();
+
+    // dataDir ends with '/'. Nothing is read before load().
+    explicit DataFileStore(std::string dataDir);
+
+    // Reads ication.dat, ipanother.txt and ptdescr.dat. Only the first call loads anything.
+    // Missing or broken files leave their part empty.
+    void load();
+
+    const std::string& dataDir() const { return m_dataDir; }
+    const DataLoadReport& report() const { return m_report; }
+
+    // Location text of a host-order address: the supplementary list first, then database
+    // levels 3 down to 0. Null when no range holds the address.
+    const char* findLocation(std::uint32_t address) const;
+    bool lookupLocation(std::uint32_t address, std::string& text) const;
+
+    // Description of a port (table 0 TCP, 1 UDP) or IP protocol number (table 2).
+    bool lookupDescription(int table, std::uint16_t number, std::string& text) const;
+
+    const LocationTable& level(int index) const { return m_levels[static_cast<std::size_t>(index)]; }
+    const LocationTable& supplementary() const { return m_supplementary; }
+    const DescriptionTable& descriptions() const { return m_descriptions; }
+
+private:
+    std::string m_dataDir;
+    bool m_loaded = false;
+    std::array<LocationTable, 4> m_levels;
+    LocationTable m_supplementary;
+    DescriptionTable m_descriptions;
+    DataLoadReport m_report;
+};
+
+} // namespace lumivex::config

@@ -1,0 +1,193 @@
+#include "config/ConfigStore.h"
+
+#include "config/DataDirectory.h"
+#include "config/FileText.h"
+#include "config/TextUtil.h"
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace lumivex::config {
+
+namespace {
+
+constexpr const char* kNullText = "NULL";
+// Settings files are a few kilobytes; anything past this is not read.
+constexpr std::size_t kSettingsFileLimit = 4u << 20;
+
+std::unique_ptr<ConfigStore>& processStore()
+{
+    static std::unique_ptr<ConfigStore> store;
+    return store;
+}
+
+const char* lookup(const SettingMap& map, const char* key)
+{
+    if (key == nullptr)
+        return kNullText;
+    const auto found = map.find(std::string_view(key));
+    return found == map.end() ? key : found->second.c_str();
+}
+
+bool isRegularFile(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+} // namespace
+
+ConfigStore& ConfigStore::instance()
+{
+    auto& store = processStore();
+    if (!store)
+        store = std::make_unique<ConfigStore>(defaultDataDirectory(), userConfigDirectory());
+    return *store;
+}
+
+ConfigStore* ConfigStore::existingInstance()
+{
+    return processStore().get();
+}
+
+void ConfigStore::release()
+{
+    auto& store = processStore();
+    if (store)
+        store->saveUserSettings();
+    store.reset();
+}
+
+ConfigStore::ConfigStore(std::string dataDir, std::string userDir)
+    : m_dataDir(std::move(dataDir)), m_userDir(std::move(userDir))
+{
+    if (auto content = readFilePrefix(m_dataDir + "config.dat", kSettingsFileLimit))
+        loadSettings(*content, true, false, m_skin);
+    loadUserSettings();
+}
+
+void ConfigStore::loadUserSettings()
+{
+    const std::string fallback = m_userDir.empty() ? std::string() : m_userDir + "/user.ini";
+    const std::string beside = m_dataDir + "user.ini";
+    const std::string& source = !fallback.empty() && isRegularFile(fallback) ? fallback : beside;
+    if (auto content = readFilePrefix(source, kSettingsFileLimit)) {
+        m_userSource = source;
+        loadSettings(*content, false, true, m_user);
+    }
+}
+
+bool ConfigStore::saveUserSettings()
+{
+    const std::string text = formatSettings(m_user);
+    const std::string fallback = m_userDir.empty() ? std::string() : m_userDir + "/user.ini";
+    if (fallback.empty() || m_userSource != fallback) {
+        if (writeFileAtomically(m_dataDir + "user.ini", text))
+            return true;
+    }
+    if (fallback.empty())
+        return false;
+    std::error_code error;
+    std::filesystem::create_directories(m_userDir, error);
+    if (!writeFileAtomically(fallback, text))
+        return false;
+    m_userSource = fallback;
+    return true;
+}
+
+const char* ConfigStore::getText(const char* key) const
+{
+    return lookup(m_texts, key);
+}
+
+const char* ConfigStore::getTextW(const char* key) const
+{
+    return lookup(m_wideTexts, key);
+}
+
+bool ConfigStore::copyText(const char* key, char* buffer, std::size_t size) const
+{
+    if (key == nullptr || buffer == nullptr || size < 1)
+        return false;
+    const auto found = m_texts.find(std::string_view(key));
+    if (found == m_texts.end())
+        return false;
+    boundedCopy(buffer, found->second.c_str(), size);
+    return true;
+}
+
+void ConfigStore::setText(const char* key, const char* text)
+{
+    if (key != nullptr && text != nullptr)
+        m_texts.insert_or_assign(std::string(key), std::string(text));
+}
+
+void ConfigStore::setTextW(const char* key, const char* text)
+{
+    if (key != nullptr && text != nullptr)
+        m_wideTexts.insert_or_assign(std::string(key), std::string(text));
+}
+
+const char* ConfigStore::getSkinValue(const char* key) const
+{
+    return lookup(m_skin, key);
+}
+
+int ConfigStore::getSkinInt(const char* key) const
+{
+    if (key == nullptr)
+        return 0;
+    const auto found = m_skin.find(std::string_view(key));
+    if (found == m_skin.end())
+        return 0;
+    const long long value = decimalPrefix(found->second);
+    return value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<int>(value);
+}
+
+std::uint32_t ConfigStore::getSkinColor(const char* key) const
+{
+    if (key == nullptr)
+        return 0;
+    const auto found = m_skin.find(std::string_view(key));
+    return found == m_skin.end() ? 0 : parseColor(found->second);
+}
+
+const char* ConfigStore::getUserValue(const char* key) const
+{
+    return lookup(m_user, key);
+}
+
+bool ConfigStore::getUserFlag(const char* key) const
+{
+    if (key == nullptr)
+        return false;
+    const auto found = m_user.find(std::string_view(key));
+    return found != m_user.end() && decimalPrefix(found->second) == 1;
+}
+
+bool ConfigStore::setUserValue(const char* key, const char* value)
+{
+    if (key == nullptr || value == nullptr || !settingRoundTrips(key, value))
+        return false;
+    m_user.insert_or_assign(std::string(key), std::string(value));
+    return true;
+}
+
+const char* ConfigStore::boundedCopy(char* dst, const char* src, std::size_t size)
+{
+    if (dst == nullptr || src == nullptr)
+        return nullptr;
+    if (size == 0)
+        return src;
+    std::size_t available = 0;
+    while (available < size && src[available] != '\0')
+        ++available;
+    const std::size_t length = utf8PrefixLength(std::string_view(src, available), size - 1);
+    std::memcpy(dst, src, length);
+    dst[length] = '\0';
+    return src + length;
+}
+
+} // namespace lumivex::config

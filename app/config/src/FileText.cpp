@@ -1,0 +1,59 @@
+#include "config/FileText.h"
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+namespace lumivex::config {
+
+std::optional<std::string> readFilePrefix(const std::string& path, std::size_t maxBytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string content;
+    constexpr std::size_t chunk = 1 << 16;
+    while (content.size() < maxBytes) {
+        const std::size_t want = std::min(chunk, maxBytes - content.size());
+        const std::size_t old = content.size();
+        content.resize(old + want);
+        in.read(content.data() + old, static_cast<std::streamsize>(want));
+        content.resize(old + static_cast<std::size_t>(in.gcount()));
+        if (!in)
+            break;
+    }
+    if (in.bad())
+        return std::nullopt;
+    return content;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& contents)
+{
+    namespace fs = std::filesystem;
+    std::random_device random;
+    const std::string temporary = path + ".tmp" + std::to_string(random() % 1000000000u);
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+        out.flush();
+        if (!out) {
+            out.close();
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    fs::rename(temporary, path, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    return true;
+}
+
+} // namespace lumivex::config

@@ -1,0 +1,102 @@
+#include "config/TextUtil.h"
+
+#include <cstdio>
+#include <limits>
+
+namespace lumivex::config {
+
+std::string_view trimBlanks(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    const std::size_t last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+namespace {
+
+// Number of bytes of the UTF-8 sequence starting with lead, or 1 for a byte that cannot
+// start one (continuation bytes and invalid leads are then taken on their own).
+std::size_t sequenceLength(unsigned char lead)
+{
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    return 1;
+}
+
+} // namespace
+
+std::size_t utf8PrefixLength(std::string_view text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes)
+        return text.size();
+    std::size_t position = 0;
+    while (position < text.size()) {
+        const std::size_t length = sequenceLength(static_cast<unsigned char>(text[position]));
+        if (position + length > maxBytes)
+            break;
+        position += length;
+    }
+    return position;
+}
+
+std::optional<std::uint32_t> parseDottedQuad(std::string_view text)
+{
+    std::uint32_t address = 0;
+    std::size_t position = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (position >= text.size() || text[position] != '.')
+                return std::nullopt;
+            ++position;
+        }
+        unsigned value = 0;
+        std::size_t digits = 0;
+        while (position < text.size() && text[position] >= '0' && text[position] <= '9' && digits < 4) {
+            value = value * 10 + static_cast<unsigned>(text[position] - '0');
+            ++position;
+            ++digits;
+        }
+        if (digits == 0 || digits > 3 || value > 255)
+            return std::nullopt;
+        address = (address << 8) | value;
+    }
+    if (position != text.size())
+        return std::nullopt;
+    return address;
+}
+
+void formatDottedQuad(std::uint32_t address, char (&out)[16])
+{
+    std::snprintf(out, sizeof out, "%u.%u.%u.%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF,
+                  (address >> 8) & 0xFF, address & 0xFF);
+}
+
+long long decimalPrefix(std::string_view text)
+{
+    std::size_t position = 0;
+    while (position < text.size() && (text[position] == ' ' || (text[position] >= '\t' && text[position] <= '\r')))
+        ++position;
+    bool negative = false;
+    if (position < text.size() && (text[position] == '+' || text[position] == '-')) {
+        negative = text[position] == '-';
+        ++position;
+    }
+    constexpr long long limit = std::numeric_limits<long long>::max() / 10 - 10;
+    long long value = 0;
+    while (position < text.size() && text[position] >= '0' && text[position] <= '9') {
+        if (value < limit)
+            value = value * 10 + (text[position] - '0');
+        ++position;
+    }
+    return negative ? -value : value;
+}
+
+} // namespace lumivex::config
