@@ -65,7 +65,7 @@ void XLog::write(int level, const std::string& line)
     const int millis = int(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
     std::tm parts{};
     localtime_r(&secs, &parts);
-    char stamp[40];
+    char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d", parts.tm_year + 1900,
                   parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, millis);
 

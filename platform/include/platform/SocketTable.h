@@ -33,10 +33,11 @@ int translateTcpState(int linuxState);
 // Rows keep the kernel's order. False when no table could be read at all.
 bool readSocketTable(SocketProtocol protocol, std::vector<SocketRow>& out);
 
-// Finds the inode of the socket with these ends through a targeted sock_diag query
-// (ports and address in network order); for UDP an unconnected socket bound to localPort
-// matches too. 0 when none exists.
-uint64_t findSocketInode(SocketProtocol protocol, uint16_t localPort, uint32_t remoteAddr,
-                         uint16_t remotePort);
+// Finds the inode of the socket that owns a flow through a targeted sock_diag query
+// (addresses and ports in network order). UDP finds an unconnected socket bound to the local
+// port as well. A TCP flow whose socket has no inode yet (a connection not yet accepted)
+// answers with its listening socket. 0 when none exists.
+uint64_t findSocketInode(SocketProtocol protocol, uint32_t localAddr, uint16_t localPort,
+                         uint32_t remoteAddr, uint16_t remotePort);
 
 } // namespace platform

@@ -1,0 +1,137 @@
+#include "hostinfo/XKernelIoTrace.h"
+
+#include <string>
+
+#include "corekit/XLog.h"
+#include "platform/Clock.h"
+
+XKernelIoTrace* XKernelIoTrace::m_instance = nullptr;
+
+XKernelIoTrace* XKernelIoTrace::Instance()
+{
+    if (!m_instance)
+        m_instance = new (std::nothrow) XKernelIoTrace(platform::createSystemIoEventSource());
+    return m_instance;
+}
+
+XKernelIoTrace::XKernelIoTrace(std::unique_ptr<platform::IoEventSource> source)
+    : m_ring(std::make_unique<XNetIoRing>()), m_source(std::move(source)),
+      m_startTime(platform::systemTimeFiletime())
+{
+}
+
+XKernelIoTrace::~XKernelIoTrace()
+{
+    stopTrace();
+}
+
+void XKernelIoTrace::startTraceThread()
+{
+    bool expected = false;
+    if (!m_threadStarted.compare_exchange_strong(expected, true))
+        return;
+    m_thread = std::thread([this] { consume(); });
+}
+
+void XKernelIoTrace::consume()
+{
+    if (!m_source)
+        return;
+    std::string error;
+    if (!m_source->open(&error)) {
+        // Without privileges the trace simply yields nothing; the counters work on.
+        XLog::debug(1, "kernel I/O events unavailable: ", error);
+        return;
+    }
+    m_running.store(true, std::memory_order_release);
+    m_source->run(*this);
+    m_running.store(false, std::memory_order_release);
+}
+
+void XKernelIoTrace::stopTrace()
+{
+    if (m_source)
+        m_source->stop();
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+        m_thread.join();
+    if (m_ring)
+        m_ring->wake();
+}
+
+bool XKernelIoTrace::passGate(GateClass cls, uint64_t timestamp)
+{
+    if (m_gate[cls])
+        return true;
+    if (timestamp > m_startTime)
+        m_gate[cls] = 1;  // the first event after the start opens the gate but is not counted
+    m_gated.fetch_add(1, std::memory_order_relaxed);
+    return false;
+}
+
+void XKernelIoTrace::onNetEvent(const platform::NetEvent& event)
+{
+    if (!passGate(event.protocol == platform::kProtoTcp ? kGateTcp : kGateUdp, event.timestamp))
+        return;
+    if (!m_netEnabled.load(std::memory_order_acquire) || !m_ring || event.remoteAddr == kLoopbackNetOrder)
+        return;
+    const uint16_t protocol = event.protocol == platform::kProtoTcp ? kNetIoTcp : kNetIoUdp;
+    // TCP events carry no local port.
+    const uint16_t localPort = protocol == kNetIoTcp ? 0 : event.localPort;
+    m_ring->pushNetIo(event.pid, event.size, event.direction, protocol, event.remoteAddr,
+                      event.remotePort, localPort);
+}
+
+void XKernelIoTrace::onDiskEvent(const platform::DiskEvent& event)
+{
+    if (!passGate(kGateDisk, event.timestamp))
+        return;
+    addDisk(event.pid == 0 ? 4 : event.pid, event.readBytes, event.writeBytes);
+}
+
+void XKernelIoTrace::addDisk(uint32_t pid, uint64_t readBytes, uint64_t writeBytes)
+{
+    XLockGuard guard(m_lock);
+    ProcessIoTotals* record = nullptr;
+    for (int i = 0; i < m_diskUsed; ++i) {
+        if (m_disk[i].pid == pid) {
+            record = &m_disk[i];
+            break;
+        }
+    }
+    if (!record) {
+        if (m_diskUsed >= kMaxProcessTotals) {
+            m_diskDropped.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
+        record = &m_disk[m_diskUsed++];
+        *record = {pid, 0, 0};
+    }
+    record->in += uint32_t(readBytes);
+    record->out += uint32_t(writeBytes);
+}
+
+int XKernelIoTrace::getDiskIO(IoTriple* out, int max)
+{
+    XLockGuard guard(m_lock);
+    int copied = 0;
+    for (; out && copied < m_diskUsed && copied < max; ++copied)
+        out[copied] = {m_disk[copied].pid, m_disk[copied].in, m_disk[copied].out};
+    m_diskUsed = 0;
+    return copied;
+}
+
+KernelIoStats XKernelIoTrace::stats() const
+{
+    KernelIoStats s;
+    if (m_source)
+        s.source = m_source->stats();
+    if (m_ring) {
+        s.eventsQueued = m_ring->pushed();
+        s.eventsDropped = m_ring->dropped();
+        s.ringPending = m_ring->pending();
+    }
+    s.gatedEvents = m_gated.load(std::memory_order_relaxed);
+    s.diskDropped = m_diskDropped.load(std::memory_order_relaxed);
+    s.running = m_running.load(std::memory_order_acquire);
+    return s;
+}

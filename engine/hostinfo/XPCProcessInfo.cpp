@@ -1,0 +1,284 @@
+#include "hostinfo/XPCProcessInfo.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <new>
+
+#include "hostinfo/XKernelIoTrace.h"
+#include "platform/Processes.h"
+
+XPCProcessInfo* XPCProcessInfo::m_instance = nullptr;
+int XPCProcessInfo::m_osVersionType = 0;
+
+XPCProcessInfo::Hooks XPCProcessInfo::Hooks::system()
+{
+    Hooks hooks;
+    hooks.readTable = [](platform::SocketProtocol protocol, std::vector<platform::SocketRow>& rows) {
+        return platform::readSocketTable(protocol, rows);
+    };
+    hooks.imagePath = [](uint32_t pid) { return platform::processImagePath(pid); };
+    hooks.shortName = [](uint32_t pid) { return platform::processImageName(pid); };
+    return hooks;
+}
+
+XPCProcessInfo* XPCProcessInfo::Instance()
+{
+    if (!m_instance) {
+        XKernelIoTrace* trace = XKernelIoTrace::Instance();
+        m_instance = new (std::nothrow) XPCProcessInfo(Hooks::system(), trace);
+        if (m_instance && trace) {
+            trace->enableNetEvents();
+            trace->startTraceThread();
+        }
+    }
+    return m_instance;
+}
+
+XPCProcessInfo::XPCProcessInfo(Hooks hooks, XKernelIoTrace* trace)
+    : m_hooks(std::move(hooks)), m_trace(trace)
+{
+    init();
+}
+
+XPCProcessInfo::~XPCProcessInfo() = default;
+
+void XPCProcessInfo::init()
+{
+    queryOsVersion();
+    m_confirmed.reset(new (std::nothrow) uint16_t[65536]());
+}
+
+void XPCProcessInfo::queryOsVersion()
+{
+    m_osVersionType = 5;  // Linux offers everything the newest class does
+}
+
+void XPCProcessInfo::reload()
+{
+    try {
+        XLockGuard guard(m_lock);
+        getTCP_pid();
+        // UDP owners are refreshed alongside, so UDP rows can name their programs.
+        getUDP_pid();
+    } catch (...) {
+    }
+}
+
+void XPCProcessInfo::getTCP_pid()
+{
+    refreshTable(platform::SocketProtocol::Tcp);
+}
+
+void XPCProcessInfo::getUDP_pid()
+{
+    refreshTable(platform::SocketProtocol::Udp);
+}
+
+void XPCProcessInfo::refreshTable(platform::SocketProtocol protocol)
+{
+    if (!m_hooks.readTable || !m_hooks.readTable(protocol, m_rows))
+        return;  // the tables keep their previous contents
+    const size_t rows = std::min(m_rows.size(), size_t(kMaxTableRows));
+    for (size_t i = 0; i < rows; ++i) {
+        const platform::SocketRow& row = m_rows[i];
+        if (row.pid == 0)
+            continue;
+        _X_PROGRAMNAME* record = nullptr;
+        if (protocol == platform::SocketProtocol::Tcp) {
+            _X_PROGRAMNAME*& slot = m_tcpTable[ntohl(row.remoteAddr)];
+            slot = createRecord(int(row.pid), slot);
+            record = slot;
+        } else {
+            _X_PROGRAMNAME*& slot = m_udpTable[row.localPort];
+            slot = createRecord(int(row.pid), slot);
+            record = slot;
+        }
+        (void)record;
+    }
+}
+
+_X_PROGRAMNAME* XPCProcessInfo::createRecord(int pid, _X_PROGRAMNAME* reuse)
+{
+    _X_PROGRAMNAME* record = reuse;
+    if (!record) {
+        if (m_blocks.empty() || m_recordsUsed >= kRecordBlock) {
+            std::unique_ptr<_X_PROGRAMNAME[]> block(new (std::nothrow) _X_PROGRAMNAME[kRecordBlock]);
+            if (!block)
+                return nullptr;
+            m_blocks.push_back(std::move(block));
+            m_recordsUsed = 0;
+        }
+        record = &m_blocks.back()[m_recordsUsed++];
+    }
+    std::memset(record->name, 0, sizeof record->name);
+    getProcessName(pid, record->name, kNameSize);
+    record->processId = uint32_t(pid);
+    record->size = kNameSize;
+    return record;
+}
+
+int XPCProcessInfo::recordBlocks() const
+{
+    return int(m_blocks.size());
+}
+
+int XPCProcessInfo::getProcessName(int pid, char* buf, int size)
+{
+    if (!buf || size < 1 || pid <= 0)
+        return 0;
+    const std::string path = m_hooks.imagePath ? m_hooks.imagePath(uint32_t(pid)) : std::string();
+    std::string name;
+    int result = 0;
+    if (!path.empty()) {
+        name = path.substr(path.find_last_of('/') + 1);
+        result = int(path.size());
+    } else if (m_hooks.shortName) {
+        name = m_hooks.shortName(uint32_t(pid));
+        result = int(name.size());
+    }
+    if (name.empty())
+        return 0;
+    const size_t n = std::min(name.size(), size_t(size) - 1);
+    std::memcpy(buf, name.data(), n);
+    buf[n] = '\0';
+    return result;
+}
+
+int XPCProcessInfo::queryProcessName(int pid, char* buf, int size)
+{
+    if (!buf || size < 1 || m_osVersionType <= 3)
+        return 0;
+    const std::string path = m_hooks.imagePath ? m_hooks.imagePath(uint32_t(pid)) : std::string();
+    std::string name;
+    int result = 0;
+    if (!path.empty() && path.size() < size_t(kNameSize)) {
+        name = path.substr(path.find_last_of('/') + 1);
+        result = int(path.size());
+    } else if (path.empty() && m_hooks.shortName) {
+        // Kernel threads and other users' processes without privileges have no readable image.
+        name = m_hooks.shortName(uint32_t(pid));
+        result = int(name.size());
+    }
+    if (result == 0)
+        return 0;
+    const size_t copied = std::min(name.size(), size_t(size));
+    std::memcpy(buf, name.data(), copied);
+    if (copied == size_t(size))
+        buf[size - 1] = '\0';
+    else
+        buf[copied] = '\0';
+    return result;
+}
+
+int XPCProcessInfo::copyName(const _X_PROGRAMNAME* record, char* buf, int size, uint32_t* pid) const
+{
+    const int n = std::min(int(record->size), size);
+    if (buf && size > 0)
+        std::memcpy(buf, record->name, size_t(n));
+    if (pid)
+        *pid = record->processId;
+    return std::max(n, 0);
+}
+
+int XPCProcessInfo::getTcpProgamName(uint32_t ip, char* buf, int size, uint32_t* pid)
+{
+    XLockGuard guard(m_lock);
+    const auto it = m_tcpTable.find(ip);
+    if (it == m_tcpTable.end() || !it->second)
+        return 0;
+    return copyName(it->second, buf, size, pid);
+}
+
+int XPCProcessInfo::getUdpProgamName(uint16_t port, char* buf, int size, uint32_t* pid)
+{
+    XLockGuard guard(m_lock);
+    const auto it = m_udpTable.find(port);
+    if (it == m_udpTable.end() || !it->second)
+        return 0;
+    return copyName(it->second, buf, size, pid);
+}
+
+uint32_t XPCProcessInfo::tcpOwner(uint32_t hostOrderAddr)
+{
+    uint32_t owner = 0;
+    getTcpProgamName(hostOrderAddr, nullptr, 0, &owner);
+    return owner;
+}
+
+uint32_t XPCProcessInfo::addNetData(const ORVANEPRO_NetIo& io)
+{
+    uint32_t pid = io.processId;
+    if (io.remoteAddr == kLoopbackNetOrder)
+        return pid;
+    if (io.protocol == kNetIoTcp) {
+        const uint32_t remote = ntohl(io.remoteAddr);
+        if (pid == 0) {
+            pid = tcpOwner(remote);
+        } else if (pid < 65536 && m_confirmed && m_confirmed[pid] == 0) {
+            const uint32_t owner = tcpOwner(remote);
+            if (owner == pid)
+                m_confirmed[pid] = 1;
+            else if (owner != 0)
+                pid = owner;
+        }
+    }
+    if (pid == 0)
+        return 0;
+
+    XLockGuard guard(m_lock);
+    ProcessIoTotals* record = nullptr;
+    for (int i = 0; i < m_netUsed; ++i) {
+        if (m_net[i].pid == pid) {
+            record = &m_net[i];
+            break;
+        }
+    }
+    if (!record) {
+        if (m_netUsed >= kMaxProcessTotals) {
+            m_netDropped.fetch_add(1, std::memory_order_relaxed);
+            return pid;
+        }
+        record = &m_net[m_netUsed++];
+        *record = {pid, 0, 0};
+    }
+    if (io.direction == kNetIoReceive)
+        record->in += io.bytesReceived;
+    else if (io.direction == kNetIoSend)
+        record->out += io.bytesSent;
+    return pid;
+}
+
+int XPCProcessInfo::getNetIO(IoTriple* out, int max)
+{
+    XLockGuard guard(m_lock);
+    int copied = 0;
+    for (; out && copied < m_netUsed && copied < max; ++copied)
+        out[copied] = {m_net[copied].pid, m_net[copied].in, m_net[copied].out};
+    m_netUsed = 0;
+    return copied;
+}
+
+int XPCProcessInfo::getDiskIO(IoTriple* out, int max)
+{
+    return m_trace ? m_trace->getDiskIO(out, max) : 0;
+}
+
+void XPCProcessInfo::closeInfo()
+{
+    if (m_trace)
+        m_trace->stopTrace();
+}
+
+void XPCProcessInfo::print()
+{
+    for (const auto& [addr, record] : m_tcpTable) {
+        in_addr a{htonl(addr)};
+        std::cout << "TCP: " << inet_ntoa(a) << "  --  " << (record ? record->name : "") << std::endl;
+    }
+    for (const auto& [port, record] : m_udpTable)
+        std::cout << "UDP: " << ntohs(port) << "  --  " << (record ? record->name : "") << std::endl;
+}

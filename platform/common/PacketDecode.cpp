@@ -1,0 +1,102 @@
+#include "platform/PacketDecode.h"
+
+#include <cstring>
+
+#include "platform/IoEvents.h"
+
+namespace platform {
+
+namespace {
+
+constexpr uint16_t kEtherTypeIpv4 = 0x0800;
+constexpr uint16_t kHwLoopback = 772;  // ARPHRD_LOOPBACK
+constexpr uint8_t kPacketHost = 0, kPacketBroadcast = 1, kPacketMulticast = 2, kPacketOutgoing = 4;
+constexpr uint8_t kIpProtoTcp = 6, kIpProtoUdp = 17;
+
+uint16_t be16(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1]); }
+uint16_t raw16(const uint8_t* p) { uint16_t v; std::memcpy(&v, p, 2); return v; }
+uint32_t raw32(const uint8_t* p) { uint32_t v; std::memcpy(&v, p, 4); return v; }
+
+struct LinkInfo {
+    size_t headerLength;
+    uint16_t etherType;
+    uint16_t hwType;
+    uint8_t packetType;
+};
+
+bool decodeLink(int linkType, const uint8_t* d, size_t caplen, LinkInfo& link)
+{
+    if (linkType == kLinkLinuxSll) {
+        // packet type(2) hw type(2) addr len(2) addr(8) protocol(2)
+        if (caplen < 16)
+            return false;
+        link = {16, be16(d + 14), be16(d + 2), uint8_t(be16(d))};
+        return true;
+    }
+    if (linkType == kLinkLinuxSll2) {
+        // protocol(2) reserved(2) ifindex(4) hw type(2) packet type(1) addr len(1) addr(8)
+        if (caplen < 20)
+            return false;
+        link = {20, be16(d), be16(d + 8), d[10]};
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+DecodeResult decodeCapturedPacket(int linkType, const uint8_t* data, size_t caplen,
+                                  size_t wireLength, DecodedPacket& out)
+{
+    LinkInfo link{};
+    if (!data || !decodeLink(linkType, data, caplen, link))
+        return DecodeResult::Malformed;
+    if (link.etherType != kEtherTypeIpv4 || link.hwType == kHwLoopback)
+        return DecodeResult::Ignored;
+    bool send = false;
+    switch (link.packetType) {
+    case kPacketOutgoing: send = true; break;
+    case kPacketHost:
+    case kPacketBroadcast:
+    case kPacketMulticast: break;
+    default: return DecodeResult::Ignored;  // another host's frame
+    }
+
+    const uint8_t* ip = data + link.headerLength;
+    const size_t ipCaptured = caplen - link.headerLength;
+    if (ipCaptured < 20 || (ip[0] >> 4) != 4)
+        return DecodeResult::Malformed;
+    const size_t ihl = size_t(ip[0] & 0x0F) * 4;
+    if (ihl < 20 || ihl > ipCaptured)
+        return DecodeResult::Malformed;
+    const uint8_t proto = ip[9];
+    if (proto != kIpProtoTcp && proto != kIpProtoUdp)
+        return DecodeResult::Ignored;
+    uint32_t totalLength = be16(ip + 2);
+    if (totalLength == 0 && wireLength > link.headerLength)
+        totalLength = uint32_t(wireLength - link.headerLength);  // offloaded super-frame
+    if (totalLength < ihl)
+        return DecodeResult::Malformed;
+    if ((be16(ip + 6) & 0x1FFF) != 0)
+        return DecodeResult::Fragment;
+
+    const uint8_t* l4 = ip + ihl;
+    const size_t l4Captured = ipCaptured - ihl;
+    const size_t needed = proto == kIpProtoTcp ? 14 : 8;
+    if (l4Captured < needed)
+        return DecodeResult::Malformed;
+
+    const uint32_t src = raw32(ip + 12), dst = raw32(ip + 16);
+    const uint16_t sport = raw16(l4), dport = raw16(l4 + 2);
+    out.protocol = proto == kIpProtoTcp ? kProtoTcp : kProtoUdp;
+    out.direction = send ? kDirSend : kDirReceive;
+    out.size = totalLength;
+    out.localAddr = send ? src : dst;
+    out.remoteAddr = send ? dst : src;
+    out.localPort = send ? sport : dport;
+    out.remotePort = send ? dport : sport;
+    out.tcpSyn = proto == kIpProtoTcp && (l4[13] & 0x02) && !(l4[13] & 0x10);
+    return DecodeResult::Ok;
+}
+
+} // namespace platform

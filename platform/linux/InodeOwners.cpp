@@ -1,0 +1,108 @@
+#include "platform/InodeOwners.h"
+
+#include <charconv>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/Processes.h"
+
+namespace platform {
+
+namespace {
+
+// "socket:[12345]" -> 12345; 0 for any other link.
+uint64_t socketInodeOfLink(const char* link, size_t len)
+{
+    static constexpr char kPrefix[] = "socket:[";
+    constexpr size_t kPrefixLen = sizeof kPrefix - 1;
+    if (len <= kPrefixLen + 1 || std::memcmp(link, kPrefix, kPrefixLen) != 0 || link[len - 1] != ']')
+        return 0;
+    uint64_t inode = 0;
+    const auto [ptr, ec] = std::from_chars(link + kPrefixLen, link + len - 1, inode);
+    return ec == std::errc() && ptr == link + len - 1 ? inode : 0;
+}
+
+// Adds the socket inodes of one process; a process that vanished mid-scan is skipped.
+void scanProcess(uint32_t pid, std::unordered_map<uint64_t, uint32_t>& owners)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%u/fd", pid);
+    const int dirFd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return;
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return;
+    }
+    char link[64];
+    while (dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const ssize_t n = ::readlinkat(dirFd, entry->d_name, link, sizeof link);
+        if (n <= 0 || size_t(n) >= sizeof link)
+            continue;
+        const uint64_t inode = socketInodeOfLink(link, size_t(n));
+        if (inode != 0)
+            owners.emplace(inode, pid);  // the first (lowest) pid holding it wins
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
+InodeOwners& InodeOwners::instance()
+{
+    static InodeOwners owners;
+    return owners;
+}
+
+uint32_t InodeOwners::cachedOwnerOf(uint64_t inode)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const auto it = m_owners.find(inode);
+    return it == m_owners.end() ? 0 : it->second;
+}
+
+uint32_t InodeOwners::ownerOf(uint64_t inode)
+{
+    if (inode == 0)
+        return 0;
+    if (const uint32_t pid = cachedOwnerOf(inode))
+        return pid;
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (m_scans > 0 && Clock::now() - m_lastScan < m_minInterval)
+            return 0;
+    }
+    rescan();
+    return cachedOwnerOf(inode);
+}
+
+void InodeOwners::rescan()
+{
+    std::unordered_map<uint64_t, uint32_t> fresh;
+    fresh.reserve(4096);
+    for (const uint32_t pid : listProcessIds())
+        scanProcess(pid, fresh);
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_owners.swap(fresh);
+    m_lastScan = Clock::now();
+    ++m_scans;
+}
+
+void InodeOwners::setMinRescanInterval(std::chrono::milliseconds interval)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_minInterval = interval;
+}
+
+uint64_t InodeOwners::rescanCount() const
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_scans;
+}
+
+} // namespace platform

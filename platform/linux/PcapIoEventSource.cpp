@@ -1,0 +1,222 @@
+#include <pcap/pcap.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+
+#include "corekit/XLog.h"
+#include "platform/Clock.h"
+#include "platform/FlowAttributor.h"
+#include "platform/IoEventSource.h"
+#include "platform/PacketDecode.h"
+#include "platform/linux/DiskSampler.h"
+#include "platform/linux/SockDiagFlowOwners.h"
+
+namespace platform {
+
+namespace {
+
+// Headers only: the cooked header (16 or 20), IPv4 with options (60) and the first 14 bytes
+// of TCP (ports and flags).
+constexpr int kSnapLength = 96;
+constexpr int kBufferBytes = 64 * 1024 * 1024;
+constexpr int kTimeoutMs = 10;
+constexpr char kFilter[] = "ip and (tcp or udp) and not net 127.0.0.0/8";
+
+uint64_t monotonicMs()
+{
+    using namespace std::chrono;
+    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+class PcapIoEventSource : public IoEventSource {
+public:
+    ~PcapIoEventSource() override
+    {
+        if (m_pcap)
+            pcap_close(m_pcap);
+    }
+
+    bool open(std::string* error) override;
+    void run(IoEventSink& sink) override;
+    void stop() override;
+    IoSourceStats stats() const override;
+
+private:
+    static void onPacket(u_char* user, const pcap_pkthdr* header, const u_char* bytes);
+    void handle(const pcap_pkthdr* header, const u_char* bytes);
+    void updateKernelStats();
+    void publishAttributorStats();
+
+    pcap_t* m_pcap = nullptr;
+    int m_linkType = 0;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_stopMutex;  // orders stop() against the handle's lifetime
+
+    FlowAttributor* m_attributor = nullptr;  // valid while run() runs
+    DiskSampler m_disk;
+    uint64_t m_nowMs = 0;
+
+    std::atomic<uint64_t> m_seen{0}, m_malformed{0}, m_kernelDrops{0}, m_ifDrops{0};
+    std::atomic<uint64_t> m_delivered{0}, m_resolved{0}, m_unowned{0}, m_timeouts{0};
+    std::atomic<uint64_t> m_overflows{0}, m_queueFull{0};
+};
+
+bool PcapIoEventSource::open(std::string* error)
+{
+    char errbuf[PCAP_ERRBUF_SIZE] = {};
+    auto fail = [&](const std::string& why) {
+        if (error)
+            *error = why;
+        std::lock_guard<std::mutex> guard(m_stopMutex);
+        if (m_pcap) {
+            pcap_close(m_pcap);
+            m_pcap = nullptr;
+        }
+        return false;
+    };
+    pcap_t* handle = pcap_create("any", errbuf);
+    if (!handle)
+        return fail(errbuf);
+    {
+        std::lock_guard<std::mutex> guard(m_stopMutex);
+        m_pcap = handle;
+    }
+    pcap_set_snaplen(m_pcap, kSnapLength);
+    pcap_set_buffer_size(m_pcap, kBufferBytes);
+    pcap_set_timeout(m_pcap, kTimeoutMs);
+    pcap_set_promisc(m_pcap, 0);
+    const int status = pcap_activate(m_pcap);
+    if (status < 0)
+        return fail(std::string("cannot open the capture device: ") + pcap_geterr(m_pcap));
+    m_linkType = pcap_datalink(m_pcap);
+    if (m_linkType != kLinkLinuxSll && m_linkType != kLinkLinuxSll2)
+        return fail("unexpected link type " + std::to_string(m_linkType));
+    bpf_program program{};
+    if (pcap_compile(m_pcap, &program, kFilter, 1, PCAP_NETMASK_UNKNOWN) != 0)
+        return fail(std::string("filter: ") + pcap_geterr(m_pcap));
+    const int set = pcap_setfilter(m_pcap, &program);
+    pcap_freecode(&program);
+    if (set != 0)
+        return fail(std::string("filter: ") + pcap_geterr(m_pcap));
+    return true;
+}
+
+void PcapIoEventSource::onPacket(u_char* user, const pcap_pkthdr* header, const u_char* bytes)
+{
+    reinterpret_cast<PcapIoEventSource*>(user)->handle(header, bytes);
+}
+
+void PcapIoEventSource::handle(const pcap_pkthdr* header, const u_char* bytes)
+{
+    DecodedPacket packet;
+    switch (decodeCapturedPacket(m_linkType, bytes, header->caplen, header->len, packet)) {
+    case DecodeResult::Ok: break;
+    case DecodeResult::Malformed: m_malformed.fetch_add(1, std::memory_order_relaxed); return;
+    case DecodeResult::Fragment:
+    case DecodeResult::Ignored: return;
+    }
+    m_seen.fetch_add(1, std::memory_order_relaxed);
+    NetEvent event;
+    event.timestamp = filetimeFromUnix(header->ts.tv_sec, header->ts.tv_usec);
+    event.size = packet.size;
+    event.remoteAddr = packet.remoteAddr;
+    event.remotePort = packet.remotePort;
+    event.localPort = packet.localPort;
+    event.protocol = packet.protocol;
+    event.direction = packet.direction;
+    FlowKey key{packet.protocol, packet.localAddr, packet.localPort, packet.remoteAddr, packet.remotePort};
+    m_attributor->onPacket(key, event, packet.tcpSyn, m_nowMs);
+}
+
+void PcapIoEventSource::run(IoEventSink& sink)
+{
+    if (!m_pcap)
+        return;
+    SockDiagFlowOwners owners;
+    owners.start();
+    FlowAttributor attributor(owners, sink);
+    m_attributor = &attributor;
+    m_disk.start(sink);
+
+    uint64_t lastStats = 0;
+    while (!m_stop.load(std::memory_order_acquire)) {
+        m_nowMs = monotonicMs();
+        const int n = pcap_dispatch(m_pcap, -1, &PcapIoEventSource::onPacket, reinterpret_cast<u_char*>(this));
+        m_nowMs = monotonicMs();
+        attributor.poll(m_nowMs);
+        if (n == PCAP_ERROR) {
+            XLog::debug(1, "capture ended: ", std::string(pcap_geterr(m_pcap)));
+            break;
+        }
+        if (m_nowMs - lastStats >= 500) {
+            lastStats = m_nowMs;
+            updateKernelStats();
+        }
+        publishAttributorStats();
+    }
+    m_disk.stop();
+    owners.stop();
+    attributor.poll(monotonicMs());
+    attributor.flush();
+    publishAttributorStats();
+    updateKernelStats();
+    m_attributor = nullptr;
+}
+
+void PcapIoEventSource::publishAttributorStats()
+{
+    const FlowAttributor::Stats& s = m_attributor->stats();
+    m_delivered.store(s.delivered, std::memory_order_relaxed);
+    m_resolved.store(s.flowsResolved, std::memory_order_relaxed);
+    m_unowned.store(s.flowsUnowned, std::memory_order_relaxed);
+    m_timeouts.store(s.heldTimeouts, std::memory_order_relaxed);
+    m_overflows.store(s.holdOverflows, std::memory_order_relaxed);
+    m_queueFull.store(s.lookupQueueFull, std::memory_order_relaxed);
+}
+
+void PcapIoEventSource::updateKernelStats()
+{
+    pcap_stat ps{};
+    if (pcap_stats(m_pcap, &ps) == 0) {
+        // The kernel counters reset on every read on Linux's memory-mapped capture.
+        m_kernelDrops.fetch_add(ps.ps_drop, std::memory_order_relaxed);
+        m_ifDrops.fetch_add(ps.ps_ifdrop, std::memory_order_relaxed);
+    }
+}
+
+void PcapIoEventSource::stop()
+{
+    m_stop.store(true, std::memory_order_release);
+    std::lock_guard<std::mutex> guard(m_stopMutex);
+    if (m_pcap)
+        pcap_breakloop(m_pcap);
+}
+
+IoSourceStats PcapIoEventSource::stats() const
+{
+    IoSourceStats s;
+    s.packetsSeen = m_seen.load(std::memory_order_relaxed);
+    s.packetsMalformed = m_malformed.load(std::memory_order_relaxed);
+    s.netEventsDelivered = m_delivered.load(std::memory_order_relaxed);
+    s.kernelDrops = m_kernelDrops.load(std::memory_order_relaxed);
+    s.interfaceDrops = m_ifDrops.load(std::memory_order_relaxed);
+    s.flowsResolved = m_resolved.load(std::memory_order_relaxed);
+    s.flowsUnowned = m_unowned.load(std::memory_order_relaxed);
+    s.heldTimeouts = m_timeouts.load(std::memory_order_relaxed);
+    s.holdOverflows = m_overflows.load(std::memory_order_relaxed);
+    s.lookupQueueFull = m_queueFull.load(std::memory_order_relaxed);
+    s.diskSamples = m_disk.rounds();
+    s.diskEventsDelivered = m_disk.delivered();
+    return s;
+}
+
+} // namespace
+
+std::unique_ptr<IoEventSource> createSystemIoEventSource()
+{
+    return std::make_unique<PcapIoEventSource>();
+}
+
+} // namespace platform

@@ -1,0 +1,100 @@
+#include "platform/SocketTable.h"
+
+#include <cerrno>
+#include <cstring>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// One exact-match inet_diag request; returns the inode of the socket found, 0 for none.
+uint64_t querySocket(int fd, uint8_t protocol, uint32_t src, uint16_t sport, uint32_t dst, uint16_t dport)
+{
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 req;
+    } msg{};
+    msg.header.nlmsg_len = sizeof msg;
+    msg.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    msg.header.nlmsg_flags = NLM_F_REQUEST;
+    msg.header.nlmsg_seq = 1;
+    msg.req.sdiag_family = AF_INET;
+    msg.req.sdiag_protocol = protocol;
+    msg.req.idiag_states = ~0u;
+    msg.req.id.idiag_src[0] = src;
+    msg.req.id.idiag_sport = sport;
+    msg.req.id.idiag_dst[0] = dst;
+    msg.req.id.idiag_dport = dport;
+    msg.req.id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
+    msg.req.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
+
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (::sendto(fd, &msg, sizeof msg, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
+        return 0;
+
+    alignas(nlmsghdr) char buf[8192];
+    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n <= 0)
+        return 0;
+    size_t left = size_t(n);
+    for (auto* h = reinterpret_cast<nlmsghdr*>(buf); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
+        if (h->nlmsg_type == NLMSG_ERROR || h->nlmsg_type == NLMSG_DONE)
+            return 0;
+        if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+            continue;
+        const auto* diag = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
+        return diag->idiag_inode;
+    }
+    return 0;
+}
+
+class DiagSocket {
+public:
+    DiagSocket() : m_fd(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG))
+    {
+        if (m_fd >= 0) {
+            timeval tv{0, 200000};
+            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        }
+    }
+    ~DiagSocket()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+uint64_t findSocketInode(SocketProtocol protocol, uint32_t localAddr, uint16_t localPort,
+                         uint32_t remoteAddr, uint16_t remotePort)
+{
+    thread_local DiagSocket diag;
+    if (diag.fd() < 0)
+        return 0;
+    if (protocol == SocketProtocol::Tcp) {
+        // TCP looks up as (local, remote); a connection that is not accepted yet has no inode,
+        // and a wildcard remote end finds the listening socket that will accept it.
+        if (const uint64_t inode = querySocket(diag.fd(), IPPROTO_TCP, localAddr, localPort, remoteAddr, remotePort))
+            return inode;
+        return querySocket(diag.fd(), IPPROTO_TCP, localAddr, localPort, 0, 0);
+    }
+    // UDP looks a datagram up as the receiving side sees it: source = remote, destination = local.
+    if (const uint64_t inode = querySocket(diag.fd(), IPPROTO_UDP, remoteAddr, remotePort, localAddr, localPort))
+        return inode;
+    return querySocket(diag.fd(), IPPROTO_UDP, localAddr, localPort, remoteAddr, remotePort);
+}
+
+} // namespace platform

@@ -1,0 +1,92 @@
+#include "platform/linux/SockDiagFlowOwners.h"
+
+#include "platform/InodeOwners.h"
+#include "platform/IoEvents.h"
+#include "platform/SocketTable.h"
+
+namespace platform {
+
+SockDiagFlowOwners::~SockDiagFlowOwners()
+{
+    stop();
+}
+
+bool SockDiagFlowOwners::start()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    if (m_thread.joinable())
+        return true;
+    m_stop = false;
+    m_thread = std::thread([this] { run(); });
+    return true;
+}
+
+void SockDiagFlowOwners::stop()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_stop = true;
+    }
+    m_cond.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool SockDiagFlowOwners::request(const FlowKey& key)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (m_requests.size() >= kMaxQueued)
+            return false;
+        m_requests.push_back(key);
+    }
+    m_cond.notify_one();
+    return true;
+}
+
+void SockDiagFlowOwners::takeAnswers(std::vector<FlowOwnerAnswer>& out)
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    out.insert(out.end(), m_answers.begin(), m_answers.end());
+    m_answers.clear();
+}
+
+void SockDiagFlowOwners::run()
+{
+    std::vector<FlowKey> batch;
+    std::vector<FlowOwnerAnswer> answers;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> guard(m_mutex);
+            m_cond.wait(guard, [this] { return m_stop || !m_requests.empty(); });
+            if (m_stop)
+                return;
+            batch.swap(m_requests);
+        }
+        answers.clear();
+        resolve(batch, answers);
+        batch.clear();
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_answers.insert(m_answers.end(), answers.begin(), answers.end());
+    }
+}
+
+void SockDiagFlowOwners::resolve(std::vector<FlowKey>& batch, std::vector<FlowOwnerAnswer>& answers)
+{
+    InodeOwners& owners = InodeOwners::instance();
+    // Find every socket first, while short-lived ones still exist, then name their owners.
+    std::vector<uint64_t> inodes(batch.size());
+    bool unknown = false;
+    for (size_t i = 0; i < batch.size(); ++i) {
+        const FlowKey& k = batch[i];
+        const SocketProtocol protocol = k.protocol == kProtoTcp ? SocketProtocol::Tcp : SocketProtocol::Udp;
+        inodes[i] = findSocketInode(protocol, k.localAddr, k.localPort, k.remoteAddr, k.remotePort);
+        unknown = unknown || (inodes[i] != 0 && owners.cachedOwnerOf(inodes[i]) == 0);
+    }
+    if (unknown)
+        owners.rescan();
+    for (size_t i = 0; i < batch.size(); ++i)
+        answers.push_back({batch[i], inodes[i] ? owners.cachedOwnerOf(inodes[i]) : 0});
+}
+
+} // namespace platform
