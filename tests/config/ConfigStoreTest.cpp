@@ -1,0 +1,162 @@
+#include "TempFolder.h"
+
+#include "config/BuiltinTexts.h"
+#include "config/ConfigStore.h"
+#include "config/ShiftedText.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+using namespace lumivex::config;
+
+TEST(ConfigStore, MissingFilesGiveKeysZeroBlackAndOff)
+{
+    TempFolder data;
+    ConfigStore store(data.path(), "");
+    EXPECT_STREQ(store.getSkinValue("sh_titlebar"), "sh_titlebar");
+    EXPECT_EQ(store.getSkinInt("sh_titlebar"), 0);
+    EXPECT_EQ(store.getSkinColor("cbk_orvaneview"), 0u);
+    EXPECT_EQ(store.getSkinColor(nullptr), 0u);
+    EXPECT_STREQ(store.getUserValue("memu_float_staus"), "memu_float_staus");
+    EXPECT_FALSE(store.getUserFlag("memu_float_staus"));
+    EXPECT_STREQ(store.getUserValue(nullptr), "NULL");
+    EXPECT_TRUE(store.userSettingsSource().empty());
+}
+
+TEST(ConfigStore, ReadsShiftedSkinAndPlainUserFile)
+{
+    TempFolder data;
+    data.write("config.dat", shiftLine("sh_titlebar = 30 // title") + "\r\n" + shiftLine("c_frmborder=255,0,0") + "\r\n");
+    data.write("user.ini", "menu_updatelist_status=1\r\nmemu_float_staus=yes\r\n");
+    ConfigStore store(data.path(), "");
+    EXPECT_EQ(store.getSkinInt("sh_titlebar"), 30);
+    EXPECT_EQ(store.getSkinColor("c_frmborder"), 255u);
+    EXPECT_TRUE(store.getUserFlag("menu_updatelist_status"));
+    EXPECT_FALSE(store.getUserFlag("memu_float_staus"));
+}
+
+TEST(ConfigStore, TextLookupsFallBackToTheKey)
+{
+    TempFolder data;
+    ConfigStore store(data.path(), "");
+    registerBuiltinTexts(store);
+    EXPECT_STREQ(store.getText("unknown"), "未知");
+    EXPECT_STREQ(store.getText("no_such_text"), "no_such_text");
+    EXPECT_STREQ(store.getText(nullptr), "NULL");
+    EXPECT_STREQ(store.getTextW("tcp_all_bytes"), "TCP流量");
+    EXPECT_STREQ(store.getTextW("unknown"), "unknown");  // narrow texts are not in the wide table
+    EXPECT_STREQ(store.getTextW(nullptr), "NULL");
+    store.setText("unknown", nullptr);
+    store.setText("unknown", "?");
+    EXPECT_STREQ(store.getText("unknown"), "?");
+}
+
+TEST(ConfigStore, BuiltinTableHoldsEveryTextInOrder)
+{
+    const auto texts = builtinTexts();
+    ASSERT_EQ(texts.size(), 132u);
+    std::size_t wide = 0;
+    for (const BuiltinText& text : texts)
+        wide += text.wide ? 1 : 0;
+    EXPECT_EQ(wide, 13u);
+    EXPECT_STREQ(texts.front().key, "only_os_xp");
+    EXPECT_STREQ(texts[26].key, "topn_tabwnd_name");
+    EXPECT_TRUE(texts[26].wide);
+    EXPECT_STREQ(texts.back().key, "ipinfo_wnd_memo_content");
+
+    TempFolder data;
+    ConfigStore store(data.path(), "");
+    registerBuiltinTexts(store);
+    EXPECT_EQ(store.textTable().size(), 119u);
+    EXPECT_EQ(store.wideTextTable().size(), 13u);
+    EXPECT_STREQ(store.getText("advert_free_ver_descr"), "Lumivex V3.0 免费版 \r\n 联系方式：");
+}
+
+TEST(ConfigStore, CopyTextCutsAtACharacterBoundary)
+{
+    TempFolder data;
+    ConfigStore store(data.path(), "");
+    store.setText("k", "ab未知");  // 2 + 3 + 3 bytes
+    char buffer[16];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_FALSE(store.copyText("missing", buffer, sizeof buffer));
+    EXPECT_FALSE(store.copyText("k", buffer, 0));
+    EXPECT_EQ(buffer[0], '#');
+    EXPECT_TRUE(store.copyText("k", buffer, 7));  // room for 6 bytes: "ab" plus one character
+    EXPECT_STREQ(buffer, "ab未");
+    EXPECT_TRUE(store.copyText("k", buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "ab未知");
+}
+
+TEST(ConfigStore, BoundedCopyReportsWhereItStopped)
+{
+    char buffer[4];
+    const char* source = "abcdef";
+    EXPECT_EQ(ConfigStore::boundedCopy(buffer, source, sizeof buffer), source + 3);
+    EXPECT_STREQ(buffer, "abc");
+    const char* shortSource = "ab";
+    EXPECT_EQ(ConfigStore::boundedCopy(buffer, shortSource, sizeof buffer), shortSource + 2);
+    EXPECT_STREQ(buffer, "ab");
+    const char* wideSource = "a未";
+    EXPECT_EQ(ConfigStore::boundedCopy(buffer, wideSource, 3), wideSource + 1);  // no half character
+    EXPECT_STREQ(buffer, "a");
+    EXPECT_EQ(ConfigStore::boundedCopy(nullptr, source, 4), nullptr);
+    EXPECT_EQ(ConfigStore::boundedCopy(buffer, nullptr, 4), nullptr);
+    EXPECT_EQ(ConfigStore::boundedCopy(buffer, source, 0), source);
+}
+
+TEST(ConfigStore, UserSettingsRoundTripSortedWithTheLastValue)
+{
+    TempFolder data;
+    data.write("user.ini", "zeta=9\r\n// old comment\r\n\r\nalpha = 1\r\n");
+    {
+        ConfigStore store(data.path(), "");
+        EXPECT_TRUE(store.setUserValue("memu_float_staus", "1"));
+        EXPECT_TRUE(store.setUserValue("memu_float_staus", "0"));
+        EXPECT_FALSE(store.setUserValue("evil", "1\nmenu_updatelist_status=1"));
+        EXPECT_FALSE(store.setUserValue("a=b", "1"));
+        EXPECT_FALSE(store.setUserValue(nullptr, "1"));
+        ASSERT_TRUE(store.saveUserSettings());
+    }
+    EXPECT_EQ(data.read("user.ini"), "// old comment=\nalpha=1\nmemu_float_staus=0\nzeta=9\n");
+    ConfigStore again(data.path(), "");
+    EXPECT_STREQ(again.getUserValue("memu_float_staus"), "0");
+    EXPECT_EQ(again.userTable().size(), 4u);
+    for (const auto& entry : std::filesystem::directory_iterator(data.path()))
+        EXPECT_EQ(entry.path().filename(), "user.ini");  // no temporary file left behind
+}
+
+TEST(ConfigStore, UnwritableDataFolderKeepsSettingsInTheUserFolder)
+{
+    TempFolder home;
+    const std::string missingData = home.path() + "not-there/dat/";
+    const std::string userDir = home.path() + "config/lumivex";
+    {
+        ConfigStore store(missingData, userDir);
+        store.setUserValue("menu_updatelist_status", "1");
+        ASSERT_TRUE(store.saveUserSettings());
+    }
+    EXPECT_EQ(home.read("config/lumivex/user.ini"), "menu_updatelist_status=1\n");
+
+    // The fallback copy is read first from now on, and written back to the same place.
+    TempFolder data;
+    data.write("user.ini", "menu_updatelist_status=0\n");
+    ConfigStore store(data.path(), userDir);
+    EXPECT_TRUE(store.getUserFlag("menu_updatelist_status"));
+    EXPECT_EQ(store.userSettingsSource(), userDir + "/user.ini");
+    store.setUserValue("memu_float_staus", "1");
+    ASSERT_TRUE(store.saveUserSettings());
+    EXPECT_EQ(data.read("user.ini"), "menu_updatelist_status=0\n");
+    EXPECT_EQ(home.read("config/lumivex/user.ini"), "memu_float_staus=1\nmenu_updatelist_status=1\n");
+}
+
+TEST(ConfigStore, NoWritablePlaceReportsFailure)
+{
+    TempFolder home;
+    ConfigStore store(home.path() + "missing/", "");
+    store.setUserValue("k", "v");
+    EXPECT_FALSE(store.saveUserSettings());
+}
