@@ -1,0 +1,24 @@
+#pragma once
+
+// One queue slot: a 1024-byte block and the number of bytes stored in it.
+class XPacketBuffer {
+public:
+    static constexpr int kSize = 1024;
+
+    XPacketBuffer();
+    ~XPacketBuffer();
+    XPacketBuffer(const XPacketBuffer&) = delete;
+    XPacketBuffer& operator=(const XPacketBuffer&) = delete;
+
+    // Stores the first min(len, 1024) bytes of data (nothing for a null data or len < 0);
+    // returns the stored length.
+    int save(const char* data, int len);
+    // Copies min(size, stored length) bytes into buf (nothing for a null buf or size < 0);
+    // returns that number.
+    int get(char* buf, int size) const;
+    int length() const { return m_length; }
+
+private:
+    char* m_data;
+    int m_length = 0;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "hostinfo/NetIoRecord.h"
+
+// A packet parser: turns queued datagrams and per-process network events into the engine's
+// counters and names. Every operation but init() runs on the parser thread.
+class XPacketParser {
+public:
+    // One datagram from the queue of the listener on localAddress (network order); a
+    // negative len means the queue was empty and is ignored.
+    virtual void parser(unsigned long localAddress, const char* data, int len) = 0;
+    // One per-process network event.
+    virtual void parserSock(const ORVANEPRO_NetIo& io) = 0;
+    // Start-up, before the parser thread runs.
+    virtual void init() = 0;
+    // Datagrams are ignored from now on; events are still counted.
+    virtual void stop() = 0;
+    virtual ~XPacketParser() = default;
+
+protected:
+    int XPackerParser() { return 0; }
+};

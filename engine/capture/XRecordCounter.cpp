@@ -1,0 +1,154 @@
+#include "capture/XRecordCounter.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+double measureOf(const _X_R_PACKETCOUNTER& r, int type)
+{
+    switch (type) {
+    case 1: return r.bytes[0];
+    case 2: return r.bytes[1];
+    case 3: return r.bytes[0] + r.bytes[1];
+    case 4: return r.packets[0];
+    case 5: return r.packets[1];
+    case 6: return r.packets[0] + r.packets[1];
+    default: return 0;
+    }
+}
+
+} // namespace
+
+XRecordCounter::XRecordCounter(unsigned long localIP, unsigned short localPort, int type)
+    : XParserResult(localIP, localPort, type)
+{
+}
+
+void XRecordCounter::clear()
+{
+    XLockGuard guard(m_lock);
+    m_clearPending = true;
+    resetTotals();
+    m_recordCount.store(0, std::memory_order_relaxed);
+}
+
+int XRecordCounter::size()
+{
+    return m_recordCount.load(std::memory_order_relaxed);
+}
+
+void XRecordCounter::applyPendingClear()
+{
+    if (!m_clearPending)
+        return;
+    m_records.clear();
+    m_pool.releaseAll();
+    m_clearPending = false;
+}
+
+void XRecordCounter::insertRecord(_X_R_PACKETCOUNTER* record)
+{
+    m_records.emplace(record->address, record);
+    m_recordCount.fetch_add(1, std::memory_order_relaxed);
+}
+
+int XRecordCounter::getIPs(unsigned long* ips, unsigned long* ticks, unsigned long minTick, int max)
+{
+    if (size() == 0 || !ips || !ticks || max <= 0)
+        return 0;
+    XLockGuard guard(m_lock);
+    if (m_clearPending)
+        return 0;
+    int n = 0;
+    for (const auto& [address, record] : m_records) {
+        if (n >= max || record->lastUpdate < minTick)
+            break;
+        if (!listedByGetIPs(*record))
+            continue;
+        ips[n] = address;
+        ticks[n] = record->lastUpdate;
+        ++n;
+    }
+    return n;
+}
+
+int XRecordCounter::getItemIPs(int type, _X_PACKETCOUNTER_ITEMDATA* items, double threshold, int max)
+{
+    if (size() < 1 || !items || max <= 0)
+        return 0;
+    XLockGuard guard(m_lock);
+    if (m_clearPending)
+        return 0;
+    int n = 0;
+    m_pool.forEach([&](const _X_R_PACKETCOUNTER* r) {
+        const double value = measureOf(*r, type);
+        if (value > threshold) {
+            items[n].address = r->address;
+            items[n].value = value;
+            ++n;
+        }
+        return n < max;
+    });
+    return n;
+}
+
+bool XRecordCounter::getIPdata(unsigned long ip, _X_R_PACKETCOUNTER& out)
+{
+    if (size() == 0)
+        return false;
+    XLockGuard guard(m_lock);
+    if (m_clearPending)
+        return false;
+    if (ip > UINT32_MAX)
+        return false;
+    const auto it = m_records.find(uint32_t(ip));
+    if (it == m_records.end())
+        return false;
+    const _X_R_PACKETCOUNTER& r = *it->second;
+    out.lastUpdate = r.lastUpdate;
+    std::memcpy(out.bytes, r.bytes, sizeof out.bytes);
+    std::memcpy(out.packets, r.packets, sizeof out.packets);
+    out.remotePort = r.remotePort;
+    out.localPort = r.localPort;
+    std::memcpy(out.programName, r.programName, sizeof out.programName);
+    return true;
+}
+
+unsigned long XRecordCounter::getStatData(_X_PACKETCOUNTER_STATDATA& out)
+{
+    XLockGuard guard(m_lock);
+    out.bytesSent = m_totalBytes[1];
+    out.bytesReceived = m_totalBytes[0];
+    out.packetsSent = m_totalPackets[1];
+    out.packetsReceived = m_totalPackets[0];
+    out.addresses = m_recordCount.load(std::memory_order_relaxed);
+    return m_lastUpdate;
+}
+
+int XRecordCounter::getCounters(_X_R_PACKETCOUNTER** out, int max)
+{
+    if (size() == 0 || !out || max <= 0)
+        return 0;
+    XLockGuard guard(m_lock);
+    if (m_clearPending)
+        return 0;
+    int n = 0;
+    m_pool.forEach([&](_X_R_PACKETCOUNTER* r) {
+        out[n++] = r;
+        return n < max;
+    });
+    return n;
+}
+
+int XRecordCounter::blockCount()
+{
+    XLockGuard guard(m_lock);
+    return m_pool.blockCount();
+}
+
+void XRecordCounter::setMaxBlocks(int maxBlocks)
+{
+    XLockGuard guard(m_lock);
+    m_pool.setMaxBlocks(maxBlocks);
+}

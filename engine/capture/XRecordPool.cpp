@@ -1,0 +1,39 @@
+#include "capture/XRecordPool.h"
+
+#include <new>
+
+XRecordPool::XRecordPool()
+{
+    m_blocks.reserve(100);
+}
+
+_X_R_PACKETCOUNTER* XRecordPool::take()
+{
+    if (m_blocks.empty() || m_used >= kBlockRecords) {
+        if (m_maxBlocks > 0 && int(m_blocks.size()) >= m_maxBlocks) {
+            m_failures.fetch_add(1, std::memory_order_relaxed);
+            return nullptr;
+        }
+        try {
+            m_blocks.emplace_back(new _X_R_PACKETCOUNTER[kBlockRecords]);
+        } catch (const std::bad_alloc&) {
+            m_failures.fetch_add(1, std::memory_order_relaxed);
+            return nullptr;
+        }
+        m_used = 0;
+    }
+    return &m_blocks.back()[m_used++];
+}
+
+void XRecordPool::releaseAll()
+{
+    m_blocks.clear();
+    m_used = 0;
+}
+
+int XRecordPool::recordCount() const
+{
+    if (m_blocks.empty())
+        return 0;
+    return int(m_blocks.size() - 1) * kBlockRecords + m_used;
+}
