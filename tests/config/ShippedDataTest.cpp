@@ -15,10 +15,12 @@ namespace {
 
 constexpr const char* kNumberKeys[] = {
     "sh_titlebar",   "sh_statusbar",   "sl_tabwndx",      "sl_tabwndy",     "sh_tabwnd",    "sw_tabwnd",
-    "sh_listandviewdiv", "sh_advertwnd", "fh_statusbar",  "fw_statusbar",   "sh_statuslabel", "sw_statuslabel",
+    "sh_listandviewdiv", "sh_advertwnd", "fh_statusbar",  "sh_statuslabel", "sw_statuslabel",
     "sw_statusedit", "sw_statuslediv", "sw_statusdiv",    "sh_statusdiv",   "sl_firsttabx", "fh_lhc",
-    "fw_lhc",        "fh_listitem",    "fw_listitem",     "sw_topntabwnd",  "sw_topntabwnddiv", "sh_topngrapdiv",
+    "fh_listitem",   "sw_topntabwnd",  "sw_topntabwnddiv", "sh_topngrapdiv",
 };
+// Font widths: 0 asks for the face's natural width.
+constexpr const char* kFontWidthKeys[] = {"fw_statusbar", "fw_lhc", "fw_listitem"};
 constexpr const char* kColourKeys[] = {
     "cbk_orvaneview", "c_frmborder",   "c_frmborderc",  "cbk_advertwnd",  "cbk_statusbar", "cbk_statusbaritem",
     "cf_statusbar",   "cf_statusbardata", "cf_lhc",     "cbk_monitorwnd", "c_topntabline", "cbk_topntabitem",
@@ -53,6 +55,10 @@ TEST(ShippedSkin, EverySkinKeyIsPresentWithAUsableValue)
     for (const char* key : kNumberKeys) {
         EXPECT_EQ(store.skinTable().count(key), 1u) << key;
         EXPECT_GT(store.getSkinInt(key), 0) << key;
+    }
+    for (const char* key : kFontWidthKeys) {
+        EXPECT_EQ(store.skinTable().count(key), 1u) << key;
+        EXPECT_GE(store.getSkinInt(key), 0) << key;
     }
     for (const char* key : kColourKeys) {
         ASSERT_EQ(store.skinTable().count(key), 1u) << key;
