@@ -60,10 +60,10 @@ void XKernelIoTrace::stopTrace()
 
 bool XKernelIoTrace::passGate(GateClass cls, uint64_t timestamp)
 {
-    if (m_gate[cls])
+    if (m_gate[cls].load(std::memory_order_relaxed))
         return true;
     if (timestamp > m_startTime)
-        m_gate[cls] = 1;  // the first event after the start opens the gate but is not counted
+        m_gate[cls].store(1, std::memory_order_release);  // opens the gate but is not counted itself
     m_gated.fetch_add(1, std::memory_order_relaxed);
     return false;
 }

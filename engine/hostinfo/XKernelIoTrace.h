@@ -57,6 +57,7 @@ public:
     // Start gate: false for events at or before the start time and for the first event after
     // it, per class; true from then on. Each class is only ever passed by one thread.
     bool passGate(GateClass cls, uint64_t timestamp);
+    bool gateOpen(GateClass cls) const { return m_gate[cls].load(std::memory_order_acquire) != 0; }
 
 private:
     void consume();
@@ -76,7 +77,7 @@ private:
     int m_diskUsed = 0;
 
     uint64_t m_startTime = 0;
-    uint8_t m_gate[3] = {0, 0, 0};
+    std::atomic<uint8_t> m_gate[3] = {0, 0, 0};
     std::atomic<uint64_t> m_gated{0};
     std::atomic<uint64_t> m_diskDropped{0};
 };

@@ -93,6 +93,42 @@ void InodeOwners::rescan()
     ++m_scans;
 }
 
+size_t InodeOwners::findOwners(const std::vector<uint64_t>& inodes)
+{
+    std::vector<uint64_t> missing;
+    for (const uint64_t inode : inodes)
+        if (inode != 0 && cachedOwnerOf(inode) == 0)
+            missing.push_back(inode);
+    if (!missing.empty()) {
+        std::vector<uint32_t> pids = listProcessIds();
+        std::unordered_map<uint64_t, uint32_t> found;
+        size_t left = missing.size();
+        size_t scanned = 0;
+        for (auto it = pids.rbegin(); it != pids.rend() && left > 0; ++it, ++scanned) {
+            const size_t before = found.size();
+            scanProcess(*it, found);
+            if (found.size() == before)
+                continue;
+            left = 0;
+            for (const uint64_t inode : missing)
+                left += found.count(inode) == 0;
+        }
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (scanned == pids.size()) {
+            m_owners.swap(found);  // a complete scan: forget sockets that are gone
+            m_lastScan = Clock::now();
+            ++m_scans;
+        } else {
+            for (const auto& [inode, pid] : found)
+                m_owners[inode] = pid;
+        }
+    }
+    size_t owned = 0;
+    for (const uint64_t inode : inodes)
+        owned += inode != 0 && cachedOwnerOf(inode) != 0;
+    return owned;
+}
+
 void InodeOwners::setMinRescanInterval(std::chrono::milliseconds interval)
 {
     std::lock_guard<std::mutex> guard(m_mutex);

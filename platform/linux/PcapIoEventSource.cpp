@@ -1,4 +1,5 @@
 #include <pcap/pcap.h>
+#include <poll.h>
 
 #include <atomic>
 #include <chrono>
@@ -21,7 +22,8 @@ namespace {
 // of TCP (ports and flags).
 constexpr int kSnapLength = 96;
 constexpr int kBufferBytes = 64 * 1024 * 1024;
-constexpr int kTimeoutMs = 10;
+constexpr int kIdleWaitMs = 100;  // bounds how long stop() waits
+constexpr int kHeldWaitMs = 2;    // while packets wait for their owner
 constexpr char kFilter[] = "ip and (tcp or udp) and not net 127.0.0.0/8";
 
 uint64_t monotonicMs()
@@ -85,7 +87,8 @@ bool PcapIoEventSource::open(std::string* error)
     }
     pcap_set_snaplen(m_pcap, kSnapLength);
     pcap_set_buffer_size(m_pcap, kBufferBytes);
-    pcap_set_timeout(m_pcap, kTimeoutMs);
+    // Every packet at once: a short-lived socket must still exist when its owner is looked up.
+    pcap_set_immediate_mode(m_pcap, 1);
     pcap_set_promisc(m_pcap, 0);
     const int status = pcap_activate(m_pcap);
     if (status < 0)
@@ -100,6 +103,8 @@ bool PcapIoEventSource::open(std::string* error)
     pcap_freecode(&program);
     if (set != 0)
         return fail(std::string("filter: ") + pcap_geterr(m_pcap));
+    if (pcap_setnonblock(m_pcap, 1, errbuf) != 0 || pcap_get_selectable_fd(m_pcap) < 0)
+        return fail(std::string("non-blocking capture: ") + errbuf);
     return true;
 }
 
@@ -140,21 +145,24 @@ void PcapIoEventSource::run(IoEventSink& sink)
     m_attributor = &attributor;
     m_disk.start(sink);
 
+    const int fd = pcap_get_selectable_fd(m_pcap);
     uint64_t lastStats = 0;
     while (!m_stop.load(std::memory_order_acquire)) {
+        pollfd waitFd{fd, POLLIN, 0};
+        ::poll(&waitFd, 1, attributor.heldCount() ? kHeldWaitMs : kIdleWaitMs);
         m_nowMs = monotonicMs();
         const int n = pcap_dispatch(m_pcap, -1, &PcapIoEventSource::onPacket, reinterpret_cast<u_char*>(this));
         m_nowMs = monotonicMs();
         attributor.poll(m_nowMs);
-        if (n == PCAP_ERROR) {
-            XLog::debug(1, "capture ended: ", std::string(pcap_geterr(m_pcap)));
+        publishAttributorStats();
+        if (n == PCAP_ERROR || (waitFd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            XLog::debug(1, "packet capture ended: ", std::string(pcap_geterr(m_pcap)));
             break;
         }
         if (m_nowMs - lastStats >= 500) {
             lastStats = m_nowMs;
             updateKernelStats();
         }
-        publishAttributorStats();
     }
     m_disk.stop();
     owners.stop();

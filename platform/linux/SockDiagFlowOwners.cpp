@@ -76,15 +76,12 @@ void SockDiagFlowOwners::resolve(std::vector<FlowKey>& batch, std::vector<FlowOw
     InodeOwners& owners = InodeOwners::instance();
     // Find every socket first, while short-lived ones still exist, then name their owners.
     std::vector<uint64_t> inodes(batch.size());
-    bool unknown = false;
     for (size_t i = 0; i < batch.size(); ++i) {
         const FlowKey& k = batch[i];
         const SocketProtocol protocol = k.protocol == kProtoTcp ? SocketProtocol::Tcp : SocketProtocol::Udp;
         inodes[i] = findSocketInode(protocol, k.localAddr, k.localPort, k.remoteAddr, k.remotePort);
-        unknown = unknown || (inodes[i] != 0 && owners.cachedOwnerOf(inodes[i]) == 0);
     }
-    if (unknown)
-        owners.rescan();
+    owners.findOwners(inodes);
     for (size_t i = 0; i < batch.size(); ++i)
         answers.push_back({batch[i], inodes[i] ? owners.cachedOwnerOf(inodes[i]) : 0});
 }

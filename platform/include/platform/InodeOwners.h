@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 namespace platform {
 
@@ -20,6 +21,10 @@ public:
     uint32_t cachedOwnerOf(uint64_t inode);
     // Rebuilds the map now.
     void rescan();
+    // Finds the owners of these inodes: scans the newest processes first and stops once all
+    // are found (a fresh socket usually belongs to a fresh process); a scan that reaches the
+    // oldest process rebuilds the whole map. Returns how many of them now have an owner.
+    size_t findOwners(const std::vector<uint64_t>& inodes);
     void setMinRescanInterval(std::chrono::milliseconds interval);
     uint64_t rescanCount() const;
 

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A test host: a network namespace joined to ours by a veth pair, addressed in 10.x. Everything
+// it made (the namespace, the link, the processes it spawned) goes when it is destroyed.
+// Needs root; create() says why it could not be made.
+class TestNetwork {
+public:
+    TestNetwork() = default;
+    ~TestNetwork();
+    TestNetwork(const TestNetwork&) = delete;
+    TestNetwork& operator=(const TestNetwork&) = delete;
+
+    bool create(std::string& why);
+
+    const std::string& hostAddr() const { return m_hostAddr; }  // our end
+    const std::string& peerAddr() const { return m_peerAddr; }  // the namespace's end
+    uint32_t peerAddrNetOrder() const;
+    const std::string& name() const { return m_name; }
+
+    // Starts a program inside the namespace and waits (up to 5 s) for it to print "ready".
+    pid_t spawnInside(const std::vector<std::string>& args);
+    // Starts a program here; its standard output can be awaited with waitForLine.
+    pid_t spawnHere(const std::vector<std::string>& args);
+    // Waits for a spawned process to exit; its exit status, or -1 on timeout (then it is killed).
+    int waitExit(pid_t pid, int timeoutMs);
+    // Reads the spawned process's standard output until a line equal to line (up to timeoutMs).
+    bool waitForLine(pid_t pid, const std::string& line, int timeoutMs);
+
+private:
+    pid_t spawn(const std::vector<std::string>& argv);
+    void destroy();
+
+    std::string m_name;
+    std::string m_hostIf;
+    std::string m_hostAddr;
+    std::string m_peerAddr;
+    bool m_created = false;
+    struct Child {
+        pid_t pid;
+        int out;
+    };
+    std::vector<Child> m_children;
+};
+
+// Path of the e2e_peer helper program.
+std::string peerProgram();

@@ -1,0 +1,175 @@
+// Traffic sources and sinks for the end-to-end tests, run as separate processes so the engine
+// has real programs to attribute traffic to.
+//   e2e_peer tcp-server PORT REPLY_BYTES     accept; read until EOF; send REPLY_BYTES; close
+//   e2e_peer udp-echo PORT                   echo every datagram back to its sender
+//   e2e_peer tcp-client ADDR PORT BYTES HOLD_MS   connect, send, read the reply, keep open HOLD_MS
+//   e2e_peer udp-client ADDR PORT SIZE COUNT      send COUNT datagrams, wait for each echo
+//   e2e_peer write-file PATH BYTES HOLD_MS        write, fsync, stay alive HOLD_MS
+// Clients print "done" when finished; every mode exits non-zero on failure.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+sockaddr_in endpoint(const char* addr, int port)
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    inet_pton(AF_INET, addr, &a.sin_addr);
+    return a;
+}
+
+void setTimeout(int fd, int seconds)
+{
+    timeval tv{seconds, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
+
+bool sendAll(int fd, size_t bytes)
+{
+    std::vector<char> chunk(16384, 'x');
+    while (bytes > 0) {
+        const ssize_t n = send(fd, chunk.data(), std::min(bytes, chunk.size()), MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        bytes -= size_t(n);
+    }
+    return true;
+}
+
+void sleepMs(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+int tcpServer(int port, size_t reply)
+{
+    const int l = socket(AF_INET, SOCK_STREAM, 0);
+    const int one = 1;
+    setsockopt(l, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a = endpoint("0.0.0.0", port);
+    if (bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(l, 64) != 0)
+        return 1;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (;;) {
+        const int c = accept(l, nullptr, nullptr);
+        if (c < 0)
+            continue;
+        std::thread([c, reply] {
+            setTimeout(c, 10);
+            char buf[65536];
+            while (recv(c, buf, sizeof buf, 0) > 0) {
+            }
+            sendAll(c, reply);
+            close(c);
+        }).detach();
+    }
+}
+
+int udpEcho(int port)
+{
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a = endpoint("0.0.0.0", port);
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        return 1;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    char buf[65536];
+    for (;;) {
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        const ssize_t n = recvfrom(s, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (n >= 0)
+            sendto(s, buf, size_t(n), 0, reinterpret_cast<sockaddr*>(&from), len);
+    }
+}
+
+int tcpClient(const char* addr, int port, size_t bytes, long holdMs)
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    setTimeout(s, 10);
+    sockaddr_in a = endpoint(addr, port);
+    if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        return 1;
+    const auto opened = std::chrono::steady_clock::now();
+    if (!sendAll(s, bytes))
+        return 1;
+    shutdown(s, SHUT_WR);
+    char buf[65536];
+    while (recv(s, buf, sizeof buf, 0) > 0) {
+    }
+    std::this_thread::sleep_until(opened + std::chrono::milliseconds(holdMs));
+    close(s);
+    std::printf("done\n");
+    return 0;
+}
+
+int udpClient(const char* addr, int port, size_t size, int count)
+{
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    setTimeout(s, 2);
+    sockaddr_in a = endpoint(addr, port);
+    if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        return 1;
+    std::vector<char> buf(std::max<size_t>(size, 65536), 'u');
+    for (int i = 0; i < count; ++i) {
+        if (send(s, buf.data(), size, 0) != ssize_t(size))
+            return 1;
+        if (recv(s, buf.data(), buf.size(), 0) != ssize_t(size))
+            return 1;
+    }
+    close(s);
+    std::printf("done\n");
+    return 0;
+}
+
+int writeFile(const char* path, size_t bytes, long holdMs)
+{
+    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return 1;
+    std::vector<char> chunk(1 << 20, 'd');
+    for (size_t left = bytes; left > 0;) {
+        const ssize_t n = write(fd, chunk.data(), std::min(left, chunk.size()));
+        if (n <= 0)
+            return 1;
+        left -= size_t(n);
+    }
+    fsync(fd);
+    close(fd);
+    std::printf("done\n");
+    std::fflush(stdout);
+    sleepMs(holdMs);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string mode = argc > 1 ? argv[1] : "";
+    auto num = [&](int i) { return i < argc ? std::strtol(argv[i], nullptr, 10) : 0L; };
+    if (mode == "tcp-server" && argc == 4)
+        return tcpServer(int(num(2)), size_t(num(3)));
+    if (mode == "udp-echo" && argc == 3)
+        return udpEcho(int(num(2)));
+    if (mode == "tcp-client" && argc == 6)
+        return tcpClient(argv[2], int(num(3)), size_t(num(4)), num(5));
+    if (mode == "udp-client" && argc == 6)
+        return udpClient(argv[2], int(num(3)), size_t(num(4)), int(num(5)));
+    if (mode == "write-file" && argc == 5)
+        return writeFile(argv[2], size_t(num(3)), num(4));
+    std::fprintf(stderr, "e2e_peer: bad arguments\n");
+    return 2;
+}
