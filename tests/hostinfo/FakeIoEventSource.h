@@ -1,0 +1,37 @@
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/IoEventSource.h"
+
+// An event source that opens (or refuses to) and then waits for stop(); tests feed events
+// straight into the trace's callbacks.
+class FakeIoEventSource : public platform::IoEventSource {
+public:
+    explicit FakeIoEventSource(bool opens = true) : m_opens(opens) {}
+    bool open(std::string* error) override
+    {
+        if (!m_opens && error)
+            *error = "refused";
+        return m_opens;
+    }
+    void run(platform::IoEventSink&) override
+    {
+        std::unique_lock<std::mutex> guard(m_mutex);
+        m_cond.wait(guard, [this] { return m_stopped; });
+    }
+    void stop() override
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_stopped = true;
+        m_cond.notify_all();
+    }
+    platform::IoSourceStats stats() const override { return {}; }
+
+private:
+    bool m_opens;
+    std::mutex m_mutex;
+    std::condition_variable m_cond;
+    bool m_stopped = false;
+};

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "FakeIoEventSource.h"
+#include "hostinfo/XKernelIoTrace.h"
+
+namespace {
+
+using platform::DiskEvent;
+using platform::NetEvent;
+
+constexpr uint32_t kRemote = 0x0201000A;  // 10.0.1.2 in memory order
+
+class KernelIoTraceTest : public ::testing::Test {
+protected:
+    KernelIoTraceTest() : m_trace(std::make_unique<FakeIoEventSource>()) {}
+
+    NetEvent net(uint8_t protocol, uint8_t direction, uint32_t size, uint64_t after = 1) const
+    {
+        NetEvent e;
+        e.timestamp = m_trace.startTime() + after;
+        e.pid = 42;
+        e.size = size;
+        e.remoteAddr = kRemote;
+        e.remotePort = 0x5000;
+        e.localPort = 0x3930;
+        e.protocol = protocol;
+        e.direction = direction;
+        return e;
+    }
+
+    DiskEvent disk(uint32_t pid, uint64_t read, uint64_t written) const
+    {
+        return DiskEvent{m_trace.startTime() + 1, pid, read, written};
+    }
+
+    // Opens every gate with one throw-away event per class.
+    void openGates()
+    {
+        m_trace.onNetEvent(net(platform::kProtoTcp, 0, 1));
+        m_trace.onNetEvent(net(platform::kProtoUdp, 0, 1));
+        m_trace.onDiskEvent(disk(1, 0, 0));
+    }
+
+    XKernelIoTrace m_trace;
+};
+
+TEST_F(KernelIoTraceTest, GateDropsEarlyEventsAndTheFirstLaterOnePerClass)
+{
+    m_trace.enableNetEvents();
+    NetEvent early = net(platform::kProtoTcp, 1, 100, 0);  // stamped exactly at the start
+    m_trace.onNetEvent(early);
+    m_trace.onNetEvent(early);
+    EXPECT_FALSE(m_trace.gateOpen(XKernelIoTrace::kGateTcp));
+    m_trace.onNetEvent(net(platform::kProtoTcp, 1, 100));  // opens the gate, not counted
+    EXPECT_TRUE(m_trace.gateOpen(XKernelIoTrace::kGateTcp));
+    EXPECT_EQ(m_trace.ring()->pending(), 0);
+    m_trace.onNetEvent(net(platform::kProtoTcp, 1, 100));
+    EXPECT_EQ(m_trace.ring()->pending(), 1);
+
+    // UDP has a gate of its own, still closed.
+    EXPECT_FALSE(m_trace.gateOpen(XKernelIoTrace::kGateUdp));
+    m_trace.onNetEvent(net(platform::kProtoUdp, 1, 100));
+    EXPECT_EQ(m_trace.ring()->pending(), 1);
+    EXPECT_EQ(m_trace.stats().gatedEvents, 4u);
+}
+
+TEST_F(KernelIoTraceTest, NetworkEventsNeedEnablingAndSkipLoopback)
+{
+    openGates();
+    m_trace.onNetEvent(net(platform::kProtoTcp, 1, 100));
+    EXPECT_EQ(m_trace.ring()->pending(), 0);  // not enabled yet
+    m_trace.enableNetEvents();
+    NetEvent loop = net(platform::kProtoTcp, 1, 100);
+    loop.remoteAddr = kLoopbackNetOrder;
+    m_trace.onNetEvent(loop);
+    EXPECT_EQ(m_trace.ring()->pending(), 0);
+    m_trace.onNetEvent(net(platform::kProtoTcp, 0, 1040));
+    m_trace.onNetEvent(net(platform::kProtoUdp, 1, 128));
+
+    ORVANEPRO_NetIo tcp{}, udp{};
+    ASSERT_EQ(m_trace.ring()->popNetIo(&tcp), 1);
+    ASSERT_EQ(m_trace.ring()->popNetIo(&udp), 1);
+    EXPECT_EQ(tcp.protocol, kNetIoTcp);
+    EXPECT_EQ(tcp.bytesReceived, 1040u);
+    EXPECT_EQ(tcp.localPort, 0);  // TCP events carry no local port
+    EXPECT_EQ(tcp.processId, 42u);
+    EXPECT_EQ(udp.protocol, kNetIoUdp);
+    EXPECT_EQ(udp.bytesSent, 128u);
+    EXPECT_EQ(udp.localPort, 0x3930);
+    EXPECT_EQ(udp.remoteAddr, kRemote);
+}
+
+TEST_F(KernelIoTraceTest, DiskTotalsPerProcessDrainAndCapAtFifty)
+{
+    openGates();
+    m_trace.onDiskEvent(disk(0, 512, 0));  // the idle process is charged to the system process
+    m_trace.onDiskEvent(disk(100, 1000, 2000));
+    m_trace.onDiskEvent(disk(100, 24, 48));
+    IoTriple out[kMaxProcessTotals];
+    ASSERT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 2);
+    EXPECT_EQ(out[0].pid, 4u);
+    EXPECT_EQ(out[0].in, 512u);
+    EXPECT_EQ(out[1].pid, 100u);
+    EXPECT_EQ(out[1].in, 1024u);
+    EXPECT_EQ(out[1].out, 2048u);
+    EXPECT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 0);  // drained
+
+    for (uint32_t pid = 1000; pid < 1051; ++pid)
+        m_trace.onDiskEvent(disk(pid, 1, 1));
+    EXPECT_EQ(m_trace.stats().diskDropped, 1u);
+    ASSERT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 50);
+    EXPECT_EQ(out[49].pid, 1049u);
+    m_trace.onDiskEvent(disk(1050, 7, 7));  // counted again in the next interval
+    ASSERT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 1);
+    EXPECT_EQ(out[0].pid, 1050u);
+    EXPECT_EQ(out[0].in, 7u);
+
+    // A drain into less room copies what fits and still starts a new interval.
+    m_trace.onDiskEvent(disk(1, 1, 1));
+    m_trace.onDiskEvent(disk(2, 1, 1));
+    EXPECT_EQ(m_trace.getDiskIO(out, 1), 1);
+    EXPECT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 0);
+}
+
+TEST(KernelIoTraceLifecycle, StopEndsTheConsumerThreadOnceStarted)
+{
+    XKernelIoTrace trace(std::make_unique<FakeIoEventSource>());
+    trace.startTraceThread();
+    trace.startTraceThread();  // a second start does nothing
+    for (int i = 0; i < 200 && !trace.stats().running; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(trace.stats().running);
+    trace.stopTrace();
+    EXPECT_FALSE(trace.stats().running);
+    trace.stopTrace();  // idempotent
+}
+
+TEST(KernelIoTraceLifecycle, RefusedSourceEndsQuietly)
+{
+    XKernelIoTrace trace(std::make_unique<FakeIoEventSource>(false));
+    trace.startTraceThread();
+    trace.stopTrace();
+    EXPECT_FALSE(trace.stats().running);
+    IoTriple out[4];
+    EXPECT_EQ(trace.getDiskIO(out, 4), 0);
+}
+
+} // namespace

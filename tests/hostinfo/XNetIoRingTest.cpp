@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "hostinfo/XNetIoRing.h"
+
+namespace {
+
+TEST(XNetIoRing, FullRingDropsTheNextEventAndCountsIt)
+{
+    XNetIoRing ring;
+    ASSERT_EQ(ring.slots(), XNetIoRing::kSlots);
+    for (int i = 0; i < XNetIoRing::kSlots; ++i)
+        ASSERT_TRUE(ring.pushNetIo(uint32_t(i), 100, kNetIoSend, kNetIoTcp, 0x0A000001, 80, 0));
+    EXPECT_EQ(ring.pending(), 3000);
+    EXPECT_FALSE(ring.pushNetIo(9999, 100, kNetIoSend, kNetIoTcp, 0x0A000001, 80, 0));
+    EXPECT_EQ(ring.pending(), 3000);
+    EXPECT_EQ(ring.dropped(), 1u);
+
+    // The dropped event never appears; the first one comes out first.
+    ORVANEPRO_NetIo io{};
+    ASSERT_EQ(ring.popNetIo(&io), 1);
+    EXPECT_EQ(io.processId, 0u);
+    EXPECT_EQ(ring.pending(), 2999);
+}
+
+TEST(XNetIoRing, EventsSurviveWrapAroundInOrder)
+{
+    XNetIoRing ring;
+    ORVANEPRO_NetIo io{};
+    uint32_t next = 0, expected = 0;
+    // Three laps of the ring, two events in flight at a time, plus one pass filling it whole.
+    for (int i = 0; i < 3 * XNetIoRing::kSlots; ++i) {
+        ASSERT_TRUE(ring.pushNetIo(next++, 10, kNetIoReceive, kNetIoUdp, 1, 2, 3));
+        ASSERT_EQ(ring.popNetIo(&io), 1);
+        ASSERT_EQ(io.processId, expected++);
+    }
+    for (int i = 0; i < XNetIoRing::kSlots; ++i)
+        ASSERT_TRUE(ring.pushNetIo(next++, 10, kNetIoReceive, kNetIoUdp, 1, 2, 3));
+    for (int i = 0; i < XNetIoRing::kSlots; ++i) {
+        ASSERT_EQ(ring.popNetIo(&io), 1);
+        ASSERT_EQ(io.processId, expected++);
+    }
+    EXPECT_EQ(ring.pending(), 0);
+    EXPECT_EQ(ring.dropped(), 0u);
+}
+
+TEST(XNetIoRing, RecordCarriesBytesOnTheSideOfItsDirection)
+{
+    XNetIoRing ring;
+    ring.pushNetIo(7, 1040, kNetIoReceive, kNetIoTcp, 0x0100000A, 0x5000, 0);
+    ring.pushNetIo(8, 128, kNetIoSend, kNetIoUdp, 0x0200000A, 0x3500, 0x1234);
+    ORVANEPRO_NetIo a{}, b{};
+    ASSERT_EQ(ring.popNetIo(&a), 1);
+    ASSERT_EQ(ring.popNetIo(&b), 1);
+    EXPECT_EQ(a.bytesReceived, 1040u);
+    EXPECT_EQ(a.bytesSent, 0u);
+    EXPECT_EQ(a.direction, kNetIoReceive);
+    EXPECT_EQ(a.remoteAddr, 0x0100000Au);
+    EXPECT_EQ(a.remotePort, 0x5000);
+    EXPECT_EQ(b.bytesSent, 128u);
+    EXPECT_EQ(b.bytesReceived, 0u);
+    EXPECT_EQ(b.protocol, kNetIoUdp);
+    EXPECT_EQ(b.localPort, 0x1234);
+}
+
+TEST(XNetIoRing, EmptyPopWaitsBrieflyAndReportsNothing)
+{
+    XNetIoRing ring;
+    ORVANEPRO_NetIo io{};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ring.popNetIo(&io), 0);
+    EXPECT_EQ(ring.popNetIo(nullptr), 0);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    // Bounded: the parser loop is paced by this wait and must not stall.
+    EXPECT_LT(waited, std::chrono::seconds(1));
+    ring.pushNetIo(1, 1, kNetIoSend, kNetIoTcp, 1, 1, 0);
+    EXPECT_EQ(ring.popNetIo(nullptr), 0);  // a null target takes nothing
+    EXPECT_EQ(ring.pending(), 1);
+}
+
+} // namespace
