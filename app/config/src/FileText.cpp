@@ -1,5 +1,6 @@
 #include "config/FileText.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -13,6 +14,12 @@ std::optional<std::string> readFilePrefix(const std::string& path, std::size_t m
     if (!in)
         return std::nullopt;
     std::string content;
+    // Size the buffer once when the file's length is known (it may still change while read).
+    in.seekg(0, std::ios::end);
+    const std::streamoff length = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (length > 0)
+        content.reserve(std::min(static_cast<std::size_t>(length), maxBytes));
     constexpr std::size_t chunk = 1 << 16;
     while (content.size() < maxBytes) {
         const std::size_t want = std::min(chunk, maxBytes - content.size());
