@@ -160,3 +160,13 @@ TEST(ConfigStore, NoWritablePlaceReportsFailure)
     store.setUserValue("k", "v");
     EXPECT_FALSE(store.saveUserSettings());
 }
+
+TEST(ConfigStore, BrokenFixtureFilesLoadWhatTheyCan)
+{
+    const std::string folder = std::string(LUMIVEX_TEST_DATA) + "/config/broken/";
+    ConfigStore store(folder, "");
+    EXPECT_EQ(store.getSkinInt("sh_titlebar"), 24);
+    EXPECT_EQ(store.getSkinColor("c_frmborder"), 0x0C9C00u);
+    EXPECT_EQ(store.getSkinInt("sh_statusbar"), 0);  // after the over-long line
+    EXPECT_TRUE(store.getUserFlag("menu_updatelist_status"));
+}

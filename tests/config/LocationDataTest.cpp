@@ -186,3 +186,16 @@ TEST(DataFileStore, MissingAndBrokenFilesLeaveLookupsEmpty)
     EXPECT_FALSE(store.lookupDescription(0, 80, text));
     EXPECT_FALSE(store.report().databaseFound);
 }
+
+TEST(DataFileStore, BrokenFixtureFilesLoadWhatTheyCan)
+{
+    const std::string folder = std::string(LUMIVEX_TEST_DATA) + "/config/broken/";
+    DataFileStore store(folder);
+    store.load();
+    EXPECT_EQ(found(store, "10.1.1.1"), "局域网");
+    EXPECT_EQ(found(store, "192.168.1.1"), "<none>");  // its line was cut off
+    EXPECT_EQ(found(store, "1.0.0.9"), "澳大利亚");
+    EXPECT_EQ(found(store, "1.0.2.9"), "中国");
+    EXPECT_EQ(found(store, "1.0.5.1"), "<none>");      // no closing bracket on the cut line
+    EXPECT_EQ(store.report().supplementary.records, 2u);
+}
