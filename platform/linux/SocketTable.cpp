@@ -87,21 +87,24 @@ bool readWholeFile(const char* path, std::string& text)
     return true;
 }
 
-void appendRows(const std::string& text, bool ipv6, SocketProtocol protocol,
-                std::vector<SocketRow>& out)
-{
-    std::string_view rest(text);
-    while (!rest.empty()) {
-        const size_t eol = rest.find('\n');
-        const std::string_view line = rest.substr(0, eol);
-        rest.remove_prefix(eol == std::string_view::npos ? rest.size() : eol + 1);
-        SocketRow row;
-        if (parseProcNetLine(line, ipv6, protocol, row))
-            out.push_back(row);
-    }
-}
-
 } // namespace
+
+size_t parseProcNetTable(std::string_view text, bool ipv6, SocketProtocol protocol,
+                         std::vector<SocketRow>& out)
+{
+    size_t added = 0;
+    while (!text.empty()) {
+        const size_t eol = text.find('\n');
+        const std::string_view line = text.substr(0, eol);
+        text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+        SocketRow row;
+        if (parseProcNetLine(line, ipv6, protocol, row)) {
+            out.push_back(row);
+            ++added;
+        }
+    }
+    return added;
+}
 
 int translateTcpState(int linuxState)
 {
@@ -143,11 +146,11 @@ bool readSocketTable(SocketProtocol protocol, std::vector<SocketRow>& out)
     bool any = false;
     if (readWholeFile(tcp ? "/proc/net/tcp" : "/proc/net/udp", text)) {
         any = true;
-        appendRows(text, false, protocol, out);
+        parseProcNetTable(text, false, protocol, out);
     }
     if (readWholeFile(tcp ? "/proc/net/tcp6" : "/proc/net/udp6", text)) {
         any = true;
-        appendRows(text, true, protocol, out);
+        parseProcNetTable(text, true, protocol, out);
     }
     InodeOwners& owners = InodeOwners::instance();
     bool unknown = false;
