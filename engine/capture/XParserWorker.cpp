@@ -57,37 +57,28 @@ void XParserWorker::addQueues()
 
 void XParserWorker::stop()
 {
-    {
-        std::lock_guard<std::mutex> guard(m_stopMutex);
-        m_stopRequest.store(1);
-        m_stopCond.notify_all();
-    }
+    m_stopRequest.store(1);
     if (m_ring)
         m_ring->wake();
 }
 
-bool XParserWorker::waitForStop(int ms)
+void XParserWorker::scanForListeners(std::chrono::steady_clock::time_point& next)
 {
-    std::unique_lock<std::mutex> lock(m_stopMutex);
-    return m_stopCond.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopRequest.load() == 1; });
+    next = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    if (!m_packets || !m_queueMgr)
+        return;
+    try {
+        m_packets->createListener();
+        addQueues();
+    } catch (...) {
+        m_exceptions.fetch_add(1, std::memory_order_relaxed);
+    }
 }
 
 void XParserWorker::run()
 {
     if (!m_ring)
         return;
-    try {
-        // Without any queue yet (no address at start), keep looking for addresses.
-        while (m_queues.empty() && m_packets && m_queueMgr) {
-            m_packets->createListener();
-            addQueues();
-            if (waitForStop(m_queues.empty() ? 5000 : 1000))
-                return;
-        }
-    } catch (...) {
-        m_exceptions.fetch_add(1, std::memory_order_relaxed);
-    }
-
     XPacketParser* parser = nullptr;
     for (XPacketParser* p : m_parsers)
         if (p)
@@ -95,7 +86,12 @@ void XParserWorker::run()
 
     char buffer[2048];
     ORVANEPRO_NetIo event{};
+    auto nextListenerScan = std::chrono::steady_clock::now();
     while (m_stopRequest.load(std::memory_order_relaxed) != 1 && parser) {
+        // Without any queue yet (no address at start-up) look for addresses every five
+        // seconds, while the network events go on being counted.
+        if (m_queues.empty() && std::chrono::steady_clock::now() >= nextListenerScan)
+            scanForListeners(nextListenerScan);
         for (XPacketQueue* queue : m_queues) {
             if (!queue)
                 continue;

@@ -1,9 +1,8 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <vector>
 
 #include "corekit/XThread.h"
@@ -15,8 +14,9 @@ class XPacketQueue;
 class XPacketQueueMgr;
 
 // The engine's one processing thread: drains every packet queue into the parser, then takes
-// one network event from the kernel trace's ring per pass. init(), start(), stop() and join()
-// belong to the thread that owns the engine (start-up and shutdown).
+// one network event from the kernel trace's ring per pass. While no queue exists it looks
+// for local addresses every five seconds and starts listeners on them. init(), start(),
+// stop() and join() belong to the thread that owns the engine (start-up and shutdown).
 class XParserWorker : public XThread {
 public:
     // The process-wide worker, created on the first call and never destroyed.
@@ -44,8 +44,7 @@ protected:
 
 private:
     void addQueues();
-    // Waits up to ms milliseconds or until stop(); true when stopping.
-    bool waitForStop(int ms);
+    void scanForListeners(std::chrono::steady_clock::time_point& next);
 
     static XParserWorker* m_instance;
 
@@ -55,8 +54,6 @@ private:
     XPacketQueueMgr* m_queueMgr = nullptr;
     XNetIoRing* m_ring = nullptr;
     std::atomic<int> m_stopRequest{0};
-    std::mutex m_stopMutex;
-    std::condition_variable m_stopCond;
     std::atomic<uint64_t> m_exceptions{0};
     std::atomic<uint64_t> m_events{0};
 };
