@@ -1,40 +1,108 @@
 #include "Report.h"
 
+#include <cinttypes>
+#include <utility>
+
 namespace {
 
-void printDrops(std::FILE* out, const Report& r)
+using Counter = std::pair<const char*, uint64_t>;
+
+// Every drop and throughput counter, named as both outputs print them.
+std::vector<Counter> counters(const Report& r)
 {
     const platform::IoSourceStats& s = r.io.source;
-    std::fprintf(out, "\nEvent source: %s\n", r.io.running ? "capturing" : "not capturing");
-    std::fprintf(out, "  packets seen %llu, malformed %llu, kernel drops %llu, interface drops %llu\n",
-                 (unsigned long long)s.packetsSeen, (unsigned long long)s.packetsMalformed,
-                 (unsigned long long)s.kernelDrops, (unsigned long long)s.interfaceDrops);
-    std::fprintf(out, "  events queued %llu, dropped (ring full) %llu, held back at start %llu, pending %ld\n",
-                 (unsigned long long)r.io.eventsQueued, (unsigned long long)r.io.eventsDropped,
-                 (unsigned long long)r.io.gatedEvents, r.io.ringPending);
-    std::fprintf(out, "  flows attributed %llu, unowned %llu; events without owner: lookup too slow %llu, "
-                      "hold buffer full %llu, lookup queue full %llu\n",
-                 (unsigned long long)s.flowsResolved, (unsigned long long)s.flowsUnowned,
-                 (unsigned long long)s.heldTimeouts, (unsigned long long)s.holdOverflows,
-                 (unsigned long long)s.lookupQueueFull);
-    std::fprintf(out, "  per-process totals dropped (over 50 processes): network %llu, disk %llu\n",
-                 (unsigned long long)r.processTotalsDropped, (unsigned long long)r.io.diskDropped);
+    const XEngineStats& e = r.engine;
+    return {
+        {"packets_seen", s.packetsSeen},
+        {"packets_malformed", s.packetsMalformed},
+        {"kernel_drops", s.kernelDrops},
+        {"interface_drops", s.interfaceDrops},
+        {"events_queued", r.io.eventsQueued},
+        {"events_dropped_ring_full", r.io.eventsDropped},
+        {"events_gated_at_start", r.io.gatedEvents},
+        {"flows_attributed", s.flowsResolved},
+        {"flows_unowned", s.flowsUnowned},
+        {"events_owner_lookup_too_slow", s.heldTimeouts},
+        {"events_hold_buffer_full", s.holdOverflows},
+        {"owner_lookups_refused", s.lookupQueueFull},
+        {"net_totals_dropped", e.processNetDropped},
+        {"disk_totals_dropped", r.io.diskDropped},
+        {"events_counted", e.eventsParsed},
+        {"events_uncounted", e.eventsUncounted},
+        {"tcp_pool_failures", e.tcpPoolFailures},
+        {"udp_pool_failures", e.udpPoolFailures},
+        {"chat_pool_failures", e.chatPoolFailures},
+        {"worker_exceptions", e.workerExceptions},
+        {"listeners", uint64_t(e.listeners)},
+        {"listener_bind_failures", e.listenerBindFailures},
+        {"listener_receive_errors", e.listenerReceiveErrors},
+        {"listener_unqueued", e.listenerUnqueued},
+        {"datagrams_received", e.datagramsReceived},
+        {"datagrams_kept", e.datagramsKept},
+        {"datagrams_parsed", e.datagramsParsed},
+        {"datagrams_ignored", e.datagramsIgnored},
+        {"queue_drops", e.queueDrops},
+        {"queue_refusals", e.queueRefusals},
+        {"dns_names_learnt", e.namesLearnt},
+        {"dns_names_dropped", e.dnsDropped},
+    };
+}
+
+void printTable(std::FILE* out, const TrafficTable& t, int limit)
+{
+    std::fprintf(out, "\n%s: %zu remote addresses\n", t.name.c_str(), t.rows.size());
+    if (t.rows.empty())
+        return;
+    std::fprintf(out, "%-15s %5s  %-28s %-10s %10s %10s %8s %8s %7s  %s\n", "Address", "Port", "DNS name",
+                 "Location", "Sent", "Received", "Pkts out", "Pkts in", "Idle s", "Program");
+    int shown = 0;
+    for (const TrafficRow& row : t.rows) {
+        if (limit > 0 && shown++ >= limit) {
+            std::fprintf(out, "... %zu more\n", t.rows.size() - size_t(limit));
+            break;
+        }
+        std::fprintf(out, "%-15s %5u  %-28.28s %-10.10s %10s %10s %8.0f %8.0f %7.1f  %s\n", row.address.c_str(),
+                     row.remotePort, row.dnsName.c_str(), row.location.c_str(), humanBytes(row.bytesSent).c_str(),
+                     humanBytes(row.bytesReceived).c_str(), row.packetsSent, row.packetsReceived, row.idleSeconds,
+                     row.program.c_str());
+    }
 }
 
 } // namespace
 
+std::string humanBytes(double bytes)
+{
+    static const char* const kUnits[] = {"B", "KB", "MB", "GB", "TB"};
+    int unit = 0;
+    while (bytes >= 1024 && unit < 4) {
+        bytes /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, kUnits[unit]);
+    return text;
+}
+
 void printReportText(std::FILE* out, const Report& r)
 {
-    std::fprintf(out, "Lumivex, %.0f s%s\n", r.elapsedSeconds,
-                 r.privileged ? "" : " (not privileged: no capture; run as root)");
-    std::fprintf(out, "\n%-24s %8s %14s %14s %14s %14s\n", "Program", "PID", "Sent", "Received", "Read", "Written");
+    std::fprintf(out, "Lumivex, %.0f s%s; %zu host names learnt\n", r.elapsedSeconds,
+                 r.privileged ? "" : " (not privileged: no capture; run as root)", r.dnsNames);
+    for (const TrafficTable& t : r.tables)
+        printTable(out, t, r.rowsPerTable);
+
+    std::fprintf(out, "\nPrograms\n%-24s %8s %10s %10s %10s %10s\n", "Program", "PID", "Sent", "Received", "Read",
+                 "Written");
     for (const ProcessTotals::Row& row : r.processes) {
-        std::fprintf(out, "%-24.24s %8u %14llu %14llu %14llu %14llu\n",
-                     row.name.empty() ? "?" : row.name.c_str(), row.pid, (unsigned long long)row.sent,
-                     (unsigned long long)row.received, (unsigned long long)row.read,
-                     (unsigned long long)row.written);
+        std::fprintf(out, "%-24.24s %8u %10s %10s %10s %10s\n", row.name.empty() ? "(exited)" : row.name.c_str(), row.pid,
+                     humanBytes(double(row.sent)).c_str(), humanBytes(double(row.received)).c_str(),
+                     humanBytes(double(row.read)).c_str(), humanBytes(double(row.written)).c_str());
     }
-    printDrops(out, r);
+
+    std::fprintf(out, "\nCounters (%s)\n", r.io.running ? "capturing" : "not capturing");
+    int column = 0;
+    for (const Counter& c : counters(r))
+        std::fprintf(out, "  %-30s %12" PRIu64 "%s", c.first, c.second, ++column % 3 == 0 ? "\n" : "");
+    std::fprintf(out, "%s", column % 3 ? "\n" : "");
     std::fflush(out);
 }
 
@@ -58,7 +126,7 @@ std::string jsonString(const std::string& text)
             out += char(c);
             ++i;
         } else {
-            const size_t len = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+            const size_t len = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
             bool ok = len > 0 && i + len <= n;
             for (size_t k = 1; ok && k < len; ++k)
                 ok = (p[i + k] & 0xC0) == 0x80;
@@ -77,31 +145,39 @@ std::string jsonString(const std::string& text)
 
 void printReportJson(std::FILE* out, const Report& r)
 {
-    const platform::IoSourceStats& s = r.io.source;
     std::fprintf(out, "{\n  \"elapsed_seconds\": %.1f,\n  \"privileged\": %s,\n  \"capturing\": %s,\n",
                  r.elapsedSeconds, r.privileged ? "true" : "false", r.io.running ? "true" : "false");
+    std::fprintf(out, "  \"dns_names\": %zu,\n", r.dnsNames);
+    for (const TrafficTable& t : r.tables) {
+        std::fprintf(out, "  %s: [", jsonString(t.name).c_str());
+        for (size_t i = 0; i < t.rows.size(); ++i) {
+            const TrafficRow& row = t.rows[i];
+            std::fprintf(out,
+                         "%s\n    {\"address\": %s, \"port\": %u, \"dns_name\": %s, \"location\": %s, "
+                         "\"bytes_sent\": %.0f, \"bytes_received\": %.0f, \"packets_sent\": %.0f, "
+                         "\"packets_received\": %.0f, \"idle_seconds\": %.1f, \"program\": %s}",
+                         i ? "," : "", jsonString(row.address).c_str(), row.remotePort,
+                         jsonString(row.dnsName).c_str(), jsonString(row.location).c_str(), row.bytesSent,
+                         row.bytesReceived, row.packetsSent, row.packetsReceived, row.idleSeconds,
+                         jsonString(row.program).c_str());
+        }
+        std::fprintf(out, "%s],\n", t.rows.empty() ? "" : "\n  ");
+    }
     std::fprintf(out, "  \"processes\": [");
     for (size_t i = 0; i < r.processes.size(); ++i) {
         const ProcessTotals::Row& row = r.processes[i];
-        std::fprintf(out, "%s\n    {\"pid\": %u, \"program\": %s, \"sent\": %llu, \"received\": %llu, "
-                          "\"read\": %llu, \"written\": %llu}",
-                     i ? "," : "", row.pid, jsonString(row.name).c_str(), (unsigned long long)row.sent,
-                     (unsigned long long)row.received, (unsigned long long)row.read,
-                     (unsigned long long)row.written);
+        std::fprintf(out,
+                     "%s\n    {\"pid\": %u, \"program\": %s, \"bytes_sent\": %" PRIu64 ", \"bytes_received\": %" PRIu64
+                     ", \"bytes_read\": %" PRIu64 ", \"bytes_written\": %" PRIu64 "}",
+                     i ? "," : "", row.pid, jsonString(row.name).c_str(), row.sent, row.received, row.read,
+                     row.written);
     }
-    std::fprintf(out, "%s],\n", r.processes.empty() ? "" : "\n  ");
-    std::fprintf(out,
-                 "  \"counters\": {\"packets_seen\": %llu, \"packets_malformed\": %llu, \"kernel_drops\": %llu, "
-                 "\"interface_drops\": %llu, \"events_queued\": %llu, \"events_dropped\": %llu, "
-                 "\"events_gated\": %llu, \"ring_pending\": %ld, \"flows_resolved\": %llu, "
-                 "\"flows_unowned\": %llu, \"owner_lookup_timeouts\": %llu, \"hold_overflows\": %llu, "
-                 "\"lookup_queue_full\": %llu, \"net_totals_dropped\": %llu, \"disk_totals_dropped\": %llu}\n}\n",
-                 (unsigned long long)s.packetsSeen, (unsigned long long)s.packetsMalformed,
-                 (unsigned long long)s.kernelDrops, (unsigned long long)s.interfaceDrops,
-                 (unsigned long long)r.io.eventsQueued, (unsigned long long)r.io.eventsDropped,
-                 (unsigned long long)r.io.gatedEvents, r.io.ringPending, (unsigned long long)s.flowsResolved,
-                 (unsigned long long)s.flowsUnowned, (unsigned long long)s.heldTimeouts,
-                 (unsigned long long)s.holdOverflows, (unsigned long long)s.lookupQueueFull,
-                 (unsigned long long)r.processTotalsDropped, (unsigned long long)r.io.diskDropped);
+    std::fprintf(out, "%s],\n  \"counters\": {", r.processes.empty() ? "" : "\n  ");
+    bool first = true;
+    for (const Counter& c : counters(r)) {
+        std::fprintf(out, "%s\n    \"%s\": %" PRIu64, first ? "" : ",", c.first, c.second);
+        first = false;
+    }
+    std::fprintf(out, "\n  }\n}\n");
     std::fflush(out);
 }

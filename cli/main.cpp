@@ -1,14 +1,17 @@
-// lumivex: the console front end. Runs the engine without windows and prints what it sees.
+// lumivex: the console front end. Runs the capture engine without windows and prints what it
+// sees: the TCP, UDP and chat tables, per-program I/O and every drop counter.
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <thread>
 
-#include "EventPump.h"
 #include "Options.h"
 #include "ProcessTotals.h"
 #include "Report.h"
+#include "TrafficTables.h"
+#include "capture/XDNSRecord.h"
+#include "capture/XEngine.h"
 #include "corekit/XLog.h"
 #include "hostinfo/XKernelIoTrace.h"
 #include "hostinfo/XPCProcessInfo.h"
@@ -21,6 +24,29 @@ std::atomic<bool> g_interrupted{false};
 void onSignal(int)
 {
     g_interrupted.store(true);
+}
+
+// Sleeps until the deadline or an interrupt.
+void sleepUntil(std::chrono::steady_clock::time_point deadline)
+{
+    while (!g_interrupted.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+Report makeReport(XEngine& engine, XPCProcessInfo& info, const ProcessTotals& totals, double elapsed,
+                  const LocationLookup& location)
+{
+    Report report;
+    report.elapsedSeconds = elapsed;
+    report.privileged = platform::isPrivileged();
+    report.tables = readTrafficTables(engine, info, location);
+    report.processes = totals.rows();
+    if (info.trace())
+        report.io = info.trace()->stats();
+    report.engine = engine.stats();
+    if (XDNSRecord* dns = engine.dns())
+        report.dnsNames = size_t(dns->size());
+    return report;
 }
 
 } // namespace
@@ -36,28 +62,28 @@ int main(int argc, char** argv)
     XLog* log = XLog::Instance();
     if (!options.logFile.empty() && !log->setLogFile(options.logFile))
         std::fprintf(stderr, "lumivex: cannot open log file %s\n", options.logFile.c_str());
+    if (!platform::isPrivileged())
+        XLog::debug(1, "not privileged: packet capture and raw sockets need root or the capabilities "
+                       "CAP_NET_RAW, CAP_DAC_READ_SEARCH and CAP_SYS_PTRACE");
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 
-    XPCProcessInfo* info = XPCProcessInfo::Instance();
+    XEngine engine;
+    XPCProcessInfo* info = engine.start() ? XPCProcessInfo::Instance() : nullptr;
     if (!info) {
         std::fprintf(stderr, "lumivex: cannot start the engine\n");
         return 1;
     }
-    EventPump pump(*info, info->trace() ? info->trace()->ring() : nullptr);
-    pump.start();
+    const LocationLookup location;
 
     ProcessTotals totals;
     IoTriple triples[100];
     const auto started = std::chrono::steady_clock::now();
-    int tick = 0;
     auto next = started;
-    while (!g_interrupted.load()) {
+    for (int tick = 1; !g_interrupted.load(); ++tick) {
         next += std::chrono::seconds(1);
-        while (!g_interrupted.load() && std::chrono::steady_clock::now() < next)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ++tick;
+        sleepUntil(next);
         if (tick % 2 == 0)
             info->reload();
         totals.addNet(triples, info->getNetIO(triples, 100));
@@ -65,24 +91,20 @@ int main(int argc, char** argv)
 
         const bool last = options.seconds > 0 && tick >= options.seconds;
         if (options.seconds == 0 || last || g_interrupted.load()) {
-            Report report;
-            report.elapsedSeconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            report.privileged = platform::isPrivileged();
-            report.processes = totals.rows();
-            if (info->trace())
-                report.io = info->trace()->stats();
-            report.processTotalsDropped = info->netDropped();
-            if (options.json)
+            const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            Report report = makeReport(engine, *info, totals, elapsed, location);
+            if (options.json) {
                 printReportJson(stdout, report);
-            else
+            } else {
+                report.rowsPerTable = options.seconds == 0 ? 20 : 0;
+                if (options.seconds == 0)
+                    std::fputs("\033[H\033[2J", stdout);  // live view: redraw in place
                 printReportText(stdout, report);
+            }
         }
         if (last)
             break;
     }
-
-    pump.stop();
-    info->closeInfo();
+    engine.stop();
     return 0;
 }
