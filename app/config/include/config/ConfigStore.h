@@ -10,7 +10,8 @@ namespace lumivex::config {
 
 // The program's skin settings (config.dat), user switches (user.ini) and UI texts.
 // GUI thread only. Returned text pointers stay valid until that entry is replaced or the
-// store is destroyed; lookups of a missing key return the key pointer itself.
+// store is destroyed; lookups of a missing key return the key pointer itself, lookups of a
+// null key the text "NULL".
 class ConfigStore {
 public:
     // The process-wide store, created on first use from defaultDataDirectory() and
