@@ -57,21 +57,25 @@ bool TestNetwork::create(std::string& why)
     m_name = "lvx" + std::to_string(pid);
     m_hostIf = m_name + "h";
     const std::string peerIf = m_name + "p";
-    // A /30 of its own per test process, so parallel runs never share addresses.
+    // A /29 of its own per test process, so parallel runs never share addresses.
     const int b = 100 + pid % 100;
     const int c = (pid / 100) % 250;
     const std::string net = "10." + std::to_string(b) + "." + std::to_string(c) + ".";
     m_hostAddr = net + "1";
     m_peerAddr = net + "2";
+    m_secondPeerAddr = net + "3";
+    m_spareAddr = net + "4";
 
     const std::string ns = m_name;
     const bool ok = run("ip netns add " + ns) &&
                     (m_created = true) &&
                     run("ip link add " + m_hostIf + " type veth peer name " + peerIf) &&
                     run("ip link set " + peerIf + " netns " + ns) &&
-                    run("ip addr add " + m_hostAddr + "/30 dev " + m_hostIf) &&
+                    run("ip addr add " + m_hostAddr + "/29 dev " + m_hostIf) &&
                     run("ip link set " + m_hostIf + " up") &&
-                    run("ip netns exec " + ns + " ip addr add " + m_peerAddr + "/30 dev " + peerIf) &&
+                    run("ip netns exec " + ns + " ip addr add " + m_peerAddr + "/29 dev " + peerIf) &&
+                    run("ip netns exec " + ns + " ip addr add " + m_secondPeerAddr + "/29 dev " + peerIf) &&
+                    run("ip netns exec " + ns + " ip addr add " + m_spareAddr + "/29 dev " + peerIf) &&
                     run("ip netns exec " + ns + " ip link set " + peerIf + " up") &&
                     run("ip netns exec " + ns + " ip link set lo up");
     if (!ok) {
@@ -102,10 +106,10 @@ void TestNetwork::destroy()
     }
 }
 
-uint32_t TestNetwork::peerAddrNetOrder() const
+uint32_t TestNetwork::netOrder(const std::string& dotted)
 {
     in_addr a{};
-    inet_pton(AF_INET, m_peerAddr.c_str(), &a);
+    inet_pton(AF_INET, dotted.c_str(), &a);
     return a.s_addr;
 }
 
@@ -174,6 +178,27 @@ bool TestNetwork::waitForLine(pid_t pid, const std::string& line, int timeoutMs)
         text.clear();
     }
     return false;
+}
+
+std::string TestNetwork::readOutput(pid_t pid, int timeoutMs)
+{
+    int fd = -1;
+    for (const Child& child : m_children)
+        if (child.pid == pid)
+            fd = child.out;
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (fd >= 0 && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0)
+            continue;
+        char buf[4096];
+        const ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        text.append(buf, size_t(n));
+    }
+    return text;
 }
 
 int TestNetwork::waitExit(pid_t pid, int timeoutMs)

@@ -20,7 +20,10 @@ public:
 
     const std::string& hostAddr() const { return m_hostAddr; }  // our end
     const std::string& peerAddr() const { return m_peerAddr; }  // the namespace's end
-    uint32_t peerAddrNetOrder() const;
+    const std::string& secondPeerAddr() const { return m_secondPeerAddr; }  // another address there
+    const std::string& spareAddr() const { return m_spareAddr; }            // for warm-up traffic
+    uint32_t peerAddrNetOrder() const { return netOrder(m_peerAddr); }
+    static uint32_t netOrder(const std::string& dotted);
     const std::string& name() const { return m_name; }
 
     // Starts a program inside the namespace and waits (up to 5 s) for it to print "ready".
@@ -31,6 +34,8 @@ public:
     int waitExit(pid_t pid, int timeoutMs);
     // Reads the spawned process's standard output until a line equal to line (up to timeoutMs).
     bool waitForLine(pid_t pid, const std::string& line, int timeoutMs);
+    // Reads the spawned process's standard output until it closes (up to timeoutMs).
+    std::string readOutput(pid_t pid, int timeoutMs);
 
 private:
     pid_t spawn(const std::vector<std::string>& argv);
@@ -40,6 +45,8 @@ private:
     std::string m_hostIf;
     std::string m_hostAddr;
     std::string m_peerAddr;
+    std::string m_secondPeerAddr;
+    std::string m_spareAddr;
     bool m_created = false;
     struct Child {
         pid_t pid;

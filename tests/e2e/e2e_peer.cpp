@@ -5,6 +5,8 @@
 //   e2e_peer tcp-client ADDR PORT BYTES HOLD_MS   connect, send, read the reply, keep open HOLD_MS
 //   e2e_peer udp-client ADDR PORT SIZE COUNT      send COUNT datagrams, wait for each echo
 //   e2e_peer write-file PATH BYTES HOLD_MS        write, fsync, stay alive HOLD_MS
+//   e2e_peer dns-server ADDR CNAME               answer every A query on port 53 with
+//                                                 QNAME CNAME CNAME, CNAME A ADDR (compressed)
 // Clients print "done" when finished; every mode exits non-zero on failure.
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -154,6 +156,92 @@ int writeFile(const char* path, size_t bytes, long holdMs)
     return 0;
 }
 
+// Appends name as DNS labels; when the last label equals the label at suffixAt, ends with a
+// pointer to it instead.
+void appendName(std::string& out, const std::string& name, size_t suffixAt, const std::string& suffix)
+{
+    size_t start = 0;
+    while (start < name.size()) {
+        const size_t dot = name.find('.', start);
+        const std::string label = name.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+        if (dot == std::string::npos && label == suffix) {
+            out += char(0xC0 | (suffixAt >> 8));
+            out += char(suffixAt & 0xFF);
+            return;
+        }
+        out += char(label.size());
+        out += label;
+        if (dot == std::string::npos)
+            break;
+        start = dot + 1;
+    }
+    out += '\0';
+}
+
+void appendU16(std::string& out, unsigned v)
+{
+    out += char(v >> 8);
+    out += char(v & 0xFF);
+}
+
+int dnsServer(const char* addr, const std::string& cname)
+{
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a = endpoint("0.0.0.0", 53);
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        return 1;
+    in_addr target{};
+    inet_pton(AF_INET, addr, &target);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    unsigned char query[512];
+    for (;;) {
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        const ssize_t n = recvfrom(s, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (n < 17)
+            continue;
+        // The question: name labels from offset 12, then type and class.
+        size_t pos = 12, lastLabel = 12;
+        while (pos < size_t(n) && query[pos] != 0) {
+            lastLabel = pos;
+            pos += query[pos] + 1u;
+        }
+        if (pos + 5 > size_t(n))
+            continue;
+        const size_t questionEnd = pos + 5;
+        const std::string lastLabelText(reinterpret_cast<char*>(query) + lastLabel + 1, query[lastLabel]);
+
+        std::string reply(reinterpret_cast<char*>(query), questionEnd);
+        reply[2] = char(0x81);  // response, recursion desired
+        reply[3] = char(0x80);  // recursion available
+        reply[6] = 0;
+        reply[7] = 2;  // two answers
+        reply[8] = reply[9] = reply[10] = reply[11] = 0;
+        // QNAME CNAME cname: owner points at the question, the alias ends in a pointer to
+        // the question's last label.
+        appendU16(reply, 0xC00C);
+        appendU16(reply, 5);
+        appendU16(reply, 1);
+        appendU16(reply, 0);
+        appendU16(reply, 60);
+        std::string alias;
+        appendName(alias, cname, lastLabel, lastLabelText);
+        appendU16(reply, unsigned(alias.size()));
+        const size_t aliasAt = reply.size();
+        reply += alias;
+        // cname A addr: owner points at the alias.
+        appendU16(reply, 0xC000 | unsigned(aliasAt));
+        appendU16(reply, 1);
+        appendU16(reply, 1);
+        appendU16(reply, 0);
+        appendU16(reply, 60);
+        appendU16(reply, 4);
+        reply.append(reinterpret_cast<const char*>(&target.s_addr), 4);
+        sendto(s, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -168,6 +256,8 @@ int main(int argc, char** argv)
         return tcpClient(argv[2], int(num(3)), size_t(num(4)), num(5));
     if (mode == "udp-client" && argc == 6)
         return udpClient(argv[2], int(num(3)), size_t(num(4)), int(num(5)));
+    if (mode == "dns-server" && argc == 4)
+        return dnsServer(argv[2], argv[3]);
     if (mode == "write-file" && argc == 5)
         return writeFile(argv[2], size_t(num(3)), num(4));
     std::fprintf(stderr, "e2e_peer: bad arguments\n");

@@ -1,0 +1,278 @@
+// The whole engine against real traffic: a test host in a network namespace with a TCP
+// server, a UDP echo and a DNS responder; real client programs here; the engine's own read
+// operations and the console front end's output checked.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "TestNetwork.h"
+#include "capture/XDNSRecord.h"
+#include "capture/XEngine.h"
+#include "hostinfo/XKernelIoTrace.h"
+#include "hostinfo/XPCProcessInfo.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kTcpPort = 7201;
+constexpr int kUdpPort = 7202;
+constexpr int kClosedPort = 7299;
+constexpr char kQueryName[] = "www.lumivex-test.example";
+constexpr char kCanonicalName[] = "edge.lumivex-cdn.example";
+
+template <typename Pred>
+bool waitFor(Pred pred, int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        if (pred())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return pred();
+}
+
+// A standard recursive A query for name.
+std::vector<uint8_t> dnsQuery(const std::string& name, uint16_t id)
+{
+    std::vector<uint8_t> q = {uint8_t(id >> 8), uint8_t(id), 0x01, 0x00, 0, 1, 0, 0, 0, 0, 0, 0};
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t dot = name.find('.', start);
+        if (dot == std::string::npos)
+            dot = name.size();
+        q.push_back(uint8_t(dot - start));
+        q.insert(q.end(), name.begin() + long(start), name.begin() + long(dot));
+        start = dot + 1;
+    }
+    q.insert(q.end(), {0, 0, 1, 0, 1});
+    return q;
+}
+
+class EngineEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_net = new TestNetwork;
+        std::string why;
+        if (!s_net->create(why)) {
+            s_skip = why;
+            return;
+        }
+        const std::string peer = peerProgram();
+        if (s_net->spawnInside({peer, "tcp-server", std::to_string(kTcpPort), "50000"}) <= 0 ||
+            s_net->spawnInside({peer, "udp-echo", std::to_string(kUdpPort)}) <= 0 ||
+            s_net->spawnInside({peer, "dns-server", s_net->peerAddr(), kCanonicalName}) <= 0) {
+            s_skip = "could not start the test host's servers";
+            return;
+        }
+        // The engine starts after the test network exists, so it listens on its address too.
+        s_engine = new XEngine;
+        s_started = s_engine->start();
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (s_engine)
+            s_engine->stop();
+        delete s_engine;
+        s_engine = nullptr;
+        delete s_net;
+        s_net = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!s_skip.empty())
+            GTEST_SKIP() << s_skip;
+        ASSERT_TRUE(s_started) << "the engine did not start";
+        openGates();
+    }
+
+    static XPCProcessInfo* info() { return XPCProcessInfo::Instance(); }
+
+    // The first event of each protocol after the start is held back: send some to a closed port
+    // of an address the tests do not look at (its record gets whatever owner the first event has).
+    void openGates()
+    {
+        XKernelIoTrace* trace = info()->trace();
+        ASSERT_TRUE(waitFor([&] { return trace->stats().running; }, 5000));
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = TestNetwork::netOrder(s_net->spareAddr());
+        to.sin_port = htons(kClosedPort);
+        const int udp = socket(AF_INET, SOCK_DGRAM, 0);
+        const bool open = waitFor([&] {
+            sendto(udp, "w", 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            const int tcp = socket(AF_INET, SOCK_STREAM, 0);
+            connect(tcp, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            close(tcp);
+            return trace->gateOpen(XKernelIoTrace::kGateTcp) && trace->gateOpen(XKernelIoTrace::kGateUdp);
+        }, 5000);
+        close(udp);
+        ASSERT_TRUE(open);
+    }
+
+    static bool record(const char* counter, const std::string& dotted, _X_R_PACKETCOUNTER& out)
+    {
+        std::vector<_X_R_PACKETCOUNTER> records;
+        s_engine->snapshot(counter, records);
+        const uint32_t host = ntohl(TestNetwork::netOrder(dotted));
+        for (const _X_R_PACKETCOUNTER& r : records) {
+            if (r.address == host) {
+                out = r;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Waits until the engine has worked off what the event source delivered so far.
+    static void settle()
+    {
+        XNetIoRing* ring = info()->trace()->ring();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        waitFor([&] { return ring->pending() == 0; }, 3000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+
+    static std::string askDns()
+    {
+        const int s = socket(AF_INET, SOCK_DGRAM, 0);
+        timeval tv{2, 0};
+        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = s_net->peerAddrNetOrder();
+        to.sin_port = htons(53);
+        const std::vector<uint8_t> q = dnsQuery(kQueryName, 0x4C58);
+        sendto(s, q.data(), q.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        char reply[512];
+        const ssize_t n = recv(s, reply, sizeof reply, 0);
+        close(s);
+        return n > 0 ? std::string(reply, size_t(n)) : std::string();
+    }
+
+    static TestNetwork* s_net;
+    static XEngine* s_engine;
+    static bool s_started;
+    static std::string s_skip;
+};
+
+TestNetwork* EngineEndToEnd::s_net = nullptr;
+XEngine* EngineEndToEnd::s_engine = nullptr;
+bool EngineEndToEnd::s_started = false;
+std::string EngineEndToEnd::s_skip;
+
+TEST_F(EngineEndToEnd, TcpAndUdpTrafficIsCountedPerAddressWithItsProgram)
+{
+    const pid_t tcp = s_net->spawnHere({peerProgram(), "tcp-client", s_net->peerAddr(),
+                                        std::to_string(kTcpPort), "200000", "300"});
+    ASSERT_EQ(s_net->waitExit(tcp, 10000), 0);
+    settle();
+    _X_R_PACKETCOUNTER r{};
+    ASSERT_TRUE(record("tcp", s_net->peerAddr(), r));
+    EXPECT_GT(r.bytes[1], 200000.0);  // headers included
+    EXPECT_LT(r.bytes[1], 220000.0);
+    EXPECT_GT(r.bytes[0], 50000.0);
+    EXPECT_GT(r.packets[1], 4.0);
+    EXPECT_STREQ(r.programName, "e2e_peer");
+
+    // UDP: exact, from the difference the client makes.
+    _X_R_PACKETCOUNTER before{};
+    record("udp", s_net->peerAddr(), before);
+    const pid_t udp = s_net->spawnHere({peerProgram(), "udp-client", s_net->peerAddr(),
+                                        std::to_string(kUdpPort), "500", "20"});
+    ASSERT_EQ(s_net->waitExit(udp, 10000), 0);
+    settle();
+    ASSERT_TRUE(record("udp", s_net->peerAddr(), r));
+    EXPECT_EQ(r.bytes[1] - before.bytes[1], 20 * 528.0);
+    EXPECT_EQ(r.bytes[0] - before.bytes[0], 20 * 528.0);
+    EXPECT_EQ(r.packets[1] - before.packets[1], 20.0);
+    EXPECT_EQ(r.packets[0] - before.packets[0], 20.0);
+}
+
+TEST_F(EngineEndToEnd, DnsAnswersTeachTheCanonicalName)
+{
+    const std::string reply = askDns();
+    ASSERT_FALSE(reply.empty()) << "the DNS responder did not answer";
+    const uint32_t peer = ntohl(s_net->peerAddrNetOrder());
+    char name[XDNSRecord::kTextSize] = {};
+    ASSERT_TRUE(waitFor([&] { return s_engine->dns()->getDNSName(peer, name, sizeof name) > 0; }, 3000))
+        << "datagrams received " << s_engine->stats().datagramsReceived << ", kept "
+        << s_engine->stats().datagramsKept << ", listeners " << s_engine->stats().listeners;
+    EXPECT_STREQ(name, kCanonicalName);
+}
+
+TEST_F(EngineEndToEnd, ChatProgramTrafficIsAdoptedByTheChatCounter)
+{
+    // A program whose executable is named like a registered chat client.
+    const std::string chat = std::string(E2E_SCRATCH_DIR) + "/telegram-desktop";
+    std::filesystem::copy_file(peerProgram(), chat, std::filesystem::copy_options::overwrite_existing);
+    chmod(chat.c_str(), 0755);
+    const pid_t client = s_net->spawnHere({chat, "tcp-client", s_net->secondPeerAddr(),
+                                           std::to_string(kTcpPort), "30000", "300"});
+    ASSERT_EQ(s_net->waitExit(client, 10000), 0);
+    settle();
+    _X_R_PACKETCOUNTER r{};
+    ASSERT_TRUE(record("other", s_net->secondPeerAddr(), r)) << "the chat counter did not adopt the address";
+    EXPECT_GT(r.bytes[1], 30000.0);
+    ASSERT_TRUE(record("tcp", s_net->secondPeerAddr(), r));
+    EXPECT_GT(r.bytes[1], 30000.0);
+}
+
+// Brackets and braces balance outside strings, and every string ends.
+bool balancedJson(const std::string& text)
+{
+    std::vector<char> stack;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+            continue;
+        }
+        if (c == '"')
+            inString = true;
+        else if (c == '{' || c == '[')
+            stack.push_back(c == '{' ? '}' : ']');
+        else if (c == '}' || c == ']') {
+            if (stack.empty() || stack.back() != c)
+                return false;
+            stack.pop_back();
+        }
+    }
+    return stack.empty() && !inString;
+}
+
+TEST_F(EngineEndToEnd, ConsoleFrontEndPrintsTheSameTraffic)
+{
+    const pid_t lumivex = s_net->spawnHere({LUMIVEX_PATH, "--seconds", "3", "--json"});
+    ASSERT_GT(lumivex, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    askDns();
+    const pid_t client = s_net->spawnHere({peerProgram(), "tcp-client", s_net->peerAddr(),
+                                           std::to_string(kTcpPort), "100000", "300"});
+    ASSERT_EQ(s_net->waitExit(client, 10000), 0);
+    const std::string out = s_net->readOutput(lumivex, 15000);
+    EXPECT_EQ(s_net->waitExit(lumivex, 5000), 0);
+    ASSERT_TRUE(balancedJson(out)) << out;
+    EXPECT_NE(out.find("\"address\": \"" + s_net->peerAddr() + "\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"program\": \"e2e_peer\""), std::string::npos) << out;
+    EXPECT_NE(out.find(std::string("\"dns_name\": \"") + kCanonicalName + "\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"events_dropped_ring_full\": 0"), std::string::npos) << out;
+}
+
+} // namespace
