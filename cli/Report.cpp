@@ -48,6 +48,26 @@ std::vector<Counter> counters(const Report& r)
     };
 }
 
+// Pads or cuts text to a terminal width, counting East Asian characters as two columns and
+// never splitting a UTF-8 sequence.
+std::string fitColumn(const std::string& text, int width)
+{
+    std::string out;
+    int used = 0;
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t len = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        const int columns = c >= 0xE2 ? 2 : 1;  // U+2000 and up: CJK and other wide scripts
+        if (used + columns > width || i + len > text.size())
+            break;
+        out.append(text, i, len);
+        used += columns;
+        i += len;
+    }
+    out.append(size_t(width - used), ' ');
+    return out;
+}
+
 void printTable(std::FILE* out, const TrafficTable& t, int limit)
 {
     std::fprintf(out, "\n%s: %zu remote addresses\n", t.name.c_str(), t.rows.size());
@@ -61,8 +81,9 @@ void printTable(std::FILE* out, const TrafficTable& t, int limit)
             std::fprintf(out, "... %zu more\n", t.rows.size() - size_t(limit));
             break;
         }
-        std::fprintf(out, "%-15s %5u  %-28.28s %-10.10s %10s %10s %8.0f %8.0f %7.1f  %s\n", row.address.c_str(),
-                     row.remotePort, row.dnsName.c_str(), row.location.c_str(), humanBytes(row.bytesSent).c_str(),
+        std::fprintf(out, "%-15s %5u  %s %s %10s %10s %8.0f %8.0f %7.1f  %s\n", row.address.c_str(), row.remotePort,
+                     fitColumn(row.dnsName, 28).c_str(), fitColumn(row.location, 10).c_str(),
+                     humanBytes(row.bytesSent).c_str(),
                      humanBytes(row.bytesReceived).c_str(), row.packetsSent, row.packetsReceived, row.idleSeconds,
                      row.program.c_str());
     }

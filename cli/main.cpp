@@ -12,6 +12,7 @@
 #include "TrafficTables.h"
 #include "capture/XDNSRecord.h"
 #include "capture/XEngine.h"
+#include "config/DataFileStore.h"
 #include "corekit/XLog.h"
 #include "hostinfo/XKernelIoTrace.h"
 #include "hostinfo/XPCProcessInfo.h"
@@ -75,7 +76,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "lumivex: cannot start the engine\n");
         return 1;
     }
-    const LocationLookup location;
+    lumivex::config::DataFileStore& places = lumivex::config::DataFileStore::instance();
+    if (!places.report().databaseFound)
+        XLog::debug(1, "no location database in ", places.dataDir());
+    const LocationLookup location = [&places](uint32_t address) {
+        std::string text;
+        places.lookupLocation(address, text);
+        return text;
+    };
 
     ProcessTotals totals;
     IoTriple triples[100];
@@ -106,5 +114,6 @@ int main(int argc, char** argv)
             break;
     }
     engine.stop();
+    lumivex::config::DataFileStore::release();
     return 0;
 }
