@@ -1,7 +1,10 @@
 #include "capture/XRecordCounter.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <vector>
 
 namespace {
 
@@ -49,7 +52,12 @@ void XRecordCounter::applyPendingClear()
 
 void XRecordCounter::insertRecord(_X_R_PACKETCOUNTER* record)
 {
-    m_records.emplace(record->address, record);
+    try {
+        m_records.emplace(record->address, record);
+    } catch (const std::bad_alloc&) {
+        m_pool.giveBackLast();
+        return;
+    }
     m_recordCount.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -57,17 +65,33 @@ int XRecordCounter::getIPs(unsigned long* ips, unsigned long* ticks, unsigned lo
 {
     if (size() == 0 || !ips || !ticks || max <= 0)
         return 0;
-    XLockGuard guard(m_lock);
-    if (m_clearPending)
-        return 0;
+    struct Listed {
+        uint32_t address;
+        uint32_t tick;
+        bool older;  // below the minimum tick: ends the ascending walk, listed or not
+    };
+    // Copied under the lock, sorted by address outside it.
+    std::vector<Listed> listed;
+    {
+        XLockGuard guard(m_lock);
+        if (m_clearPending)
+            return 0;
+        listed.reserve(m_records.size());
+        m_pool.forEach([&](const _X_R_PACKETCOUNTER* r) {
+            const bool older = r->lastUpdate < minTick;
+            if (older || listedByGetIPs(*r))
+                listed.push_back({r->address, r->lastUpdate, older});
+            return true;
+        });
+    }
+    std::sort(listed.begin(), listed.end(),
+              [](const Listed& a, const Listed& b) { return a.address < b.address; });
     int n = 0;
-    for (const auto& [address, record] : m_records) {
-        if (n >= max || record->lastUpdate < minTick)
+    for (const Listed& l : listed) {
+        if (n >= max || l.older)
             break;
-        if (!listedByGetIPs(*record))
-            continue;
-        ips[n] = address;
-        ticks[n] = record->lastUpdate;
+        ips[n] = l.address;
+        ticks[n] = l.tick;
         ++n;
     }
     return n;

@@ -2,13 +2,13 @@
 
 #include <atomic>
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 
 #include "capture/XParserResult.h"
 #include "capture/XRecordPool.h"
 
-// What the two counters share: one record per remote address, kept in a map by address and
-// carved from a block pool, plus the read operations over them. Reads take the lock, so any
+// What the two counters share: one record per remote address, found through a hash index by
+// address and carved from a block pool, plus the read operations over them. Reads take the lock, so any
 // thread may call them while the parser thread counts; a clear() takes effect for readers at
 // once and releases the records at the parser thread's next count.
 class XRecordCounter : public XParserResult {
@@ -41,7 +41,7 @@ protected:
     // Records a new address; the caller holds m_lock.
     void insertRecord(_X_R_PACKETCOUNTER* record);
 
-    std::map<uint32_t, _X_R_PACKETCOUNTER*> m_records;
+    std::unordered_map<uint32_t, _X_R_PACKETCOUNTER*> m_records;
     bool m_clearPending = false;
     std::atomic<int> m_recordCount{0};
     XRecordPool m_pool;

@@ -25,6 +25,13 @@ _X_R_PACKETCOUNTER* XRecordPool::take()
     return &m_blocks.back()[m_used++];
 }
 
+void XRecordPool::giveBackLast()
+{
+    if (m_used > 0)
+        --m_used;
+    m_failures.fetch_add(1, std::memory_order_relaxed);
+}
+
 void XRecordPool::releaseAll()
 {
     m_blocks.clear();

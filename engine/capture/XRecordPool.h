@@ -18,6 +18,8 @@ public:
     // The next free record (contents unspecified), or null when a new block cannot be had;
     // such failures are counted.
     _X_R_PACKETCOUNTER* take();
+    // Returns the record just taken (it could not be used); counted as a failure.
+    void giveBackLast();
     // Forgets every record and frees every block.
     void releaseAll();
 
