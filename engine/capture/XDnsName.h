@@ -5,6 +5,7 @@
 // ends). A name longer than outSize is cut after its last whole label that fits. Returns the
 // length of the text written (no trailing dot, no terminator); 0 for an empty name or a pos
 // outside the message. Never reads outside msg[0..len) nor writes outside out[0..outSize).
+// Any thread; it keeps no state.
 int decodeDnsName(char* out, int outSize, const char* msg, int pos, int len);
 
 constexpr int kMaxDnsPointers = 64;

@@ -1,6 +1,7 @@
 #pragma once
 
-// One queue slot: a 1024-byte block and the number of bytes stored in it.
+// One queue slot: a 1024-byte block and the number of bytes stored in it. Used by one thread
+// at a time (its queue keeps producer and consumer apart).
 class XPacketBuffer {
 public:
     static constexpr int kSize = 1024;
