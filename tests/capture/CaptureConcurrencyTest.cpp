@@ -1,3 +1,4 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -93,7 +94,7 @@ TEST(CaptureConcurrency, ReadersAndClearRunSafelyWhileTheParserThreadCounts)
     constexpr int kEvents = 200000;
     int pushed = 0;
     for (int i = 0; i < kEvents; ++i) {
-        const uint32_t remote = netAddr("203.0.113.0") + uint32_t(i % 3000 << 24);
+        const uint32_t remote = htonl(0xCB000000u + uint32_t(i % 3000));
         const uint16_t protocol = (i & 1) ? kNetIoTcp : kNetIoUdp;
         if (ring.pushNetIo(i % 3 ? 77 : 0, 100, uint16_t(i & 2 ? 1 : 0), protocol, remote, 0x5000, 0))
             ++pushed;

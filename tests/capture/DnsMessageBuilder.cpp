@@ -35,12 +35,6 @@ int DnsMessageBuilder::answerNamed(const std::string& owner, uint16_t type, cons
     return offsetOfNextByte() - int(rdata.size());
 }
 
-void DnsMessageBuilder::rawAnswer(const Bytes& bytes)
-{
-    append(bytes);
-    ++m_answers;
-}
-
 DnsMessageBuilder::Bytes DnsMessageBuilder::message() const
 {
     Bytes m = {0x12, 0x34, uint8_t(m_flags >> 8), uint8_t(m_flags), uint8_t(m_questions >> 8),

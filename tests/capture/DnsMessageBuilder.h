@@ -17,8 +17,6 @@ public:
     int answerAt(int ownerOffset, uint16_t type, const Bytes& rdata, uint16_t cls = 1);
     // Adds an answer whose owner is written out in full.
     int answerNamed(const std::string& owner, uint16_t type, const Bytes& rdata, uint16_t cls = 1);
-    // Adds raw bytes to the answer section, counted as one answer.
-    void rawAnswer(const Bytes& bytes);
 
     Bytes message() const;
     int offsetOfNextByte() const { return int(12 + m_body.size()); }
