@@ -10,7 +10,6 @@
 class XDNSRecord;
 class XParserResultMgr;
 
-
 // Starts and stops the whole capture engine in the order the engine relies on. start() and
 // stop() belong to one owning thread (the GUI or console main thread); the read operations
 // may be called from any thread while the engine runs. Pointers from results() and dns()
