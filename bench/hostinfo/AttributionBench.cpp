@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -179,12 +180,15 @@ int main(int argc, char** argv)
     // The client's own account of its flows.
     std::map<int, int> udpPortOf;  // exchange -> local port
     std::map<int, int> udpExchangesOnPort;
+    std::map<int, long> udpLifetimeOnPort;  // socket lifetime in µs (the longest, for a reused port)
     uint64_t udpPayloadSent = 0, udpPayloadReceived = 0;
     std::istringstream out(client.output());
     for (std::string l; std::getline(out, l);) {
         int index = 0, port = 0;
         unsigned long long sent = 0, received = 0;
-        if (std::sscanf(l.c_str(), "udp %d %d %llu %llu", &index, &port, &sent, &received) == 4) {
+        long lifetime = 0;
+        if (std::sscanf(l.c_str(), "udp %d %d %llu %llu %ld", &index, &port, &sent, &received, &lifetime) == 5) {
+            udpLifetimeOnPort[port] = std::max(udpLifetimeOnPort[port], lifetime);
             udpPortOf[index] = port;
             ++udpExchangesOnPort[port];
             udpPayloadSent += sent;
@@ -208,8 +212,11 @@ int main(int argc, char** argv)
     bulk.add(find({kNetIoTcp, uint16_t(kBulkPort), 0}));
     total.add(find({kNetIoTcp, uint16_t(kBulkPort), 0}));
     int reusedPorts = 0;
+    std::vector<long> lifetimeFound, lifetimeLost;
     for (const auto& [port, count] : udpExchangesOnPort) {
         reusedPorts += count > 1;
+        const FlowTally* t = find({kNetIoUdp, uint16_t(kUdpPort), uint16_t(port)});
+        (t && t->attributedRight > 0 ? lifetimeFound : lifetimeLost).push_back(udpLifetimeOnPort[port]);
         udp.add(find({kNetIoUdp, uint16_t(kUdpPort), uint16_t(port)}));
         total.add(find({kNetIoUdp, uint16_t(kUdpPort), uint16_t(port)}));
     }
@@ -230,6 +237,13 @@ int main(int argc, char** argv)
         std::printf("\n");
     }
     udp.print();
+    auto median = [](std::vector<long>& v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0L : v[v.size() / 2];
+    };
+    std::printf("           socket lifetime (socket() to close()): attributed exchanges median %ld us, "
+                "lost exchanges median %ld us\n",
+                median(lifetimeFound), median(lifetimeLost));
     bulk.print();
     total.print();
     std::printf("engine in the run: packets seen %llu, delivered %llu, ring drops %llu, kernel drops %llu; "

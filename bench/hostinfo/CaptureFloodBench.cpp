@@ -240,8 +240,11 @@ int main(int argc, char** argv)
         const char* label = tid == mainTid ? "bench main (not counted)"
                             : tid == engine.parserThreadId() ? "parser (ring pop + addNetData)"
                                                              : "engine (capture / owner lookup / disk sampler)";
-        std::printf("  thread %d %-48s %8.1f ms  %6.1f ns/packet\n", int(tid), label, ms(ns),
-                    sent ? double(ns) / double(sent) : 0.0);
+        const auto s0 = cpu0.threadSwitches.find(tid);
+        const uint64_t sleeps = cpu1.threadSwitches.at(tid) - (s0 == cpu0.threadSwitches.end() ? 0 : s0->second);
+        std::printf("  thread %d %-48s %8.1f ms  %6.1f ns/packet  %8llu sleeps (%.3f per packet)\n", int(tid), label,
+                    ms(ns), sent ? double(ns) / double(sent) : 0.0, (unsigned long long)sleeps,
+                    sent ? double(sleeps) / double(sent) : 0.0);
     }
     return 0;
 }

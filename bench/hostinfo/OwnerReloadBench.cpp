@@ -46,6 +46,16 @@ sockaddr_in loopback(int net, int child)
     return a;
 }
 
+// A connection reset at exit instead of closed leaves no TIME_WAIT rows behind, which would
+// swell the tables of the next run.
+int tcpSocket()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const linger reset{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    return fd;
+}
+
 bool bindTo(int fd, sockaddr_in a)
 {
     return bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
@@ -57,16 +67,18 @@ bool bindTo(int fd, sockaddr_in a)
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     alarm(120);
     bool ok = true;
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    const int listener = tcpSocket();
     ok = ok && bindTo(listener, loopback(1, index)) && listen(listener, 4) == 0;
     sockaddr_in server{};
     socklen_t len = sizeof server;
     getsockname(listener, reinterpret_cast<sockaddr*>(&server), &len);
     for (int c = 0; c < 2 && ok; ++c) {
-        const int client = socket(AF_INET, SOCK_STREAM, 0);
+        const int client = tcpSocket();
         ok = bindTo(client, loopback(2, index)) &&
-             connect(client, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0 &&
-             accept(listener, nullptr, nullptr) >= 0;
+             connect(client, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0;
+        const int accepted = ok ? accept(listener, nullptr, nullptr) : -1;
+        const linger reset{1, 0};
+        ok = ok && accepted >= 0 && setsockopt(accepted, SOL_SOCKET, SO_LINGER, &reset, sizeof reset) == 0;
     }
     for (int u = 0; u < udpCount && ok; ++u)
         ok = bindTo(socket(AF_INET, SOCK_DGRAM, 0), loopback(3, index));
@@ -83,6 +95,7 @@ struct Round {
     double tcpTable = 0, udpTable = 0, rescan = 0;
     size_t tcpRows = 0, udpRows = 0, ownedRows = 0;
     uint64_t rescansInSteady = 0;
+    size_t peersFound = 0;  // remote addresses of our connections whose owner the table names right
 };
 
 // Runs in a fresh process: the refresh as the program does it, then its parts.
@@ -101,6 +114,15 @@ Round measure(int calls, const std::vector<pid_t>& children)
         r.steady.push_back(msSince(start));
     }
     r.rescansInSteady = owners.rescanCount() - scans;
+    // Every connection's remote end is a child's own address: 127.1.x.y (the listener, seen
+    // from the connecting side) and 127.2.x.y (the connecting side, seen from the accepted one).
+    for (int i = 0; i < int(children.size()); ++i) {
+        for (int net = 1; net <= 2; ++net) {
+            uint32_t pid = 0;
+            info.getTcpProgamName(ntohl(loopback(net, i).sin_addr.s_addr), nullptr, 0, &pid);
+            r.peersFound += pid == uint32_t(children[size_t(i)]);
+        }
+    }
 
     std::vector<platform::SocketRow> rows;
     start = Clock::now();
@@ -125,8 +147,8 @@ Round measure(int calls, const std::vector<pid_t>& children)
 void writeRound(int fd, const Round& r)
 {
     char text[8192];
-    int n = std::snprintf(text, sizeof text, "%f %f %f %f %zu %zu %zu %llu", r.first, r.tcpTable, r.udpTable, r.rescan,
-                          r.tcpRows, r.udpRows, r.ownedRows, (unsigned long long)r.rescansInSteady);
+    int n = std::snprintf(text, sizeof text, "%f %f %f %f %zu %zu %zu %llu %zu", r.first, r.tcpTable, r.udpTable, r.rescan,
+                          r.tcpRows, r.udpRows, r.ownedRows, (unsigned long long)r.rescansInSteady, r.peersFound);
     for (double s : r.steady)
         n += std::snprintf(text + n, sizeof text - size_t(n), " %f", s);
     n += std::snprintf(text + n, sizeof text - size_t(n), "\n");
@@ -160,6 +182,7 @@ bool readRound(int fd, int calls, Round& r)
     r.udpRows = size_t(next());
     r.ownedRows = size_t(next());
     r.rescansInSteady = uint64_t(next());
+    r.peersFound = size_t(next());
     for (int i = 0; i < calls; ++i)
         r.steady.push_back(next());
     return r.first >= 0 && r.steady.back() >= 0;
@@ -264,6 +287,8 @@ int main(int argc, char** argv)
         std::printf("         rows: tcp %zu, udp %zu (%zu owned by our children); parts: tcp table %.2f ms, "
                     "udp table %.2f ms, full inode rescan %.2f ms\n",
                     r.tcpRows, r.udpRows, r.ownedRows, r.tcpTable, r.udpTable, r.rescan);
+        std::printf("         TCP owner table: %zu of %d remote addresses of our connections name the right pid\n",
+                    r.peersFound, 2 * kProcesses);
     }
     std::sort(firsts.begin(), firsts.end());
     std::sort(steadyMedians.begin(), steadyMedians.end());

@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -25,6 +26,23 @@ bool threadCpuNs(pid_t tid, uint64_t& ns)
         return false;
     ns = uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);
     return true;
+}
+
+// voluntary_ctxt_switches of /proc/self/task/<tid>/status: how often the thread went to sleep.
+uint64_t voluntarySwitches(pid_t tid)
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/task/%d/status", int(tid));
+    FILE* f = std::fopen(path, "r");
+    if (!f)
+        return 0;
+    char line[256];
+    unsigned long long count = 0;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "voluntary_ctxt_switches: %llu", &count) == 1)
+            break;
+    std::fclose(f);
+    return count;
 }
 
 } // namespace
@@ -48,8 +66,10 @@ CpuSample sampleCpu()
                 continue;
             const pid_t tid = pid_t(std::strtol(e->d_name, nullptr, 10));
             uint64_t ns = 0;
-            if (tid > 0 && threadCpuNs(tid, ns))
+            if (tid > 0 && threadCpuNs(tid, ns)) {
                 s.threadNs[tid] = ns;
+                s.threadSwitches[tid] = voluntarySwitches(tid);
+            }
         }
         closedir(dir);
     }

@@ -11,6 +11,7 @@ struct CpuSample {
     uint64_t userNs = 0;
     uint64_t systemNs = 0;
     std::map<pid_t, uint64_t> threadNs;   // live threads by thread id
+    std::map<pid_t, uint64_t> threadSwitches;  // voluntary context switches (sleeps), by thread id
 };
 
 CpuSample sampleCpu();

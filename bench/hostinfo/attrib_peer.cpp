@@ -11,7 +11,7 @@
 //       transfer to BULK_PORT at BULK_BYTES_PER_S while the others run. CLOSE "hold" keeps each
 //       connection established until HOLD_MS; "early-fin" ends the sending side right after
 //       the request, so both ends have closed long before the descriptor is. Prints one line per
-//       flow: "tcp I LOCAL_PORT SENT RECEIVED", "udp J LOCAL_PORT SENT RECEIVED",
+//       flow: "tcp I LOCAL_PORT SENT RECEIVED", "udp J LOCAL_PORT SENT RECEIVED SOCKET_LIFETIME_US",
 //       "bulk LOCAL_PORT SENT", then "done".
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -209,15 +209,18 @@ bool tcpExchange(const char* addr, int port, int index, size_t request, size_t r
 
 bool udpExchange(const char* addr, int port, int index, size_t size)
 {
+    const auto opened = Clock::now();
     const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     setTimeout(s, 1000);
     sockaddr_in a = endpoint(addr, port);
     std::vector<char> buf(std::max<size_t>(size, 2048), 'u');
     const ssize_t sent = sendto(s, buf.data(), size, 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
     const ssize_t received = recv(s, buf.data(), buf.size(), 0);
-    line("udp " + std::to_string(index) + " " + std::to_string(localPort(s)) + " " +
-         std::to_string(std::max<ssize_t>(sent, 0)) + " " + std::to_string(std::max<ssize_t>(received, 0)));
+    const int local = localPort(s);
     close(s);
+    const auto lifetime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - opened).count();
+    line("udp " + std::to_string(index) + " " + std::to_string(local) + " " + std::to_string(std::max<ssize_t>(sent, 0)) +
+         " " + std::to_string(std::max<ssize_t>(received, 0)) + " " + std::to_string(lifetime));
     return sent == ssize_t(size) && received == ssize_t(size);
 }
 
