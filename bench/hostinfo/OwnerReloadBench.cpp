@@ -92,7 +92,7 @@ bool bindTo(int fd, sockaddr_in a)
 struct Round {
     double first = 0;
     std::vector<double> steady;
-    double tcpTable = 0, udpTable = 0, rescan = 0;
+    double tcpTable = 0, udpTable = 0, rescan = 0, tcpText = 0;
     size_t tcpRows = 0, udpRows = 0, ownedRows = 0;
     uint64_t rescansInSteady = 0;
     size_t peersFound = 0;  // remote addresses of our connections whose owner the table names right
@@ -141,13 +141,24 @@ Round measure(int calls, const std::vector<pid_t>& children)
     start = Clock::now();
     owners.rescan();
     r.rescan = msSince(start);
+    // The kernel's side alone: producing the text of the TCP tables.
+    start = Clock::now();
+    for (const char* path : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        if (FILE* f = std::fopen(path, "r")) {
+            char buf[65536];
+            while (std::fread(buf, 1, sizeof buf, f) > 0) {
+            }
+            std::fclose(f);
+        }
+    }
+    r.tcpText = msSince(start);
     return r;
 }
 
 void writeRound(int fd, const Round& r)
 {
     char text[8192];
-    int n = std::snprintf(text, sizeof text, "%f %f %f %f %zu %zu %zu %llu %zu", r.first, r.tcpTable, r.udpTable, r.rescan,
+    int n = std::snprintf(text, sizeof text, "%f %f %f %f %f %zu %zu %zu %llu %zu", r.first, r.tcpTable, r.udpTable, r.rescan, r.tcpText,
                           r.tcpRows, r.udpRows, r.ownedRows, (unsigned long long)r.rescansInSteady, r.peersFound);
     for (double s : r.steady)
         n += std::snprintf(text + n, sizeof text - size_t(n), " %f", s);
@@ -178,6 +189,7 @@ bool readRound(int fd, int calls, Round& r)
     r.tcpTable = next();
     r.udpTable = next();
     r.rescan = next();
+    r.tcpText = next();
     r.tcpRows = size_t(next());
     r.udpRows = size_t(next());
     r.ownedRows = size_t(next());
@@ -285,8 +297,8 @@ int main(int argc, char** argv)
                     i + 1, r.first, calls, sorted.front(), median, sorted.back(),
                     (unsigned long long)r.rescansInSteady);
         std::printf("         rows: tcp %zu, udp %zu (%zu owned by our children); parts: tcp table %.2f ms, "
-                    "udp table %.2f ms, full inode rescan %.2f ms\n",
-                    r.tcpRows, r.udpRows, r.ownedRows, r.tcpTable, r.udpTable, r.rescan);
+                    "udp table %.2f ms, full inode rescan %.2f ms, reading the TCP table text alone %.2f ms\n",
+                    r.tcpRows, r.udpRows, r.ownedRows, r.tcpTable, r.udpTable, r.rescan, r.tcpText);
         std::printf("         TCP owner table: %zu of %d remote addresses of our connections name the right pid\n",
                     r.peersFound, 2 * kProcesses);
     }
