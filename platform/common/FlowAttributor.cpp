@@ -22,11 +22,20 @@ void FlowAttributor::deliver(NetEvent event, uint32_t pid)
     ++m_stats.delivered;
 }
 
-void FlowAttributor::ask(const FlowKey& key, Flow& flow, uint64_t nowMs)
+void FlowAttributor::ask(const FlowKey& key, Flow& flow, uint64_t nowMs, bool opening)
 {
     flow.state = FlowState::Pending;
     flow.askedMs = nowMs;
-    if (!m_owners.request(key))
+    // A connection being opened is looked up at once, within a budget that keeps a flood of
+    // new connections from stalling capture.
+    if (opening && nowMs / 1000 != m_urgentSecond) {
+        m_urgentSecond = nowMs / 1000;
+        m_urgentUsed = 0;
+    }
+    const bool urgent = opening && m_urgentUsed < m_options.urgentPerSecond;
+    m_urgentUsed += urgent;
+    m_stats.urgentLookups += urgent;
+    if (!(urgent ? m_owners.requestUrgent(key) : m_owners.request(key)))
         ++m_stats.lookupQueueFull;  // its events go on without an owner when they time out
 }
 
@@ -35,14 +44,14 @@ void FlowAttributor::onPacket(const FlowKey& key, const NetEvent& event, bool tc
     auto [it, inserted] = m_flows.try_emplace(key);
     Flow& flow = it->second;
     if (inserted) {
-        ask(key, flow, nowMs);
+        ask(key, flow, nowMs, tcpSyn);
     } else if (flow.state == FlowState::Known) {
         const bool stale = flow.pid == 0 ? nowMs - flow.askedMs >= m_options.unownedRetryMs
                                          : nowMs - flow.lastUsedMs >= m_options.ownedIdleMs;
         if (tcpSyn || stale)
-            ask(key, flow, nowMs);
+            ask(key, flow, nowMs, tcpSyn);
     } else if (nowMs - flow.askedMs >= m_options.holdMs) {
-        ask(key, flow, nowMs);  // the earlier lookup was refused or lost
+        ask(key, flow, nowMs, false);  // the earlier lookup was refused or lost
     }
     flow.lastUsedMs = nowMs;
 

@@ -15,8 +15,11 @@ namespace platform {
 namespace {
 
 // One exact-match inet_diag request; returns the inode of the socket found, 0 for none.
+// Replies carry the request's sequence number; anything else in the socket (the late reply
+// of a request that timed out) is skipped.
 uint64_t querySocket(int fd, uint8_t protocol, uint32_t src, uint16_t sport, uint32_t dst, uint16_t dport)
 {
+    static thread_local uint32_t sequence = 0;
     struct {
         nlmsghdr header;
         inet_diag_req_v2 req;
@@ -24,7 +27,7 @@ uint64_t querySocket(int fd, uint8_t protocol, uint32_t src, uint16_t sport, uin
     msg.header.nlmsg_len = sizeof msg;
     msg.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
     msg.header.nlmsg_flags = NLM_F_REQUEST;
-    msg.header.nlmsg_seq = 1;
+    msg.header.nlmsg_seq = ++sequence;
     msg.req.sdiag_family = AF_INET;
     msg.req.sdiag_protocol = protocol;
     msg.req.idiag_states = ~0u;
@@ -41,19 +44,64 @@ uint64_t querySocket(int fd, uint8_t protocol, uint32_t src, uint16_t sport, uin
         return 0;
 
     alignas(nlmsghdr) char buf[8192];
-    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-    if (n <= 0)
-        return 0;
-    size_t left = size_t(n);
-    for (auto* h = reinterpret_cast<nlmsghdr*>(buf); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
-        if (h->nlmsg_type == NLMSG_ERROR || h->nlmsg_type == NLMSG_DONE)
-            return 0;
-        if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-            continue;
-        const auto* diag = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
-        return diag->idiag_inode;
+    for (;;) {
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0)
+            return 0;  // timed out
+        size_t left = size_t(n);
+        for (auto* h = reinterpret_cast<nlmsghdr*>(buf); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
+            if (h->nlmsg_seq != sequence)
+                continue;
+            if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+                return 0;  // an error (no such socket) or the end of the answer
+            return static_cast<const inet_diag_msg*>(NLMSG_DATA(h))->idiag_inode;
+        }
     }
-    return 0;
+}
+
+// Dumps the IPv4 TCP sockets that have an owner (no TIME_WAIT or pending-connection entries)
+// and returns the inode of the one with these ends. Used when the exact lookup found a socket
+// without an inode: a TIME_WAIT entry of an earlier connection can shadow a new one.
+uint64_t dumpTcpSocket(int fd, uint32_t local, uint16_t lport, uint32_t remote, uint16_t rport)
+{
+    static thread_local uint32_t sequence = 0x40000000;
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 req;
+    } msg{};
+    msg.header.nlmsg_len = sizeof msg;
+    msg.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    msg.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    msg.header.nlmsg_seq = ++sequence;
+    msg.req.sdiag_family = AF_INET;
+    msg.req.sdiag_protocol = IPPROTO_TCP;
+    constexpr uint32_t kTimeWait = 6, kNewSynRecv = 12;
+    msg.req.idiag_states = ~((1u << kTimeWait) | (1u << kNewSynRecv));
+
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (::sendto(fd, &msg, sizeof msg, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
+        return 0;
+    uint64_t found = 0;
+    alignas(nlmsghdr) char buf[32768];
+    for (;;) {
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0)
+            return found;
+        size_t left = size_t(n);
+        for (auto* h = reinterpret_cast<nlmsghdr*>(buf); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
+            if (h->nlmsg_seq != sequence)
+                continue;
+            if (h->nlmsg_type == NLMSG_DONE || h->nlmsg_type == NLMSG_ERROR)
+                return found;
+            if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+                continue;
+            const auto* d = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
+            if (d->idiag_inode != 0 && d->id.idiag_sport == lport && d->id.idiag_dport == rport &&
+                d->id.idiag_src[0] == local && d->id.idiag_dst[0] == remote)
+                found = d->idiag_inode;  // read on to the end of the dump
+        }
+    }
 }
 
 class DiagSocket {
@@ -88,6 +136,8 @@ uint64_t findSocketInode(SocketProtocol protocol, uint32_t localAddr, uint16_t l
         // TCP looks up as (local, remote); a connection that is not accepted yet has no inode,
         // and a wildcard remote end finds the listening socket that will accept it.
         if (const uint64_t inode = querySocket(diag.fd(), IPPROTO_TCP, localAddr, localPort, remoteAddr, remotePort))
+            return inode;
+        if (const uint64_t inode = dumpTcpSocket(diag.fd(), localAddr, localPort, remoteAddr, remotePort))
             return inode;
         return querySocket(diag.fd(), IPPROTO_TCP, localAddr, localPort, 0, 0);
     }

@@ -32,16 +32,36 @@ void SockDiagFlowOwners::stop()
         m_thread.join();
 }
 
-bool SockDiagFlowOwners::request(const FlowKey& key)
+namespace {
+
+uint64_t socketInodeOf(const FlowKey& k)
+{
+    const SocketProtocol protocol = k.protocol == kProtoTcp ? SocketProtocol::Tcp : SocketProtocol::Udp;
+    return findSocketInode(protocol, k.localAddr, k.localPort, k.remoteAddr, k.remotePort);
+}
+
+} // namespace
+
+bool SockDiagFlowOwners::enqueue(const Request& request)
 {
     {
         std::lock_guard<std::mutex> guard(m_mutex);
         if (m_requests.size() >= kMaxQueued)
             return false;
-        m_requests.push_back(key);
+        m_requests.push_back(request);
     }
     m_cond.notify_one();
     return true;
+}
+
+bool SockDiagFlowOwners::request(const FlowKey& key)
+{
+    return enqueue({key, 0});
+}
+
+bool SockDiagFlowOwners::requestUrgent(const FlowKey& key)
+{
+    return enqueue({key, socketInodeOf(key)});
 }
 
 void SockDiagFlowOwners::takeAnswers(std::vector<FlowOwnerAnswer>& out)
@@ -53,7 +73,7 @@ void SockDiagFlowOwners::takeAnswers(std::vector<FlowOwnerAnswer>& out)
 
 void SockDiagFlowOwners::run()
 {
-    std::vector<FlowKey> batch;
+    std::vector<Request> batch;
     std::vector<FlowOwnerAnswer> answers;
     for (;;) {
         {
@@ -71,19 +91,16 @@ void SockDiagFlowOwners::run()
     }
 }
 
-void SockDiagFlowOwners::resolve(std::vector<FlowKey>& batch, std::vector<FlowOwnerAnswer>& answers)
+void SockDiagFlowOwners::resolve(std::vector<Request>& batch, std::vector<FlowOwnerAnswer>& answers)
 {
     InodeOwners& owners = InodeOwners::instance();
     // Find every socket first, while short-lived ones still exist, then name their owners.
     std::vector<uint64_t> inodes(batch.size());
-    for (size_t i = 0; i < batch.size(); ++i) {
-        const FlowKey& k = batch[i];
-        const SocketProtocol protocol = k.protocol == kProtoTcp ? SocketProtocol::Tcp : SocketProtocol::Udp;
-        inodes[i] = findSocketInode(protocol, k.localAddr, k.localPort, k.remoteAddr, k.remotePort);
-    }
+    for (size_t i = 0; i < batch.size(); ++i)
+        inodes[i] = batch[i].inode ? batch[i].inode : socketInodeOf(batch[i].key);
     owners.findOwners(inodes);
     for (size_t i = 0; i < batch.size(); ++i)
-        answers.push_back({batch[i], inodes[i] ? owners.cachedOwnerOf(inodes[i]) : 0});
+        answers.push_back({batch[i].key, inodes[i] ? owners.cachedOwnerOf(inodes[i]) : 0});
 }
 
 } // namespace platform

@@ -146,7 +146,7 @@ protected:
                            ", gated " + std::to_string(s.gatedEvents) + ", lookup timeouts " +
                            std::to_string(s.source.heldTimeouts) + ", kernel drops " + std::to_string(s.source.kernelDrops);
         for (const SeenEvent& e : m_events)
-            text += "\n  proto " + std::to_string(e.io.protocol) + " port " + std::to_string(ntohs(e.io.remotePort)) +
+            text += "\n  proto " + std::to_string(e.io.protocol) + " port " + std::to_string(ntohs(e.io.remotePort)) + " size " + std::to_string(e.io.bytesSent + e.io.bytesReceived) +
                     " dir " + std::to_string(e.io.direction) + " pid " + std::to_string(e.io.processId);
         return text;
     }
@@ -206,7 +206,7 @@ TEST_F(HostInfoEndToEnd, TransfersAreDeliveredWithDirectionsSizesAndOwner)
     ASSERT_TRUE(waitFor([&] { return sumEvents(eventsFor(kNetIoTcp, kTcpPort), 0).received >= 100000; }, 3000));
     const std::vector<SeenEvent> tcp = eventsFor(kNetIoTcp, kTcpPort);
     const Sums t = sumEvents(tcp, uint32_t(tcpClient));
-    EXPECT_EQ(t.wrongPid, 0u);
+    EXPECT_EQ(t.wrongPid, 0u) << describe();
     EXPECT_GT(t.sent, 200000u);
     EXPECT_LT(t.sent, 200000u * 11 / 10);
     EXPECT_GT(t.received, 100000u);
@@ -232,7 +232,7 @@ TEST_F(HostInfoEndToEnd, ShortLivedConnectionIsAttributedToItsProgram)
     ASSERT_EQ(m_net.waitExit(client, 10000), 0);
     ASSERT_TRUE(waitFor([&] { return sumEvents(eventsFor(kNetIoTcp, kTcpPort), 0).received >= 100000; }, 3000));
     const Sums s = sumEvents(eventsFor(kNetIoTcp, kTcpPort), uint32_t(client));
-    EXPECT_EQ(s.wrongPid, 0u);
+    EXPECT_EQ(s.wrongPid, 0u) << describe();
     EXPECT_GT(s.sent, 1000u);
     std::map<uint32_t, IoTriple> totals;
     drainNetTotals(totals);

@@ -2,7 +2,8 @@
 // has real programs to attribute traffic to.
 //   e2e_peer tcp-server PORT REPLY_BYTES     accept; read until EOF; send REPLY_BYTES; close
 //   e2e_peer udp-echo PORT                   echo every datagram back to its sender
-//   e2e_peer tcp-client ADDR PORT BYTES HOLD_MS   connect, send, read the reply, keep open HOLD_MS
+//   e2e_peer tcp-client ADDR PORT BYTES HOLD_MS   connect, send, stay connected until HOLD_MS
+//                                                 after connecting, then end and read the reply
 //   e2e_peer udp-client ADDR PORT SIZE COUNT      send COUNT datagrams, wait for each echo
 //   e2e_peer write-file PATH BYTES HOLD_MS        write, fsync, stay alive HOLD_MS
 //   e2e_peer dns-server ADDR CNAME               answer every A query on port 53 with
@@ -107,11 +108,11 @@ int tcpClient(const char* addr, int port, size_t bytes, long holdMs)
     const auto opened = std::chrono::steady_clock::now();
     if (!sendAll(s, bytes))
         return 1;
+    std::this_thread::sleep_until(opened + std::chrono::milliseconds(holdMs));
     shutdown(s, SHUT_WR);
     char buf[65536];
     while (recv(s, buf, sizeof buf, 0) > 0) {
     }
-    std::this_thread::sleep_until(opened + std::chrono::milliseconds(holdMs));
     close(s);
     std::printf("done\n");
     return 0;

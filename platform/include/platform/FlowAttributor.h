@@ -22,6 +22,7 @@ public:
         uint32_t ownedIdleMs = 120000;    // a flow unused this long is looked up again
         uint32_t unownedRetryMs = 1000;   // a flow nobody owned is looked up again after this
         size_t maxFlows = 65536;          // cached flows
+        uint32_t urgentPerSecond = 2000;  // connection openings looked up on the capture thread
     };
 
     struct Stats {
@@ -32,6 +33,7 @@ public:
         uint64_t holdOverflows = 0;
         uint64_t lookupQueueFull = 0;
         uint64_t cacheEvictions = 0;
+        uint64_t urgentLookups = 0;
     };
 
     FlowAttributor(FlowOwnerSource& owners, IoEventSink& sink);
@@ -64,7 +66,7 @@ private:
     };
 
     void deliver(NetEvent event, uint32_t pid);
-    void ask(const FlowKey& key, Flow& flow, uint64_t nowMs);
+    void ask(const FlowKey& key, Flow& flow, uint64_t nowMs, bool opening);
     void sweep(uint64_t nowMs);
 
     FlowOwnerSource& m_owners;
@@ -74,6 +76,8 @@ private:
     std::vector<Held> m_held;
     std::vector<FlowOwnerAnswer> m_answers;
     uint64_t m_lastSweepMs = 0;
+    uint64_t m_urgentSecond = 0;  // the second the urgent budget below belongs to
+    uint32_t m_urgentUsed = 0;
     Stats m_stats;
 };
 

@@ -47,6 +47,11 @@ public:
     virtual void stop() = 0;
     // Queues a lookup; false when the request queue is full (the caller counts it).
     virtual bool request(const FlowKey& key) = 0;
+    // The same for a connection being opened: what can only be found while the connection is
+    // young is found now, on the calling thread. A fast TCP exchange reaches TIME_WAIT within
+    // a millisecond, and from then on its socket is in no kernel table, although the program
+    // may hold it open for much longer.
+    virtual bool requestUrgent(const FlowKey& key) { return request(key); }
     // Appends every answer that arrived since the last call.
     virtual void takeAnswers(std::vector<FlowOwnerAnswer>& out) = 0;
 };
