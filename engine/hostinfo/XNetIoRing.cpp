@@ -15,12 +15,25 @@ XNetIoRing::~XNetIoRing()
     delete[] m_records;
 }
 
+long XNetIoRing::pending() const
+{
+    // Read the reader's count first: it never passes the writer's, so the difference stays
+    // within 0..slots even while both move.
+    const uint64_t read = m_read.load(std::memory_order_acquire);
+    const uint64_t written = m_written.load(std::memory_order_acquire);
+    return long(written - read);
+}
+
 bool XNetIoRing::pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uint16_t protocol,
                            uint32_t remoteAddr, uint16_t remotePort, uint16_t localPort)
 {
-    if (m_pending.load(std::memory_order_acquire) >= m_slots) {
-        m_dropped.fetch_add(1, std::memory_order_relaxed);
-        return false;
+    const uint64_t written = m_written.load(std::memory_order_relaxed);
+    if (written - m_readSeen >= uint64_t(m_slots)) {
+        m_readSeen = m_read.load(std::memory_order_acquire);
+        if (written - m_readSeen >= uint64_t(m_slots)) {
+            m_dropped.store(m_dropped.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+            return false;
+        }
     }
     if (m_writePos >= m_slots)
         m_writePos = 0;
@@ -33,24 +46,29 @@ bool XNetIoRing::pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uin
     r.direction = direction;
     r.bytesReceived = direction == kNetIoReceive ? bytes : 0;
     r.bytesSent = direction == kNetIoReceive ? 0 : bytes;
-    m_pending.fetch_add(1, std::memory_order_release);
-    m_pushed.fetch_add(1, std::memory_order_relaxed);
+    m_written.store(written + 1, std::memory_order_seq_cst);
     ++m_writePos;
-    if (m_writePos > kWakeFromPosition)
+    // Only a reader that sleeps needs the signal; setting it costs a lock and a system call.
+    // The pending count used here may be an overestimate; it only decides when to wake.
+    if (m_writePos > kWakeFromPosition && long(written + 1 - m_readSeen) >= kWakeBatch &&
+        m_readerWaiting.load(std::memory_order_seq_cst))
         wake();
     return true;
 }
 
 int XNetIoRing::popNetIo(ORVANEPRO_NetIo* out)
 {
-    if (!out || m_pending.load(std::memory_order_acquire) <= 0) {
+    const uint64_t read = m_read.load(std::memory_order_relaxed);
+    if (out && read == m_writtenSeen)
+        m_writtenSeen = m_written.load(std::memory_order_acquire);
+    if (!out || read == m_writtenSeen) {
         waitForEvents();
         return 0;
     }
     if (m_readPos >= m_slots)
         m_readPos = 0;
     *out = m_records[m_readPos];
-    m_pending.fetch_sub(1, std::memory_order_release);
+    m_read.store(read + 1, std::memory_order_release);
     ++m_readPos;
     return 1;
 }
@@ -71,6 +89,8 @@ void XNetIoRing::waitForEvents()
         return;
     }
     std::unique_lock<std::mutex> guard(m_wakeMutex);
+    m_readerWaiting.store(true, std::memory_order_seq_cst);
     m_wakeCond.wait_for(guard, std::chrono::milliseconds(10), [this] { return m_wakeSignal; });
+    m_readerWaiting.store(false, std::memory_order_relaxed);
     m_wakeSignal = false;  // auto-reset
 }

@@ -82,22 +82,17 @@ void XPCProcessInfo::refreshTable(platform::SocketProtocol protocol)
 {
     if (!m_hooks.readTable || !m_hooks.readTable(protocol, m_rows))
         return;  // the tables keep their previous contents
-    const size_t rows = std::min(m_rows.size(), size_t(kMaxTableRows));
-    for (size_t i = 0; i < rows; ++i) {
-        const platform::SocketRow& row = m_rows[i];
+    // At most 2000 owned rows are entered. Rows without an owner (TIME_WAIT and the like, of
+    // which a busy host has thousands) do not count, or they would crowd out real owners.
+    int entered = 0;
+    for (const platform::SocketRow& row : m_rows) {
         if (row.pid == 0)
             continue;
-        _X_PROGRAMNAME* record = nullptr;
-        if (protocol == platform::SocketProtocol::Tcp) {
-            _X_PROGRAMNAME*& slot = m_tcpTable[ntohl(row.remoteAddr)];
-            slot = createRecord(int(row.pid), slot);
-            record = slot;
-        } else {
-            _X_PROGRAMNAME*& slot = m_udpTable[row.localPort];
-            slot = createRecord(int(row.pid), slot);
-            record = slot;
-        }
-        (void)record;
+        if (++entered > kMaxTableRows)
+            break;
+        _X_PROGRAMNAME*& slot = protocol == platform::SocketProtocol::Tcp ? m_tcpTable[ntohl(row.remoteAddr)]
+                                                                          : m_udpTable[row.localPort];
+        slot = createRecord(int(row.pid), slot);
     }
 }
 

@@ -44,7 +44,9 @@ void FlowAttributor::onPacket(const FlowKey& key, const NetEvent& event, bool tc
     auto [it, inserted] = m_flows.try_emplace(key);
     Flow& flow = it->second;
     if (inserted) {
-        ask(key, flow, nowMs, tcpSyn);
+        // A datagram a local socket sends may be all that socket ever does: find it now.
+        const bool udpSend = key.protocol == kProtoUdp && event.direction == kDirSend;
+        ask(key, flow, nowMs, tcpSyn || udpSend);
     } else if (flow.state == FlowState::Known) {
         const bool stale = flow.pid == 0 ? nowMs - flow.askedMs >= m_options.unownedRetryMs
                                          : nowMs - flow.lastUsedMs >= m_options.ownedIdleMs;

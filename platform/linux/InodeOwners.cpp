@@ -95,12 +95,16 @@ void InodeOwners::rescan()
 
 size_t InodeOwners::findOwners(const std::vector<uint64_t>& inodes)
 {
+    constexpr size_t kMaxUnowned = 65536;
     std::vector<uint64_t> missing;
-    for (const uint64_t inode : inodes)
-        if (inode != 0 && cachedOwnerOf(inode) == 0)
-            missing.push_back(inode);
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        for (const uint64_t inode : inodes)
+            if (inode != 0 && !m_owners.count(inode) && !m_unowned.count(inode))
+                missing.push_back(inode);
+    }
     if (!missing.empty()) {
-        std::vector<uint32_t> pids = listProcessIds();
+        const std::vector<uint32_t> pids = listProcessIds();
         std::unordered_map<uint64_t, uint32_t> found;
         size_t left = missing.size();
         size_t scanned = 0;
@@ -118,14 +122,20 @@ size_t InodeOwners::findOwners(const std::vector<uint64_t>& inodes)
             m_owners.swap(found);  // a complete scan: forget sockets that are gone
             m_lastScan = Clock::now();
             ++m_scans;
+            if (m_unowned.size() > kMaxUnowned)
+                m_unowned.clear();
+            for (const uint64_t inode : missing)
+                if (!m_owners.count(inode))
+                    m_unowned.insert(inode);
         } else {
             for (const auto& [inode, pid] : found)
                 m_owners[inode] = pid;
         }
     }
     size_t owned = 0;
+    std::lock_guard<std::mutex> guard(m_mutex);
     for (const uint64_t inode : inodes)
-        owned += inode != 0 && cachedOwnerOf(inode) != 0;
+        owned += inode != 0 && m_owners.count(inode);
     return owned;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/SocketTable.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <linux/inet_diag.h>
@@ -104,6 +105,79 @@ uint64_t dumpTcpSocket(int fd, uint32_t local, uint16_t lport, uint32_t remote, 
     }
 }
 
+// Turns one diag message into a row; false for IPv6 sockets that cannot carry IPv4.
+bool rowOfMessage(const inet_diag_msg& d, SocketProtocol protocol, SocketRow& row)
+{
+    if (d.idiag_family == AF_INET) {
+        row.localAddr = d.id.idiag_src[0];
+        row.remoteAddr = d.id.idiag_dst[0];
+    } else {
+        // IPv4-mapped ::ffff:a.b.c.d, or the unspecified address of a dual-stack socket.
+        auto v4 = [](const uint32_t* w, uint32_t& out) {
+            if (w[0] != 0 || w[1] != 0)
+                return false;
+            if (w[2] == 0 && w[3] == 0) {
+                out = 0;
+                return true;
+            }
+            if (w[2] != htonl(0xFFFF))
+                return false;
+            out = w[3];
+            return true;
+        };
+        if (!v4(d.id.idiag_src, row.localAddr) || !v4(d.id.idiag_dst, row.remoteAddr))
+            return false;
+    }
+    row.localPort = d.id.idiag_sport;
+    row.remotePort = d.id.idiag_dport;
+    row.state = protocol == SocketProtocol::Tcp ? translateTcpState(d.idiag_state) : 0;
+    row.inode = d.idiag_inode;
+    row.pid = 0;
+    return true;
+}
+
+// Appends every socket of one family and protocol; false when the dump failed.
+bool dumpFamily(int fd, uint8_t family, SocketProtocol protocol, std::vector<SocketRow>& out)
+{
+    static thread_local uint32_t sequence = 0x60000000;
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 req;
+    } msg{};
+    msg.header.nlmsg_len = sizeof msg;
+    msg.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    msg.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    msg.header.nlmsg_seq = ++sequence;
+    msg.req.sdiag_family = family;
+    msg.req.sdiag_protocol = protocol == SocketProtocol::Tcp ? IPPROTO_TCP : IPPROTO_UDP;
+    msg.req.idiag_states = ~0u;
+
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    if (::sendto(fd, &msg, sizeof msg, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
+        return false;
+    alignas(nlmsghdr) char buf[65536];
+    for (;;) {
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0)
+            return false;
+        size_t left = size_t(n);
+        for (auto* h = reinterpret_cast<nlmsghdr*>(buf); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
+            if (h->nlmsg_seq != sequence)
+                continue;
+            if (h->nlmsg_type == NLMSG_DONE)
+                return true;
+            if (h->nlmsg_type == NLMSG_ERROR)
+                return false;
+            if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+                continue;
+            SocketRow row;
+            if (rowOfMessage(*static_cast<const inet_diag_msg*>(NLMSG_DATA(h)), protocol, row))
+                out.push_back(row);
+        }
+    }
+}
+
 class DiagSocket {
 public:
     DiagSocket() : m_fd(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG))
@@ -125,6 +199,17 @@ private:
 };
 
 } // namespace
+
+bool dumpSocketTable(SocketProtocol protocol, std::vector<SocketRow>& out)
+{
+    thread_local DiagSocket diag;
+    out.clear();
+    if (diag.fd() < 0)
+        return false;
+    if (!dumpFamily(diag.fd(), AF_INET, protocol, out))
+        return false;
+    return dumpFamily(diag.fd(), AF_INET6, protocol, out);
+}
 
 uint64_t findSocketInode(SocketProtocol protocol, uint32_t localAddr, uint16_t localPort,
                          uint32_t remoteAddr, uint16_t remotePort)

@@ -141,27 +141,30 @@ bool parseProcNetLine(std::string_view line, bool ipv6, SocketProtocol protocol,
 bool readSocketTable(SocketProtocol protocol, std::vector<SocketRow>& out)
 {
     out.clear();
-    const bool tcp = protocol == SocketProtocol::Tcp;
-    std::string text;
-    bool any = false;
-    if (readWholeFile(tcp ? "/proc/net/tcp" : "/proc/net/udp", text)) {
-        any = true;
-        parseProcNetTable(text, false, protocol, out);
-    }
-    if (readWholeFile(tcp ? "/proc/net/tcp6" : "/proc/net/udp6", text)) {
-        any = true;
-        parseProcNetTable(text, true, protocol, out);
+    bool any = dumpSocketTable(protocol, out);
+    if (!any) {
+        out.clear();
+        const bool tcp = protocol == SocketProtocol::Tcp;
+        std::string text;
+        if (readWholeFile(tcp ? "/proc/net/tcp" : "/proc/net/udp", text)) {
+            any = true;
+            parseProcNetTable(text, false, protocol, out);
+        }
+        if (readWholeFile(tcp ? "/proc/net/tcp6" : "/proc/net/udp6", text)) {
+            any = true;
+            parseProcNetTable(text, true, protocol, out);
+        }
     }
     InodeOwners& owners = InodeOwners::instance();
-    bool unknown = false;
+    std::vector<uint64_t> unknown;
     for (SocketRow& row : out) {
         if (row.inode == 0)
             continue;
         row.pid = owners.cachedOwnerOf(row.inode);
-        unknown = unknown || row.pid == 0;
+        if (row.pid == 0)
+            unknown.push_back(row.inode);
     }
-    if (unknown) {
-        owners.rescan();
+    if (!unknown.empty() && owners.findOwners(unknown) > 0) {
         for (SocketRow& row : out)
             if (row.inode != 0 && row.pid == 0)
                 row.pid = owners.cachedOwnerOf(row.inode);

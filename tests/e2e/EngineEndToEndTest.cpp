@@ -191,7 +191,7 @@ TEST_F(EngineEndToEnd, TcpAndUdpTrafficIsCountedPerAddressWithItsProgram)
     _X_R_PACKETCOUNTER before{};
     record("udp", s_net->peerAddr(), before);
     const pid_t udp = s_net->spawnHere({peerProgram(), "udp-client", s_net->peerAddr(),
-                                        std::to_string(kUdpPort), "500", "20"});
+                                        std::to_string(kUdpPort), "500", "20", "300"});
     ASSERT_EQ(s_net->waitExit(udp, 10000), 0);
     settle();
     ASSERT_TRUE(record("udp", s_net->peerAddr(), r));

@@ -187,7 +187,7 @@ TEST_F(HostInfoEndToEnd, TransfersAreDeliveredWithDirectionsSizesAndOwner)
                                              std::to_string(kTcpPort), "200000", "300"});
     ASSERT_EQ(m_net.waitExit(tcpClient, 10000), 0);
     const pid_t udpClient = m_net.spawnHere({peerProgram(), "udp-client", m_net.peerAddr(),
-                                             std::to_string(kUdpPort), "500", "20"});
+                                             std::to_string(kUdpPort), "500", "20", "300"});
     ASSERT_EQ(m_net.waitExit(udpClient, 10000), 0);
 
     // UDP: 20 datagrams of 500 bytes each way, 28 header bytes each.

@@ -4,7 +4,8 @@
 //   e2e_peer udp-echo PORT                   echo every datagram back to its sender
 //   e2e_peer tcp-client ADDR PORT BYTES HOLD_MS   connect, send, stay connected until HOLD_MS
 //                                                 after connecting, then end and read the reply
-//   e2e_peer udp-client ADDR PORT SIZE COUNT      send COUNT datagrams, wait for each echo
+//   e2e_peer udp-client ADDR PORT SIZE COUNT HOLD_MS   send COUNT datagrams, wait for each
+//                                                 echo, keep the socket HOLD_MS after opening it
 //   e2e_peer write-file PATH BYTES HOLD_MS        write, fsync, stay alive HOLD_MS
 //   e2e_peer dns-server ADDR CNAME               answer every A query on port 53 with
 //                                                 QNAME CNAME CNAME, CNAME A ADDR (compressed)
@@ -118,8 +119,9 @@ int tcpClient(const char* addr, int port, size_t bytes, long holdMs)
     return 0;
 }
 
-int udpClient(const char* addr, int port, size_t size, int count)
+int udpClient(const char* addr, int port, size_t size, int count, long holdMs)
 {
+    const auto opened = std::chrono::steady_clock::now();
     const int s = socket(AF_INET, SOCK_DGRAM, 0);
     setTimeout(s, 2);
     sockaddr_in a = endpoint(addr, port);
@@ -132,6 +134,7 @@ int udpClient(const char* addr, int port, size_t size, int count)
         if (recv(s, buf.data(), buf.size(), 0) != ssize_t(size))
             return 1;
     }
+    std::this_thread::sleep_until(opened + std::chrono::milliseconds(holdMs));
     close(s);
     std::printf("done\n");
     return 0;
@@ -255,8 +258,8 @@ int main(int argc, char** argv)
         return udpEcho(int(num(2)));
     if (mode == "tcp-client" && argc == 6)
         return tcpClient(argv[2], int(num(3)), size_t(num(4)), num(5));
-    if (mode == "udp-client" && argc == 6)
-        return udpClient(argv[2], int(num(3)), size_t(num(4)), int(num(5)));
+    if (mode == "udp-client" && argc == 7)
+        return udpClient(argv[2], int(num(3)), size_t(num(4)), int(num(5)), num(6));
     if (mode == "dns-server" && argc == 4)
         return dnsServer(argv[2], argv[3]);
     if (mode == "write-file" && argc == 5)

@@ -113,8 +113,11 @@ TEST_F(ProcessInfoTest, OwnerTableRules)
     EXPECT_EQ(tcpName(0x0A000001), "firefox");
 }
 
-TEST_F(ProcessInfoTest, OnlyTheFirst2000RowsAreRead)
+TEST_F(ProcessInfoTest, AtMost2000OwnedRowsAreEntered)
 {
+    // Rows without an owner, such as TIME_WAIT, do not use up the limit.
+    for (uint32_t i = 0; i < 3000; ++i)
+        m_tcp.push_back(tcpRow(0x0A000000 + i, 0));
     for (uint32_t i = 0; i < 2100; ++i)
         m_tcp.push_back(tcpRow(0x0B000000 + i, 100));
     m_info.reload();

@@ -40,6 +40,8 @@ public:
     FlowAttributor(FlowOwnerSource& owners, IoEventSink& sink, Options options);
 
     // One packet; tcpSyn restarts the flow (a new connection may belong to a new process).
+    // The first packet of a TCP connection and the first datagram a UDP socket sends are
+    // looked up at once, within a per-second budget.
     void onPacket(const FlowKey& key, const NetEvent& event, bool tcpSyn, uint64_t nowMs);
     // Takes the lookup answers and sends on every waiting event that has its owner or has
     // waited too long. Call often (after every capture batch).

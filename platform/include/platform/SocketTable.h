@@ -34,9 +34,13 @@ size_t parseProcNetTable(std::string_view text, bool ipv6, SocketProtocol protoc
 // 7 FIN_WAIT2, 8 CLOSE_WAIT, 9 CLOSING, 10 LAST_ACK, 11 TIME_WAIT, 12 DELETE_TCB).
 int translateTcpState(int linuxState);
 
-// Reads every IPv4 socket of the protocol (from the IPv4 and IPv6 tables) with owner pids.
-// Rows keep the kernel's order. False when no table could be read at all.
+// Reads every IPv4 socket of the protocol (IPv4 sockets and IPv4-reachable IPv6 ones) with
+// owner pids: from a sock_diag dump, or from /proc/net when netlink is not available.
+// False when no table could be read at all.
 bool readSocketTable(SocketProtocol protocol, std::vector<SocketRow>& out);
+
+// The sock_diag dump alone, without owners. False when netlink failed.
+bool dumpSocketTable(SocketProtocol protocol, std::vector<SocketRow>& out);
 
 // Finds the inode of the socket that owns a flow through a targeted sock_diag query
 // (addresses and ports in network order). UDP finds an unconnected socket bound to the local
