@@ -49,10 +49,13 @@ bool XNetIoRing::pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uin
     m_written.store(written + 1, std::memory_order_seq_cst);
     ++m_writePos;
     // Only a reader that sleeps needs the signal; setting it costs a lock and a system call.
-    // The pending count used here may be an overestimate; it only decides when to wake.
+    // A sleeping reader does not touch its count, so reading it then costs nothing.
     if (m_writePos > kWakeFromPosition && long(written + 1 - m_readSeen) >= kWakeBatch &&
-        m_readerWaiting.load(std::memory_order_seq_cst))
-        wake();
+        m_readerWaiting.load(std::memory_order_seq_cst)) {
+        m_readSeen = m_read.load(std::memory_order_acquire);
+        if (long(written + 1 - m_readSeen) >= kWakeBatch)
+            wake();
+    }
     return true;
 }
 

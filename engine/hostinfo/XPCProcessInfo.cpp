@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <new>
 
 #include "hostinfo/XKernelIoTrace.h"
@@ -54,7 +55,8 @@ void XPCProcessInfo::init()
 
 void XPCProcessInfo::queryOsVersion()
 {
-    m_osVersionType = 5;  // Linux offers everything the newest class does
+    static std::once_flag once;
+    std::call_once(once, [] { m_osVersionType = 5; });  // Linux offers everything the newest class does
 }
 
 void XPCProcessInfo::reload()

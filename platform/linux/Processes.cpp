@@ -72,9 +72,18 @@ std::string processImageName(uint32_t pid)
     const std::string path = processImagePath(pid);
     if (!path.empty())
         return path.substr(path.find_last_of('/') + 1);
+    // Without the right to follow another user's exe link: comm, which the kernel cuts to 15
+    // characters, completed from the first command-line word when that starts the same way.
     std::string comm = readSmallFile(procPath(pid, "comm"), 64);
     while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\0'))
         comm.pop_back();
+    if (comm.size() == 15) {
+        const std::string cmdline = readSmallFile(procPath(pid, "cmdline"), 4096);
+        const std::string first = cmdline.substr(0, cmdline.find('\0'));
+        const std::string base = first.substr(first.find_last_of('/') + 1);
+        if (base.size() > comm.size() && base.compare(0, comm.size(), comm) == 0)
+            return base;
+    }
     return comm;
 }
 
