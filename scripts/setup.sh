@@ -5,7 +5,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libpcap-dev qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  fonts-wqy-microhei iso-codes netbase iproute2 procps
+  fonts-wqy-microhei iso-codes netbase iproute2 procps libcap2-bin
 )
 missing=()
 for p in "${packages[@]}"; do
