@@ -1,8 +1,6 @@
 #include "platform/SocketTable.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
@@ -15,94 +13,103 @@ namespace platform {
 
 namespace {
 
-// One exact-match inet_diag request; returns the inode of the socket found, 0 for none.
-// Replies carry the request's sequence number; anything else in the socket (the late reply
-// of a request that timed out) is skipped.
-uint64_t querySocket(int fd, uint8_t protocol, uint32_t src, uint16_t sport, uint32_t dst, uint16_t dport)
-{
-    static thread_local uint32_t sequence = 0;
-    struct {
-        nlmsghdr header;
-        inet_diag_req_v2 req;
-    } msg{};
-    msg.header.nlmsg_len = sizeof msg;
-    msg.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
-    msg.header.nlmsg_flags = NLM_F_REQUEST;
-    msg.header.nlmsg_seq = ++sequence;
-    msg.req.sdiag_family = AF_INET;
-    msg.req.sdiag_protocol = protocol;
-    msg.req.idiag_states = ~0u;
-    msg.req.id.idiag_src[0] = src;
-    msg.req.id.idiag_sport = sport;
-    msg.req.id.idiag_dst[0] = dst;
-    msg.req.id.idiag_dport = dport;
-    msg.req.id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
-    msg.req.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
+constexpr uint32_t kAllStates = ~0u;
 
-    sockaddr_nl kernel{};
-    kernel.nl_family = AF_NETLINK;
-    if (::sendto(fd, &msg, sizeof msg, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
-        return 0;
-
-    alignas(nlmsghdr) char buf[8192];
-    for (;;) {
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n <= 0)
-            return 0;  // timed out
-        size_t left = size_t(n);
-        for (auto* h = reinterpret_cast<nlmsghdr*>(buf); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
-            if (h->nlmsg_seq != sequence)
-                continue;
-            if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-                return 0;  // an error (no such socket) or the end of the answer
-            return static_cast<const inet_diag_msg*>(NLMSG_DATA(h))->idiag_inode;
+// A NETLINK_SOCK_DIAG socket of one thread, with a receive timeout so a lost reply cannot
+// block its caller.
+class DiagSocket {
+public:
+    DiagSocket() : m_fd(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG))
+    {
+        if (m_fd >= 0) {
+            timeval tv{0, 200000};
+            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
         }
     }
+    ~DiagSocket()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    DiagSocket(const DiagSocket&) = delete;
+    DiagSocket& operator=(const DiagSocket&) = delete;
+
+    // Sends one inet_diag request (an exact lookup of id, or a dump of every socket in the
+    // states when id is null) and hands each diag message of the answer to onMessage, which
+    // returns false to stop reading. Replies carry the request's sequence number; anything
+    // else in the socket (the late reply of a request that timed out) is skipped. False when
+    // the request failed, timed out or the kernel answered with an error.
+    template <typename OnMessage>
+    bool ask(uint8_t family, uint8_t protocol, uint32_t states, const inet_diag_sockid* id, OnMessage onMessage)
+    {
+        if (m_fd < 0)
+            return false;
+        struct {
+            nlmsghdr header;
+            inet_diag_req_v2 req;
+        } msg{};
+        msg.header.nlmsg_len = sizeof msg;
+        msg.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+        msg.header.nlmsg_flags = NLM_F_REQUEST | (id ? 0 : NLM_F_DUMP);
+        msg.header.nlmsg_seq = ++m_sequence;
+        msg.req.sdiag_family = family;
+        msg.req.sdiag_protocol = protocol;
+        msg.req.idiag_states = states;
+        if (id)
+            msg.req.id = *id;
+        sockaddr_nl kernel{};
+        kernel.nl_family = AF_NETLINK;
+        if (::sendto(m_fd, &msg, sizeof msg, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
+            return false;
+
+        alignas(nlmsghdr) char buf[65536];
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
+            if (n <= 0)
+                return false;
+            size_t left = size_t(n);
+            for (auto* h = reinterpret_cast<nlmsghdr*>(buf); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
+                if (h->nlmsg_seq != m_sequence)
+                    continue;
+                if (h->nlmsg_type == NLMSG_DONE)
+                    return true;
+                if (h->nlmsg_type == NLMSG_ERROR)
+                    return false;
+                if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+                    continue;
+                if (!onMessage(*static_cast<const inet_diag_msg*>(NLMSG_DATA(h))) || id)
+                    return true;  // an exact lookup answers with one message and no end mark
+            }
+        }
+    }
+
+private:
+    int m_fd;
+    uint32_t m_sequence = 0;
+};
+
+DiagSocket& threadSocket()
+{
+    thread_local DiagSocket diag;
+    return diag;
 }
 
-// Dumps the IPv4 TCP sockets that have an owner (no TIME_WAIT or pending-connection entries)
-// and returns the inode of the one with these ends. Used when the exact lookup found a socket
-// without an inode: a TIME_WAIT entry of an earlier connection can shadow a new one.
-uint64_t dumpTcpSocket(int fd, uint32_t local, uint16_t lport, uint32_t remote, uint16_t rport)
+// The inode of the socket an exact lookup finds; 0 for none (or one without an inode).
+uint64_t lookUp(uint8_t protocol, uint32_t src, uint16_t sport, uint32_t dst, uint16_t dport)
 {
-    static thread_local uint32_t sequence = 0x40000000;
-    struct {
-        nlmsghdr header;
-        inet_diag_req_v2 req;
-    } msg{};
-    msg.header.nlmsg_len = sizeof msg;
-    msg.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
-    msg.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    msg.header.nlmsg_seq = ++sequence;
-    msg.req.sdiag_family = AF_INET;
-    msg.req.sdiag_protocol = IPPROTO_TCP;
-    constexpr uint32_t kTimeWait = 6, kNewSynRecv = 12;
-    msg.req.idiag_states = ~((1u << kTimeWait) | (1u << kNewSynRecv));
-
-    sockaddr_nl kernel{};
-    kernel.nl_family = AF_NETLINK;
-    if (::sendto(fd, &msg, sizeof msg, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
-        return 0;
-    uint64_t found = 0;
-    alignas(nlmsghdr) char buf[32768];
-    for (;;) {
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n <= 0)
-            return found;
-        size_t left = size_t(n);
-        for (auto* h = reinterpret_cast<nlmsghdr*>(buf); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
-            if (h->nlmsg_seq != sequence)
-                continue;
-            if (h->nlmsg_type == NLMSG_DONE || h->nlmsg_type == NLMSG_ERROR)
-                return found;
-            if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-                continue;
-            const auto* d = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
-            if (d->idiag_inode != 0 && d->id.idiag_sport == lport && d->id.idiag_dport == rport &&
-                d->id.idiag_src[0] == local && d->id.idiag_dst[0] == remote)
-                found = d->idiag_inode;  // read on to the end of the dump
-        }
-    }
+    inet_diag_sockid id{};
+    id.idiag_src[0] = src;
+    id.idiag_sport = sport;
+    id.idiag_dst[0] = dst;
+    id.idiag_dport = dport;
+    id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
+    id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
+    uint64_t inode = 0;
+    threadSocket().ask(AF_INET, protocol, kAllStates, &id, [&](const inet_diag_msg& d) {
+        inode = d.idiag_inode;
+        return false;
+    });
+    return inode;
 }
 
 // Turns one diag message into a row; false for IPv6 sockets that cannot carry IPv4.
@@ -136,100 +143,57 @@ bool rowOfMessage(const inet_diag_msg& d, SocketProtocol protocol, SocketRow& ro
     return true;
 }
 
-// Appends every socket of one family and protocol; false when the dump failed.
-bool dumpFamily(int fd, uint8_t family, SocketProtocol protocol, std::vector<SocketRow>& out)
+// Appends every socket of one family, protocol and set of (Linux) states.
+bool dumpFamily(uint8_t family, SocketProtocol protocol, uint32_t states, std::vector<SocketRow>& out)
 {
-    static thread_local uint32_t sequence = 0x60000000;
-    struct {
-        nlmsghdr header;
-        inet_diag_req_v2 req;
-    } msg{};
-    msg.header.nlmsg_len = sizeof msg;
-    msg.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
-    msg.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    msg.header.nlmsg_seq = ++sequence;
-    msg.req.sdiag_family = family;
-    msg.req.sdiag_protocol = protocol == SocketProtocol::Tcp ? IPPROTO_TCP : IPPROTO_UDP;
-    msg.req.idiag_states = ~0u;
-
-    sockaddr_nl kernel{};
-    kernel.nl_family = AF_NETLINK;
-    if (::sendto(fd, &msg, sizeof msg, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) < 0)
-        return false;
-    alignas(nlmsghdr) char buf[65536];
-    for (;;) {
-        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-        if (n <= 0)
-            return false;
-        size_t left = size_t(n);
-        for (auto* h = reinterpret_cast<nlmsghdr*>(buf); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
-            if (h->nlmsg_seq != sequence)
-                continue;
-            if (h->nlmsg_type == NLMSG_DONE)
-                return true;
-            if (h->nlmsg_type == NLMSG_ERROR)
-                return false;
-            if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-                continue;
-            SocketRow row;
-            if (rowOfMessage(*static_cast<const inet_diag_msg*>(NLMSG_DATA(h)), protocol, row))
-                out.push_back(row);
-        }
-    }
+    const uint8_t ipProtocol = protocol == SocketProtocol::Tcp ? IPPROTO_TCP : IPPROTO_UDP;
+    return threadSocket().ask(family, ipProtocol, states, nullptr, [&](const inet_diag_msg& d) {
+        SocketRow row;
+        if (rowOfMessage(d, protocol, row))
+            out.push_back(row);
+        return true;
+    });
 }
 
-class DiagSocket {
-public:
-    DiagSocket() : m_fd(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG))
-    {
-        if (m_fd >= 0) {
-            timeval tv{0, 200000};
-            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        }
-    }
-    ~DiagSocket()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
+// The inode of the live TCP socket with these ends, from a dump that leaves out TIME_WAIT
+// and pending connections: a TIME_WAIT entry of an earlier connection with the same ends can
+// shadow a new one in the exact lookup.
+uint64_t findLiveTcpSocket(uint32_t local, uint16_t lport, uint32_t remote, uint16_t rport)
+{
+    constexpr uint32_t kTimeWait = 6, kNewSynRecv = 12;
+    std::vector<SocketRow> rows;
+    dumpFamily(AF_INET, SocketProtocol::Tcp, ~((1u << kTimeWait) | (1u << kNewSynRecv)), rows);
+    for (const SocketRow& r : rows)
+        if (r.inode != 0 && r.localAddr == local && r.localPort == lport && r.remoteAddr == remote &&
+            r.remotePort == rport)
+            return r.inode;
+    return 0;
+}
 
 } // namespace
 
 bool dumpSocketTable(SocketProtocol protocol, std::vector<SocketRow>& out)
 {
-    thread_local DiagSocket diag;
     out.clear();
-    if (diag.fd() < 0)
-        return false;
-    if (!dumpFamily(diag.fd(), AF_INET, protocol, out))
-        return false;
-    return dumpFamily(diag.fd(), AF_INET6, protocol, out);
+    return dumpFamily(AF_INET, protocol, kAllStates, out) && dumpFamily(AF_INET6, protocol, kAllStates, out);
 }
 
 uint64_t findSocketInode(SocketProtocol protocol, uint32_t localAddr, uint16_t localPort,
                          uint32_t remoteAddr, uint16_t remotePort)
 {
-    thread_local DiagSocket diag;
-    if (diag.fd() < 0)
-        return 0;
     if (protocol == SocketProtocol::Tcp) {
         // TCP looks up as (local, remote); a connection that is not accepted yet has no inode,
         // and a wildcard remote end finds the listening socket that will accept it.
-        if (const uint64_t inode = querySocket(diag.fd(), IPPROTO_TCP, localAddr, localPort, remoteAddr, remotePort))
+        if (const uint64_t inode = lookUp(IPPROTO_TCP, localAddr, localPort, remoteAddr, remotePort))
             return inode;
-        if (const uint64_t inode = dumpTcpSocket(diag.fd(), localAddr, localPort, remoteAddr, remotePort))
+        if (const uint64_t inode = findLiveTcpSocket(localAddr, localPort, remoteAddr, remotePort))
             return inode;
-        return querySocket(diag.fd(), IPPROTO_TCP, localAddr, localPort, 0, 0);
+        return lookUp(IPPROTO_TCP, localAddr, localPort, 0, 0);
     }
     // UDP looks a datagram up as the receiving side sees it: source = remote, destination = local.
-    if (const uint64_t inode = querySocket(diag.fd(), IPPROTO_UDP, remoteAddr, remotePort, localAddr, localPort))
+    if (const uint64_t inode = lookUp(IPPROTO_UDP, remoteAddr, remotePort, localAddr, localPort))
         return inode;
-    return querySocket(diag.fd(), IPPROTO_UDP, localAddr, localPort, remoteAddr, remotePort);
+    return lookUp(IPPROTO_UDP, localAddr, localPort, remoteAddr, remotePort);
 }
 
 } // namespace platform
