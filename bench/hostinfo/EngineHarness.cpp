@@ -7,25 +7,8 @@
 
 #include <chrono>
 
+#include "TestNetwork.h"
 #include "ThreadCpu.h"
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-template <typename Pred>
-bool waitFor(Pred pred, int timeoutMs)
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < deadline) {
-        if (pred())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return pred();
-}
-
-} // namespace
 
 EngineHarness::EngineHarness(Observer observer) : m_observer(std::move(observer)) {}
 

@@ -91,33 +91,14 @@ void XKernelIoTrace::onDiskEvent(const platform::DiskEvent& event)
 void XKernelIoTrace::addDisk(uint32_t pid, uint64_t readBytes, uint64_t writeBytes)
 {
     XLockGuard guard(m_lock);
-    ProcessIoTotals* record = nullptr;
-    for (int i = 0; i < m_diskUsed; ++i) {
-        if (m_disk[i].pid == pid) {
-            record = &m_disk[i];
-            break;
-        }
-    }
-    if (!record) {
-        if (m_diskUsed >= kMaxProcessTotals) {
-            m_diskDropped.fetch_add(1, std::memory_order_relaxed);
-            return;
-        }
-        record = &m_disk[m_diskUsed++];
-        *record = {pid, 0, 0};
-    }
-    record->in += uint32_t(readBytes);
-    record->out += uint32_t(writeBytes);
+    if (!m_disk.add(pid, uint32_t(readBytes), uint32_t(writeBytes)))
+        m_diskDropped.fetch_add(1, std::memory_order_relaxed);
 }
 
 int XKernelIoTrace::getDiskIO(IoTriple* out, int max)
 {
     XLockGuard guard(m_lock);
-    int copied = 0;
-    for (; out && copied < m_diskUsed && copied < max; ++copied)
-        out[copied] = {m_disk[copied].pid, m_disk[copied].in, m_disk[copied].out};
-    m_diskUsed = 0;
-    return copied;
+    return m_disk.drain(out, max);
 }
 
 KernelIoStats XKernelIoTrace::stats() const

@@ -7,6 +7,7 @@
 
 #include "corekit/XLock.h"
 #include "hostinfo/NetIoRecord.h"
+#include "hostinfo/ProcessIoTable.h"
 #include "hostinfo/XNetIoRing.h"
 #include "platform/IoEventSource.h"
 
@@ -73,8 +74,7 @@ private:
     std::thread m_thread;
 
     XLock m_lock;  // guards the disk totals
-    ProcessIoTotals m_disk[kMaxProcessTotals] = {};
-    int m_diskUsed = 0;
+    ProcessIoTable m_disk;
 
     uint64_t m_startTime = 0;
     std::atomic<uint8_t> m_gate[3] = {0, 0, 0};

@@ -226,37 +226,19 @@ uint32_t XPCProcessInfo::addNetData(const ORVANEPRO_NetIo& io)
     if (pid == 0)
         return 0;
 
+    const bool received = io.direction == kNetIoReceive;
+    if (!received && io.direction != kNetIoSend)
+        return pid;
     XLockGuard guard(m_lock);
-    ProcessIoTotals* record = nullptr;
-    for (int i = 0; i < m_netUsed; ++i) {
-        if (m_net[i].pid == pid) {
-            record = &m_net[i];
-            break;
-        }
-    }
-    if (!record) {
-        if (m_netUsed >= kMaxProcessTotals) {
-            m_netDropped.fetch_add(1, std::memory_order_relaxed);
-            return pid;
-        }
-        record = &m_net[m_netUsed++];
-        *record = {pid, 0, 0};
-    }
-    if (io.direction == kNetIoReceive)
-        record->in += io.bytesReceived;
-    else if (io.direction == kNetIoSend)
-        record->out += io.bytesSent;
+    if (!m_net.add(pid, received ? io.bytesReceived : 0, received ? 0 : io.bytesSent))
+        m_netDropped.fetch_add(1, std::memory_order_relaxed);
     return pid;
 }
 
 int XPCProcessInfo::getNetIO(IoTriple* out, int max)
 {
     XLockGuard guard(m_lock);
-    int copied = 0;
-    for (; out && copied < m_netUsed && copied < max; ++copied)
-        out[copied] = {m_net[copied].pid, m_net[copied].in, m_net[copied].out};
-    m_netUsed = 0;
-    return copied;
+    return m_net.drain(out, max);
 }
 
 int XPCProcessInfo::getDiskIO(IoTriple* out, int max)

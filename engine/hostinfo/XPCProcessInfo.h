@@ -10,6 +10,7 @@
 
 #include "corekit/XLock.h"
 #include "hostinfo/NetIoRecord.h"
+#include "hostinfo/ProcessIoTable.h"
 #include "platform/SocketTable.h"
 
 class XKernelIoTrace;
@@ -104,8 +105,7 @@ private:
     XKernelIoTrace* m_trace = nullptr;
     std::vector<std::unique_ptr<_X_PROGRAMNAME[]>> m_blocks;
     int m_recordsUsed = 0;
-    ProcessIoTotals m_net[kMaxProcessTotals] = {};
-    int m_netUsed = 0;
+    ProcessIoTable m_net;
     std::unique_ptr<uint16_t[]> m_confirmed;  // 65536 flags, by pid
     std::atomic<uint64_t> m_netDropped{0};
     std::vector<platform::SocketRow> m_rows;  // refresh scratch, reused

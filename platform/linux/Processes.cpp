@@ -1,4 +1,5 @@
 #include "platform/Processes.h"
+#include "platform/linux/ProcFile.h"
 
 #include <cerrno>
 #include <charconv>
@@ -21,21 +22,11 @@ std::string procPath(uint32_t pid, const char* leaf)
     return "/proc/" + std::to_string(pid) + "/" + leaf;
 }
 
-// Reads a small /proc file whole; empty when it cannot be read.
+// A small /proc file; empty when it cannot be read.
 std::string readSmallFile(const std::string& path, size_t limit = 4096)
 {
     std::string text;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return text;
-    char buf[1024];
-    while (text.size() < limit) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0)
-            break;
-        text.append(buf, size_t(n));
-    }
-    ::close(fd);
+    readProcFile(path, text, limit);
     return text;
 }
 

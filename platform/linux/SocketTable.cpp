@@ -1,13 +1,11 @@
 #include "platform/SocketTable.h"
 
 #include <charconv>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <string>
 
 #include "platform/InodeOwners.h"
+#include "platform/linux/ProcFile.h"
 
 namespace platform {
 
@@ -70,22 +68,6 @@ bool parseEndpoint(std::string_view field, bool ipv6, uint32_t& addr, uint16_t& 
     return true;
 }
 
-bool readWholeFile(const char* path, std::string& text)
-{
-    text.clear();
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0)
-            break;
-        text.append(buf, size_t(n));
-    }
-    ::close(fd);
-    return true;
-}
 
 } // namespace
 
@@ -146,11 +128,11 @@ bool readSocketTable(SocketProtocol protocol, std::vector<SocketRow>& out)
         out.clear();
         const bool tcp = protocol == SocketProtocol::Tcp;
         std::string text;
-        if (readWholeFile(tcp ? "/proc/net/tcp" : "/proc/net/udp", text)) {
+        if (readProcFile(tcp ? "/proc/net/tcp" : "/proc/net/udp", text)) {
             any = true;
             parseProcNetTable(text, false, protocol, out);
         }
-        if (readWholeFile(tcp ? "/proc/net/tcp6" : "/proc/net/udp6", text)) {
+        if (readProcFile(tcp ? "/proc/net/tcp6" : "/proc/net/udp6", text)) {
             any = true;
             parseProcNetTable(text, true, protocol, out);
         }

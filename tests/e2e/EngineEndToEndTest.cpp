@@ -22,24 +22,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int kTcpPort = 7201;
 constexpr int kUdpPort = 7202;
 constexpr int kClosedPort = 7299;
 constexpr char kQueryName[] = "www.lumivex-test.example";
 constexpr char kCanonicalName[] = "edge.lumivex-cdn.example";
 
-template <typename Pred>
-bool waitFor(Pred pred, int timeoutMs)
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < deadline) {
-        if (pred())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return pred();
-}
 
 // A standard recursive A query for name.
 std::vector<uint8_t> dnsQuery(const std::string& name, uint16_t id)

@@ -20,7 +20,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int kTcpPort = 7101;
 constexpr int kUdpPort = 7102;
 constexpr int kClosedPort = 7199;  // nothing listens here: warm-up traffic gets no payload back
@@ -70,17 +69,6 @@ protected:
         }
     }
 
-    template <typename Pred>
-    static bool waitFor(Pred pred, int timeoutMs)
-    {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (Clock::now() < deadline) {
-            if (pred())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return pred();
-    }
 
     std::vector<SeenEvent> eventsFor(uint16_t protocol, int remotePort)
     {

@@ -2,8 +2,10 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 // A test host: a network namespace joined to ours by a veth pair, addressed in 10.x. Everything
@@ -57,3 +59,16 @@ private:
 
 // Path of the e2e_peer helper program.
 std::string peerProgram();
+
+// Polls pred every 20 ms until it holds or timeoutMs passed; its last answer.
+template <typename Pred>
+bool waitFor(Pred pred, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (pred())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return pred();
+}
