@@ -46,12 +46,13 @@ bool XNetIoRing::pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uin
     r.direction = direction;
     r.bytesReceived = direction == kNetIoReceive ? bytes : 0;
     r.bytesSent = direction == kNetIoReceive ? 0 : bytes;
-    m_written.store(written + 1, std::memory_order_seq_cst);
+    m_written.store(written + 1, std::memory_order_release);
     ++m_writePos;
     // Only a reader that sleeps needs the signal; setting it costs a lock and a system call.
-    // A sleeping reader does not touch its count, so reading it then costs nothing.
+    // A sleeping reader does not touch its count, so reading it then costs nothing. A reader
+    // that went to sleep just now may be missed; its 10 ms wait bounds that.
     if (m_writePos > kWakeFromPosition && long(written + 1 - m_readSeen) >= kWakeBatch &&
-        m_readerWaiting.load(std::memory_order_seq_cst)) {
+        m_readerWaiting.load(std::memory_order_relaxed)) {
         m_readSeen = m_read.load(std::memory_order_acquire);
         if (long(written + 1 - m_readSeen) >= kWakeBatch)
             wake();
@@ -92,7 +93,7 @@ void XNetIoRing::waitForEvents()
         return;
     }
     std::unique_lock<std::mutex> guard(m_wakeMutex);
-    m_readerWaiting.store(true, std::memory_order_seq_cst);
+    m_readerWaiting.store(true, std::memory_order_relaxed);
     m_wakeCond.wait_for(guard, std::chrono::milliseconds(10), [this] { return m_wakeSignal; });
     m_readerWaiting.store(false, std::memory_order_relaxed);
     m_wakeSignal = false;  // auto-reset

@@ -21,7 +21,7 @@ public:
     static constexpr int kWakeFromPosition = 100;
     // A sleeping reader is woken once this many events wait, so that it works them off in
     // batches instead of sleeping and waking for every event; the 10 ms wait bounds the delay.
-    static constexpr long kWakeBatch = 128;
+    static constexpr long kWakeBatch = 256;
 
     XNetIoRing();
     ~XNetIoRing();

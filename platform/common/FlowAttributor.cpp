@@ -41,8 +41,16 @@ void FlowAttributor::ask(const FlowKey& key, Flow& flow, uint64_t nowMs, bool op
 
 void FlowAttributor::onPacket(const FlowKey& key, const NetEvent& event, bool tcpSyn, uint64_t nowMs)
 {
+    if (m_lastFlow && !tcpSyn && key == m_lastKey && m_lastFlow->state == FlowState::Known &&
+        m_lastFlow->pid != 0 && nowMs - m_lastFlow->lastUsedMs < 1000) {
+        m_lastFlow->lastUsedMs = nowMs;
+        deliver(event, m_lastFlow->pid);
+        return;
+    }
     auto [it, inserted] = m_flows.try_emplace(key);
     Flow& flow = it->second;
+    m_lastKey = key;
+    m_lastFlow = &flow;
     if (inserted) {
         // A datagram a local socket sends may be all that socket ever does: find it now.
         const bool udpSend = key.protocol == kProtoUdp && event.direction == kDirSend;
@@ -108,6 +116,7 @@ void FlowAttributor::poll(uint64_t nowMs)
 void FlowAttributor::sweep(uint64_t nowMs)
 {
     m_lastSweepMs = nowMs;
+    m_lastFlow = nullptr;
     const uint64_t idle = std::max(m_options.ownedIdleMs, m_options.unownedRetryMs);
     for (auto it = m_flows.begin(); it != m_flows.end();) {
         if (it->second.state == FlowState::Known && nowMs - it->second.lastUsedMs >= idle) {

@@ -94,8 +94,9 @@ DiagSocket& threadSocket()
     return diag;
 }
 
-// The inode of the socket an exact lookup finds; 0 for none (or one without an inode).
-uint64_t lookUp(uint8_t protocol, uint32_t src, uint16_t sport, uint32_t dst, uint16_t dport)
+// The inode of the socket an exact lookup finds; 0 for none or one without an inode (then
+// found says which).
+uint64_t lookUp(uint8_t protocol, uint32_t src, uint16_t sport, uint32_t dst, uint16_t dport, bool* found = nullptr)
 {
     inet_diag_sockid id{};
     id.idiag_src[0] = src;
@@ -105,10 +106,14 @@ uint64_t lookUp(uint8_t protocol, uint32_t src, uint16_t sport, uint32_t dst, ui
     id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
     id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
     uint64_t inode = 0;
+    bool any = false;
     threadSocket().ask(AF_INET, protocol, kAllStates, &id, [&](const inet_diag_msg& d) {
         inode = d.idiag_inode;
+        any = true;
         return false;
     });
+    if (found)
+        *found = any;
     return inode;
 }
 
@@ -184,10 +189,13 @@ uint64_t findSocketInode(SocketProtocol protocol, uint32_t localAddr, uint16_t l
     if (protocol == SocketProtocol::Tcp) {
         // TCP looks up as (local, remote); a connection that is not accepted yet has no inode,
         // and a wildcard remote end finds the listening socket that will accept it.
-        if (const uint64_t inode = lookUp(IPPROTO_TCP, localAddr, localPort, remoteAddr, remotePort))
+        bool found = false;
+        if (const uint64_t inode = lookUp(IPPROTO_TCP, localAddr, localPort, remoteAddr, remotePort, &found))
             return inode;
-        if (const uint64_t inode = findLiveTcpSocket(localAddr, localPort, remoteAddr, remotePort))
-            return inode;
+        if (found) {
+            if (const uint64_t inode = findLiveTcpSocket(localAddr, localPort, remoteAddr, remotePort))
+                return inode;
+        }
         return lookUp(IPPROTO_TCP, localAddr, localPort, 0, 0);
     }
     // UDP looks a datagram up as the receiving side sees it: source = remote, destination = local.

@@ -75,6 +75,10 @@ private:
     IoEventSink& m_sink;
     Options m_options;
     std::unordered_map<FlowKey, Flow, FlowKeyHash> m_flows;
+    // The flow of the previous packet: bursts of one flow skip the hash lookup. Reset
+    // whenever the map may move or lose entries.
+    FlowKey m_lastKey;
+    Flow* m_lastFlow = nullptr;
     std::vector<Held> m_held;
     std::vector<FlowOwnerAnswer> m_answers;
     uint64_t m_lastSweepMs = 0;
