@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "corekit/XLog.h"
 #include "platform/Clock.h"
@@ -22,10 +23,12 @@ namespace {
 // of TCP (ports and flags).
 constexpr int kSnapLength = 96;
 constexpr int kBufferBytes = 64 * 1024 * 1024;
-// The kernel hands packets over in blocks, a block at the latest this long after its first
-// packet: one wake-up per block instead of one per packet keeps a flood cheap, and a new
-// connection is still looked up within a millisecond or two of its first packet.
-constexpr int kBlockTimeoutMs = 1;
+// Packets are taken as they arrive, so a new flow's socket is looked up while it still exists
+// (a short exchange may be over within a millisecond). Under load, a pass that found many
+// packets is followed by a short nap, so that the next pass takes a batch instead of waking
+// for every few packets: a flood costs one wake-up per batch.
+constexpr int kBusyBatch = 32;
+constexpr auto kBusyNap = std::chrono::microseconds(500);
 constexpr int kIdleWaitMs = 100;  // bounds how long stop() waits
 constexpr int kHeldWaitMs = 2;    // while packets wait for their owner
 constexpr char kFilter[] = "ip and (tcp or udp) and not net 127.0.0.0/8";
@@ -97,7 +100,7 @@ bool PcapIoEventSource::open(std::string* error)
     }
     pcap_set_snaplen(m_pcap, kSnapLength);
     pcap_set_buffer_size(m_pcap, kBufferBytes);
-    pcap_set_timeout(m_pcap, kBlockTimeoutMs);
+    pcap_set_immediate_mode(m_pcap, 1);
     pcap_set_promisc(m_pcap, 0);
     const int status = pcap_activate(m_pcap);
     if (status < 0)
@@ -172,6 +175,8 @@ void PcapIoEventSource::run(IoEventSink& sink)
             lastStats = m_nowMs;
             updateKernelStats();
         }
+        if (n >= kBusyBatch && attributor.heldCount() == 0)
+            std::this_thread::sleep_for(kBusyNap);
     }
     m_disk.stop();
     owners.stop();
