@@ -115,7 +115,7 @@ void BM_RingPushPop_SameThread(benchmark::State& state)
 }
 BENCHMARK(BM_RingPushPop_SameThread);
 
-// What a push past the first positions of a lap adds: the wake of the reader (no reader waits).
+// One wake-up of the reader, which a push performs when the reader sleeps and a batch waits.
 void BM_RingWake_NoWaiter(benchmark::State& state)
 {
     XNetIoRing ring;
