@@ -25,12 +25,7 @@ DescriptionTable::Load DescriptionTable::load(std::string_view content)
     LineReader reader(content, kLineMax);
     int table = kTcpPorts;
     std::string_view raw;
-    for (;;) {
-        const LineReader::Status status = reader.next(raw);
-        if (status == LineReader::Status::OverLong)
-            result.overLong = true;
-        if (status != LineReader::Status::Line)
-            break;
+    while (reader.nextLine(raw, result.overLong)) {
         const std::string line = unshiftLine(raw);
         const std::size_t equals = line.find('=');
         const bool comment = trimBlanks(line).starts_with("//");

@@ -79,12 +79,7 @@ LocationLoad parseLocationDatabase(std::string_view content, std::array<Location
     LineReader reader(content, kDatabaseLineMax);
     int section = -1;
     std::string_view raw;
-    for (;;) {
-        const LineReader::Status status = reader.next(raw);
-        if (status == LineReader::Status::OverLong)
-            result.overLong = true;
-        if (status != LineReader::Status::Line)
-            break;
+    while (reader.nextLine(raw, result.overLong)) {
         const std::string line = unshiftLine(raw);
         const int named = sectionOf(line);
         if (named >= 0) {

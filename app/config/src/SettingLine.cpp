@@ -40,12 +40,7 @@ SettingsLoad loadSettings(std::string_view content, bool shifted, bool wholeLine
     SettingsLoad result;
     LineReader reader(content, kSettingLineMax);
     std::string_view raw;
-    for (;;) {
-        const LineReader::Status status = reader.next(raw);
-        if (status == LineReader::Status::OverLong)
-            result.overLong = true;
-        if (status != LineReader::Status::Line)
-            break;
+    while (reader.nextLine(raw, result.overLong)) {
         std::string decoded = shifted ? unshiftLine(raw) : std::string(raw.substr(0, raw.find('\0')));
         if (auto setting = parseSettingLine(decoded, wholeLineKey)) {
             map.insert_or_assign(std::move(setting->key), std::move(setting->value));

@@ -19,6 +19,16 @@ public:
     // when the content is used up, or OverLong (and from then on End).
     Status next(std::string_view& line);
 
+    // The loop form of next(): true with the next line; false at the end, after setting
+    // overLong when an over-long line ended the reading.
+    bool nextLine(std::string_view& line, bool& overLong)
+    {
+        const Status status = next(line);
+        if (status == Status::OverLong)
+            overLong = true;
+        return status == Status::Line;
+    }
+
 private:
     std::string_view m_content;
     std::size_t m_maxLength;
