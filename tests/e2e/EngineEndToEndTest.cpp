@@ -187,6 +187,7 @@ TEST_F(EngineEndToEnd, TcpAndUdpTrafficIsCountedPerAddressWithItsProgram)
     EXPECT_EQ(r.bytes[0] - before.bytes[0], 20 * 528.0);
     EXPECT_EQ(r.packets[1] - before.packets[1], 20.0);
     EXPECT_EQ(r.packets[0] - before.packets[0], 20.0);
+    EXPECT_STREQ(r.programName, "e2e_peer");
 }
 
 TEST_F(EngineEndToEnd, DnsAnswersTeachTheCanonicalName)
