@@ -66,21 +66,6 @@ uint32_t InodeOwners::cachedOwnerOf(uint64_t inode)
     return it == m_owners.end() ? 0 : it->second;
 }
 
-uint32_t InodeOwners::ownerOf(uint64_t inode)
-{
-    if (inode == 0)
-        return 0;
-    if (const uint32_t pid = cachedOwnerOf(inode))
-        return pid;
-    {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        if (m_scans > 0 && Clock::now() - m_lastScan < m_minInterval)
-            return 0;
-    }
-    rescan();
-    return cachedOwnerOf(inode);
-}
-
 void InodeOwners::rescan()
 {
     std::unordered_map<uint64_t, uint32_t> fresh;
@@ -89,7 +74,6 @@ void InodeOwners::rescan()
         scanProcess(pid, fresh);
     std::lock_guard<std::mutex> guard(m_mutex);
     m_owners.swap(fresh);
-    m_lastScan = Clock::now();
     ++m_scans;
 }
 
@@ -120,8 +104,7 @@ size_t InodeOwners::findOwners(const std::vector<uint64_t>& inodes)
         std::lock_guard<std::mutex> guard(m_mutex);
         if (scanned == pids.size()) {
             m_owners.swap(found);  // a complete scan: forget sockets that are gone
-            m_lastScan = Clock::now();
-            ++m_scans;
+                    ++m_scans;
             if (m_unowned.size() > kMaxUnowned)
                 m_unowned.clear();
             for (const uint64_t inode : missing)
@@ -137,12 +120,6 @@ size_t InodeOwners::findOwners(const std::vector<uint64_t>& inodes)
     for (const uint64_t inode : inodes)
         owned += inode != 0 && m_owners.count(inode);
     return owned;
-}
-
-void InodeOwners::setMinRescanInterval(std::chrono::milliseconds interval)
-{
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_minInterval = interval;
 }
 
 uint64_t InodeOwners::rescanCount() const
