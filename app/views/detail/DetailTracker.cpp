@@ -97,8 +97,13 @@ std::array<DetailValue, DetailTracker::kValues> DetailTracker::values(const Traf
     // The engine's record when it still has one, else the last sample.
     XTrafficRow r;
     if (!model.itemDataFor(m_current, t.address, r)) {
+        if (t.previous.address == 0) {
+            // Not known to this list's counter (yet): only the address.
+            v.fill(plain(" "));
+            v[0] = plain(dottedAddress(t.address));
+            return v;
+        }
         r = t.previous;
-        r.address = t.address;
     }
     const double bytes = r.bytes[0] + r.bytes[1];
     const double packets = r.packets[0] + r.packets[1];

@@ -43,6 +43,8 @@ void TrafficListCtrl::setItemCount(int count)
     m_model->setItemCount(count);
     if (m_selectedRow != -1)
         relocateSelection();
+    // The scroll range follows the new row count before the page is read.
+    executeDelayedItemsLayout();
     const int top = topRow();
     refreshVisible(top, top + std::min(count, rowsPerPage()) + 1);
 }

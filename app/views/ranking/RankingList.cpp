@@ -57,6 +57,8 @@ RankingList::RankingList(QWidget* parent) : SkinTableView(parent), m_model(new R
 {
     setModel(m_model);
     setColumnWidths(kColumns);
+    // Ten rows always fit the list's height.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 void RankingList::mousePressEvent(QMouseEvent* event)
