@@ -111,9 +111,36 @@ void SkinCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const Qt::Alignment align = alignment.isValid() ? Qt::Alignment(alignment.toInt()) : (Qt::AlignLeft | Qt::AlignVCenter);
     QRect box = cell;
     box.setLeft(box.left() + m_view->textInset());
-    const QFontMetrics& metrics = option.fontMetrics;
-    const QString shown = metrics.horizontalAdvance(text) <= box.width() ? text : metrics.elidedText(text, Qt::ElideRight, box.width());
-    painter->drawText(box, int(align) | Qt::TextSingleLine, shown);
+    const QStaticText& laid = laidOut(text, option.font);
+    const QSizeF size = laid.size();
+    if (size.width() > box.width()) {
+        const QString shown = option.fontMetrics.elidedText(text, Qt::ElideRight, box.width());
+        painter->drawText(box, int(align) | Qt::TextSingleLine, shown);
+        return;
+    }
+    qreal x = box.left();
+    if (align & Qt::AlignRight)
+        x = box.right() + 1 - size.width();
+    else if (align & Qt::AlignHCenter)
+        x = box.left() + (box.width() - size.width()) / 2;
+    const qreal y = box.top() + (box.height() - size.height()) / 2;
+    painter->drawStaticText(QPointF(x, y), laid);
+}
+
+const QStaticText& SkinCellDelegate::laidOut(const QString& text, const QFont& font) const
+{
+    if (font != m_laidOutFont || m_laidOut.size() > kLaidOutLimit) {
+        m_laidOut.clear();
+        m_laidOutFont = font;
+    }
+    auto it = m_laidOut.find(text);
+    if (it == m_laidOut.end()) {
+        QStaticText laid(text);
+        laid.setTextFormat(Qt::PlainText);
+        laid.prepare(QTransform(), font);
+        it = m_laidOut.insert(text, laid);
+    }
+    return it.value();
 }
 
 } // namespace orvane

@@ -3,6 +3,8 @@
 #include "views/lists/ColumnSpec.h"
 
 #include <QColor>
+#include <QHash>
+#include <QStaticText>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -59,7 +61,14 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
+    // Laid-out texts: a page repaints the same cell texts every refresh, and laying a text out
+    // costs more than drawing it.
+    const QStaticText& laidOut(const QString& text, const QFont& font) const;
+
     SkinTableView* m_view;
+    static constexpr int kLaidOutLimit = 8192;
+    mutable QHash<QString, QStaticText> m_laidOut;
+    mutable QFont m_laidOutFont;
 };
 
 } // namespace orvane

@@ -38,7 +38,21 @@ const TrafficRowCache::Entry* TrafficListModel::uncached(int row) const
     for (int c = 0; c < m_texts.columns(); ++c)
         m_scratch.texts[std::size_t(c)] = m_texts.text(c, m_scratch.record);
     m_scratch.active = TrafficRowCache::activeAt(m_scratch.record.lastUpdate, m_tick());
+    convert(m_scratch, m_scratchTexts);
     return &m_scratch;
+}
+
+void TrafficListModel::convert(const TrafficRowCache::Entry& entry, RowTexts& out)
+{
+    for (std::size_t c = 0; c < out.size(); ++c)
+        out[c] = QString::fromStdString(entry.texts[c]);
+}
+
+const QString& TrafficListModel::displayText(const TrafficRowCache::Entry* entry, int column) const
+{
+    if (entry == &m_scratch)
+        return m_scratchTexts[std::size_t(column)];
+    return m_cachedTexts[std::size_t(entry->row - m_cache.first())][std::size_t(column)];
 }
 
 QVariant TrafficListModel::data(const QModelIndex& index, int role) const
@@ -62,7 +76,7 @@ QVariant TrafficListModel::data(const QModelIndex& index, int role) const
         return {};  // the record is gone: the row shows nothing
     const std::string& text = entry->texts[std::size_t(column)];
     switch (role) {
-    case Qt::DisplayRole: return QString::fromStdString(text);
+    case Qt::DisplayRole: return displayText(entry, column);
     case Qt::ForegroundRole:
         return toQColor(colourByUnitColumn(column) ? listcolour::byLastUnitLetter(text) : listcolour::text);
     case CellFillRole:
@@ -114,6 +128,9 @@ std::vector<int> TrafficListModel::refreshRows(int first, int last, bool repaint
     last = std::min(last, rowCount() - 1);
     const auto fetcher = [this](int row, XTrafficRow& out) { return fetch(row, out); };
     std::vector<int> repaint = m_cache.load(first, last, fetcher, m_texts, m_tick(), repaintAll);
+    for (int i = 0; i < m_cache.filled(); ++i)
+        if (const TrafficRowCache::Entry* entry = m_cache.find(m_cache.first() + i))
+            convert(*entry, m_cachedTexts[std::size_t(i)]);
     for (int row : repaint)
         emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     return repaint;

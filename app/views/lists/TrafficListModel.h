@@ -5,6 +5,9 @@
 
 #include "views/lists/SkinTableModel.h"
 
+#include <QString>
+
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -51,6 +54,10 @@ private:
     bool fetch(int row, XTrafficRow& out) const;
     // The texts of a row that is not in the cache; one fetch serves all its cells.
     const TrafficRowCache::Entry* uncached(int row) const;
+    // The display text of a cell of a row found in the cache or just fetched.
+    const QString& displayText(const TrafficRowCache::Entry* entry, int column) const;
+    using RowTexts = std::array<QString, TrafficRowCache::kColumns>;
+    static void convert(const TrafficRowCache::Entry& entry, RowTexts& out);
 
     int m_kind;
     TrafficModel& m_model;
@@ -59,6 +66,9 @@ private:
     TrafficRowCache m_cache;
     bool m_markActive = true;
     mutable TrafficRowCache::Entry m_scratch;
+    // The cached rows' texts as the view paints them, converted once per load.
+    std::array<RowTexts, TrafficRowCache::kSize> m_cachedTexts;
+    mutable RowTexts m_scratchTexts;
 };
 
 } // namespace orvane
