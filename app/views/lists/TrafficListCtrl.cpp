@@ -66,6 +66,11 @@ void TrafficListCtrl::repaintRows()
     loadPage();
 }
 
+int TrafficListCtrl::itemCount() const
+{
+    return m_model->rowCount();
+}
+
 TrafficListShape TrafficListCtrl::shape() const
 {
     return {m_model->rowCount(), rowsPerPage(), m_sortKey != 0};

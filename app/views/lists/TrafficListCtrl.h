@@ -42,6 +42,7 @@ public:
     // The visible rows (the cycle's refresh of a long list).
     void repaintRows();
     TrafficListShape shape() const;
+    int itemCount() const;
 
     void relocateSelection();
     void showSelection();

@@ -23,6 +23,7 @@ RankingPage::RankingPage(XEngine& engine, CellSources sources, QWidget* parent)
 void RankingPage::showRanking()
 {
     rank(m_bar->currentCategory());
+    m_processes->rebuildRows();
     m_processes->setFocus();
 }
 

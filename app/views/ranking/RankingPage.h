@@ -21,7 +21,8 @@ public:
 
     RankingPage(XEngine& engine, CellSources sources, QWidget* parent = nullptr);
 
-    // The tab was chosen: recompute the ranking of the current category.
+    // The tab was chosen: recompute the ranking of the current category, show the process
+    // monitor's rows.
     void showRanking();
     // The refresh tick, forwarded to the process monitor (rows rebuilt when onShow).
     void refresh(bool onShow);
