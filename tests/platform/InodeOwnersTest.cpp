@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/InodeOwners.h"
+#include "platform/linux/InodeOwners.h"
 
 namespace {
 
