@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """Writes the recorded frames and datagrams the tests replay (tests/data/platform/*.pcap and
-tests/data/capture/*.bin). Each is built the way the kernel puts it on the wire, with the one
-fault named in its file name, so the files can be rebuilt and read without a capture tool.
+tests/data/capture/*.bin), and the fuzz seeds made from them (fuzz/corpus/). Each is built the
+way the kernel puts it on the wire, with the one fault named in its file name, so the files
+can be rebuilt and read without a capture tool.
 
     python3 tools/testdata/make_test_frames.py
 """
 import os
 import struct
 
-ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "data")
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+ROOT = os.path.join(SOURCE, "tests", "data")
+CORPUS = os.path.join(SOURCE, "fuzz", "corpus")
 LINK_SLL, LINK_SLL2 = 113, 276
 PACKET_HOST, PACKET_OUTGOING = 0, 4
 
@@ -53,15 +56,27 @@ def sll2(packet_type, ip):
     return struct.pack("!HHIHBB8s", 0x0800, 0, 2, 1, packet_type, 6, b"\x02\0\0\0\0\x01\0\0") + ip
 
 
+def seed(target, name, data):
+    folder = os.path.join(CORPUS, target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as out:
+        out.write(data)
+
+
 def write_pcap(name, link, frames, snap=96):
     """frames: (frame bytes, wire length or None) in order, one millisecond apart."""
-    path = os.path.join(ROOT, "platform", name)
-    with open(path, "wb") as out:
-        out.write(struct.pack("<IHHiIII", 0xA1B2C3D4, 2, 4, 0, 0, snap, link))
-        for i, (frame, wire) in enumerate(frames):
-            stored = frame[:snap]
-            out.write(struct.pack("<IIII", 1700000000, 1000 * i, len(stored), wire or len(frame)))
-            out.write(stored)
+    content = struct.pack("<IHHiIII", 0xA1B2C3D4, 2, 4, 0, 0, snap, link)
+    for i, (frame, wire) in enumerate(frames):
+        stored = frame[:snap]
+        content += struct.pack("<IIII", 1700000000, 1000 * i, len(stored), wire or len(frame)) + stored
+    with open(os.path.join(ROOT, "platform", name), "wb") as out:
+        out.write(content)
+    seed("fuzz_capture_file", name, content)
+    # The first frame alone for the frame decoder: link byte (bit 0: cooked v2), the frame.
+    first, wire = frames[0]
+    seed("fuzz_packet_decode", name.replace(".pcap", ""),
+         bytes([(1 if link == LINK_SLL2 else 0) | 2 * min(127, (wire or len(first)) - len(first[:snap]))])
+         + first[:snap])
 
 
 def fragments(src, dst, ident, datagram_payload, mtu=1500):
@@ -122,6 +137,10 @@ def write_datagram(name, message):
     datagram = ipv4("192.0.2.53", "10.0.0.2", 17, udp(53, 40000, message), 0x6000)
     with open(os.path.join(ROOT, "capture", name), "wb") as out:
         out.write(datagram)
+    seed("fuzz_parser", name, datagram)
+    seed("fuzz_dns_check", name, datagram)
+    # The name decoder's input: output size, start position, then the message.
+    seed("fuzz_dns_name", name.replace(".bin", ""), bytes([65, 13]) + message)
     return len(datagram)
 
 
@@ -141,6 +160,38 @@ def datagrams():
     assert size == 1047, size
 
 
+def netlink(msg_type, sequence, body):
+    length = 16 + len(body)
+    return struct.pack("=IHHII", length, msg_type, 0, sequence, 0) + body + b"\0" * (-length % 4)
+
+
+def diag_message(inode, state=1, family=2):
+    # family, state, timer, retrans, sockid (ports, src[4], dst[4], if, cookie[2]), expires,
+    # rqueue, wqueue, uid, inode
+    sockid = struct.pack("!HH", 40000, 443) + addr("10.0.0.1") + b"\0" * 12 + addr("10.0.0.2") + b"\0" * 12
+    sockid += struct.pack("=III", 0, 0xFFFFFFFF, 0xFFFFFFFF)
+    return struct.pack("=BBBB", family, state, 0, 0) + sockid + struct.pack("=IIIII", 0, 0, 0, 0, inode)
+
+
+def other_seeds():
+    sock_diag_by_family, done, error = 20, 3, 2
+    dump = netlink(sock_diag_by_family, 6, diag_message(1)) + netlink(sock_diag_by_family, 7, diag_message(2)) \
+        + netlink(sock_diag_by_family, 7, diag_message(3, state=10)) + netlink(done, 7, b"\0" * 4)
+    seed("fuzz_sock_diag_reply", "dump_tcp", b"\x02" + dump)
+    seed("fuzz_sock_diag_reply", "exact_udp", b"\x01" + netlink(sock_diag_by_family, 7, diag_message(4, state=7)))
+    seed("fuzz_sock_diag_reply", "error", b"\x00" + netlink(error, 7, struct.pack("=i", -2) + b"\0" * 16))
+    for name, text in [("socket", b"socket:[12345]"), ("pipe", b"pipe:[12345]"), ("anon", b"anon_inode:[eventfd]"),
+                       ("too_big", b"socket:[99999999999999999999]"), ("empty", b"socket:[]")]:
+        seed("fuzz_socket_link", name, text)
+    seed("fuzz_process_name", "deleted_and_cut_comm",
+         b"/usr/lib/chromium/chromium (deleted)\0\0chromium-browse\n\0\0/opt/x/chromium-browser-stable\0--type=gpu\0")
+    seed("fuzz_process_name", "plain", b"/usr/bin/ssh\0\0ssh\n\0\0ssh\0host\0")
+    # The listener's test: a TCP segment from port 53 and a query to port 53 are dropped.
+    seed("fuzz_dns_check", "tcp_from_53", ipv4("192.0.2.53", "10.0.0.2", 6, tcp(53, 40000)))
+    seed("fuzz_dns_check", "query_to_53", ipv4("10.0.0.2", "192.0.2.53", 17, udp(40000, 53, b"q" * 12)))
+
+
 if __name__ == "__main__":
     capture_files()
     datagrams()
+    other_seeds()
