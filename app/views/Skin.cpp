@@ -1,0 +1,70 @@
+#include "views/Skin.h"
+
+#include "config/ConfigStore.h"
+
+#include <cstring>
+
+namespace orvane::skin {
+
+using lumivex::config::ConfigStore;
+
+namespace {
+
+bool present(const ConfigStore& store, const char* key)
+{
+    return key != nullptr && store.skinTable().find(std::string_view(key)) != store.skinTable().end();
+}
+
+} // namespace
+
+int value(const char* key, int fallback, int limit)
+{
+    const int number = ConfigStore::instance().getSkinInt(key);
+    return number <= 0 || number > limit ? fallback : number;
+}
+
+int offset(const char* key, int fallback, int limit)
+{
+    const ConfigStore& store = ConfigStore::instance();
+    if (!present(store, key))
+        return fallback;
+    const int number = store.getSkinInt(key);
+    return number < 0 || number > limit ? fallback : number;
+}
+
+QColor color(const char* key, QColor fallback)
+{
+    const ConfigStore& store = ConfigStore::instance();
+    if (!present(store, key))
+        return fallback;
+    const std::uint32_t bgr = store.getSkinColor(key);
+    return QColor(int(bgr & 0xff), int((bgr >> 8) & 0xff), int((bgr >> 16) & 0xff));
+}
+
+QFont font(const char* faceKey, int pixelHeight)
+{
+    QFont result;
+    const ConfigStore& store = ConfigStore::instance();
+    if (present(store, faceKey)) {
+        const char* face = store.getSkinValue(faceKey);
+        if (face[0] != '\0' && std::strlen(face) < 32)
+            result.setFamily(QString::fromUtf8(face));
+    }
+    result.setPixelSize(pixelHeight > 0 ? pixelHeight : 12);
+    return result;
+}
+
+QString text(const char* key)
+{
+    return QString::fromUtf8(ConfigStore::instance().getText(key));
+}
+
+QPixmap image(const char* fileName)
+{
+    const QString path = QString::fromStdString(ConfigStore::instance().dataDir()) + "ui/" + QString::fromUtf8(fileName);
+    QPixmap pixmap;
+    pixmap.load(path);
+    return pixmap;
+}
+
+} // namespace orvane::skin
