@@ -57,6 +57,7 @@ public:
     void run(IoEventSink& sink) override;
     void stop() override;
     IoSourceStats stats() const override;
+    std::string name() const override { return "pcap"; }
 
 private:
     static void onPacket(u_char* user, const pcap_pkthdr* header, const u_char* bytes);

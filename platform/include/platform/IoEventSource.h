@@ -36,6 +36,8 @@ public:
     virtual void run(IoEventSink& sink) = 0;
     virtual void stop() = 0;
     virtual IoSourceStats stats() const = 0;
+    // What the source is, in a word ("pcap", "none", ...).
+    virtual std::string name() const = 0;
 };
 
 // libpcap on the "any" device plus the /proc/[pid]/io sampler.
