@@ -2,6 +2,9 @@
 
 #include "config/ConfigStore.h"
 
+#include <QFontMetrics>
+
+#include <algorithm>
 #include <cstring>
 
 namespace orvane::skin {
@@ -41,16 +44,30 @@ QColor color(const char* key, QColor fallback)
     return QColor(int(bgr & 0xff), int((bgr >> 8) & 0xff), int((bgr >> 16) & 0xff));
 }
 
-QFont font(const char* faceKey, int pixelHeight)
+QFont font(const char* faceKey, int cellHeight)
 {
-    QFont result;
+    QString face;
     const ConfigStore& store = ConfigStore::instance();
     if (present(store, faceKey)) {
-        const char* face = store.getSkinValue(faceKey);
-        if (face[0] != '\0' && std::strlen(face) < 32)
-            result.setFamily(QString::fromUtf8(face));
+        const char* value = store.getSkinValue(faceKey);
+        if (std::strlen(value) < 32)
+            face = QString::fromUtf8(value);
     }
-    result.setPixelSize(pixelHeight > 0 ? pixelHeight : 12);
+    return fontOfFace(face, cellHeight);
+}
+
+QFont fontOfFace(const QString& face, int cellHeight)
+{
+    QFont result;
+    if (!face.isEmpty())
+        result.setFamily(face);
+    const int cell = cellHeight > 0 ? cellHeight : 12;
+    result.setPixelSize(cell);
+    // The face that fontconfig picks decides how tall a line of that size is; scale the size
+    // so that the line is as tall as asked.
+    const int line = QFontMetrics(result).height();
+    if (line > cell)
+        result.setPixelSize(std::max(1, (cell * cell + line / 2) / line));
     return result;
 }
 

@@ -23,8 +23,11 @@ int offset(const char* key, int fallback, int limit = kLimit);
 // A colour from the skin ("r,g,b"); fallback when the key is missing.
 QColor color(const char* key, QColor fallback = Qt::black);
 // A font with the face named by faceKey (used when present and shorter than 32 bytes, else
-// the system's default face) and the given pixel height.
-QFont font(const char* faceKey, int pixelHeight);
+// the system's default face) whose line (ascent plus descent) is cellHeight pixels, as the
+// skin's font heights mean.
+QFont font(const char* faceKey, int cellHeight);
+// The same for a face given by name.
+QFont fontOfFace(const QString& face, int cellHeight);
 // A UI text of the built-in table (the key itself when unknown).
 QString text(const char* key);
 // An image of the data folder's ui/ subfolder; null when missing or unreadable.

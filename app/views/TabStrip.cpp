@@ -1,6 +1,7 @@
 #include "views/TabStrip.h"
 
 #include "views/Skin.h"
+#include "views/ViewMetrics.h"
 
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -38,7 +39,9 @@ TabStrip::TabStrip(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     int left = skin::value("sl_firsttabx", 5);
-    const int height = skin::value("sh_tabwnd", 0) - skin::value("sh_advertwnd", 0);
+    // The tab window's height: the tab area below the summary window.
+    const ViewMetrics metrics = ViewMetrics::fromSkin();
+    const int height = metrics.tabAreaHeight - metrics.summaryHeight;
     const int bottom = height > 0 ? height : kTabHeight;
     for (int i = 0; i < kCount; ++i) {
         m_tabs[i] = QRect(left, bottom - kTabHeight, kWidths[i], kTabHeight);

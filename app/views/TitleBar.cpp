@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace orvane {
 
 namespace {
@@ -85,8 +87,7 @@ TitleBar::TitleBar(QWidget* parent) : QWidget(parent)
         m_hovered[file.button] = loadOr(file.hover, drawnButton(file.button, true));
     }
     // The skin names a title face (f_title), but the bar has always drawn its links in Tahoma.
-    m_linkFont.setFamily(QStringLiteral("Tahoma"));
-    m_linkFont.setPixelSize(15);
+    m_linkFont = skin::fontOfFace(QStringLiteral("Tahoma"), 15);
     layoutParts();
 }
 
@@ -113,9 +114,16 @@ void TitleBar::layoutParts()
     m_buttons[MinimizeButton] = place(m_normal[MinimizeButton], m_buttons[MaximizeButton].left() - kButtonGap);
     m_logoRect = w > kLogoMinWidth ? QRect(QPoint(kLogoLeft, (h - m_logo.height()) / 2), m_logo.size()) : QRect();
     if (w >= kLinksMinWidth) {
+        // Each link box ends where it always has; a text wider than its box widens the box
+        // to the left rather than being cut off.
         const QRect& minimize = m_buttons[MinimizeButton];
-        m_helpRect = QRect(QPoint(minimize.left() - 70, minimize.top()), QPoint(minimize.left() - 20 - 1, minimize.bottom()));
-        m_aboutRect = QRect(QPoint(m_helpRect.left() - 70, minimize.top()), QPoint(m_helpRect.left() - 10 - 1, minimize.bottom()));
+        const QFontMetrics metrics(m_linkFont);
+        auto linkBox = [&](int right, int width, const char* key) {
+            const int needed = metrics.horizontalAdvance(skin::text(key)) + 4;
+            return QRect(right - std::max(width, needed), minimize.top(), std::max(width, needed), minimize.height());
+        };
+        m_helpRect = linkBox(minimize.left() - 20, 50, "titlebar_online_help");
+        m_aboutRect = linkBox(m_helpRect.left() - 10, 60, "titlebar_about");
     } else {
         m_helpRect = QRect();
         m_aboutRect = QRect();
