@@ -1,6 +1,7 @@
 #include "shell/MainFrame.h"
 
 #include "config/ConfigStore.h"
+#include "corekit/XLog.h"
 #include "shell/AppIcon.h"
 #include "shell/MainView.h"
 #include "shell/ProgramMenu.h"
@@ -160,6 +161,10 @@ void MainFrame::hideToTray()
     if (trayAvailable()) {
         hide();
     } else {
+        // Hidden without a tray the window could not be found again.
+        if (!m_noTrayLogged)
+            XLog::debug(1, "no system tray: the window is minimised instead of hidden");
+        m_noTrayLogged = true;
         m_minimizedAway = true;
         showMinimized();
     }

@@ -107,6 +107,7 @@ private:
     bool m_startedHidden = false;
     bool m_minimizedAway = false;  // minimised instead of hidden: no tray
     bool m_exitRequested = false;
+    bool m_noTrayLogged = false;
     bool m_manualDrag = false;
     QPoint m_dragStart;
     QPoint m_frameStart;

@@ -24,6 +24,12 @@ using lumivex::config::DataFileStore;
 
 namespace {
 
+unsigned long elapsedMs(std::chrono::steady_clock::time_point since)
+{
+    return static_cast<unsigned long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count());
+}
+
 // Logs, once, how long the program took from its start to its first painted frame.
 class FirstPaintWatcher : public QObject {
 public:
@@ -37,10 +43,7 @@ protected:
             watched->removeEventFilter(this);
             const auto start = m_start;
             // Logged after the paint event has been handled and the frame flushed.
-            QTimer::singleShot(0, [start] {
-                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-                XLog::debug(1, "first frame painted after (ms)", static_cast<unsigned long>(ms.count()));
-            });
+            QTimer::singleShot(0, [start] { XLog::debug(1, "first frame painted after (ms)", elapsedMs(start)); });
         }
         return false;
     }
@@ -143,15 +146,19 @@ void OrvaneApp::shutdown()
     if (m_shutDown || m_refused)
         return;
     m_shutDown = true;
+    const auto begin = std::chrono::steady_clock::now();
     m_signals.reset();
     m_frame.reset();  // the windows read the model: they go first
-    if (m_ownEngine)
+    if (m_ownEngine) {
         m_ownEngine->stop();  // stops and joins every engine thread
+        XLog::debug(1, "engine stopped after (ms)", elapsedMs(begin));
+    }
     m_model.reset();
-    if (m_started || ConfigStore::existingInstance())
-        ConfigStore::release();  // writes user.ini
+    ConfigStore::release();  // writes user.ini
     DataFileStore::release();
     m_lock.release();
+    if (m_ownEngine)
+        XLog::debug(1, "shut down after (ms)", elapsedMs(begin));
 }
 
 } // namespace orvane

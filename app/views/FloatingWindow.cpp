@@ -24,7 +24,8 @@ FloatingWindow::FloatingWindow(QWidget* parent)
     resize(size);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
-        move(area.right() - size.width() - kScreenMargin, area.top() + kScreenMargin);
+        // Bottom right, clear of the panels (and tray strips) along the top edge.
+        move(area.right() - size.width() - kScreenMargin, area.bottom() - size.height() - 4 * kScreenMargin);
     }
 }
 
