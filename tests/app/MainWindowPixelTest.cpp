@@ -154,9 +154,10 @@ TEST_F(MainWindowPixels, TitleBarButtonsFollowTheWidth)
     }
 }
 
-TEST(TitleBarWidths, LinksNeedFourHundredPixelsAndTheLogoMoreThanTwoHundred)
+TEST_F(ShellFixture, TitleBarLinksNeedFourHundredPixelsAndTheLogoMoreThanTwoHundred)
 {
-    lumivex::config::registerBuiltinTexts(ConfigStore::instanceAt(std::string(LUMIVEX_DAT_DIR), ""));
+    installShippedSkin();
+    lumivex::config::registerBuiltinTexts(ConfigStore::instanceAt(dataDir().toStdString(), ""));
     TitleBar bar;
     const QColor background(95, 96, 96);
     auto linkPixels = [&](const QImage& image) {
@@ -186,5 +187,4 @@ TEST(TitleBarWidths, LinksNeedFourHundredPixelsAndTheLogoMoreThanTwoHundred)
     EXPECT_TRUE(bar.logoRect().isEmpty());
     EXPECT_TRUE(colorNear(image.pixelColor(10, 12), background));
     EXPECT_EQ(bar.buttonRect(TitleBar::CloseButton).right(), 200 - 10 - 1);
-    ConfigStore::release();
 }

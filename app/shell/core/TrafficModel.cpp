@@ -3,6 +3,7 @@
 #include "capengine/XEngine.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace orvane {
 
@@ -10,6 +11,36 @@ namespace {
 
 // Room reserved at start so that the lists of a busy machine never reallocate.
 constexpr std::size_t kReserved[TrafficModel::kKinds] = {100000, 100000, 10000};
+
+// A stable LSD radix sort on the age, in three passes of 11, 11 and 10 bits. The engine hands
+// the addresses in ascending order, so equal ages stay ordered by address. A pass whose digit
+// is the same for every entry (the high digits of a list of recent ages) is skipped.
+void sortByAge(std::vector<TrafficModel::AgedAddress>& entries, std::vector<TrafficModel::AgedAddress>& scratch)
+{
+    constexpr int kBits[] = {11, 11, 10};
+    scratch.resize(entries.size());
+    int shift = 0;
+    for (int bits : kBits) {
+        const std::uint32_t mask = (1u << bits) - 1;
+        std::uint32_t counts[1u << 11] = {};
+        for (const auto& e : entries)
+            ++counts[(e.age >> shift) & mask];
+        if (!entries.empty() && counts[(entries[0].age >> shift) & mask] == entries.size()) {
+            shift += bits;
+            continue;
+        }
+        std::uint32_t position = 0;
+        for (std::uint32_t digit = 0; digit <= mask; ++digit) {
+            const std::uint32_t n = counts[digit];
+            counts[digit] = position;
+            position += n;
+        }
+        for (const auto& e : entries)
+            scratch[counts[(e.age >> shift) & mask]++] = e;
+        entries.swap(scratch);
+        shift += bits;
+    }
+}
 
 } // namespace
 
@@ -19,6 +50,8 @@ TrafficModel::TrafficModel(XEngine& engine, WallClock::EpochSource epoch)
     for (int kind = 0; kind < kKinds; ++kind)
         m_lists[kind].reserve(kReserved[kind]);
     m_fetch.reserve(kReserved[0]);
+    m_sortKeys.reserve(kReserved[0]);
+    m_sortScratch.reserve(kReserved[0]);
 }
 
 int TrafficModel::refreshList(int kind, bool sort)
@@ -34,19 +67,14 @@ int TrafficModel::refreshList(int kind, bool sort)
             list[i] = {m_fetch[i].address, m_fetch[i].lastUpdate};
         return int(count);
     }
-    // Read after the fetch, so that no stamp is younger than now. The key orders by age,
-    // then by address, and both halves come back out of it.
+    // Read after the fetch, so that no stamp is younger than now.
     const std::uint32_t now = m_engine.tick();
     m_sortKeys.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t age = now - m_fetch[i].lastUpdate;
-        m_sortKeys[i] = (std::uint64_t(age) << 32) | m_fetch[i].address;
-    }
-    std::sort(m_sortKeys.begin(), m_sortKeys.end());
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto age = std::uint32_t(m_sortKeys[i] >> 32);
-        list[i] = {std::uint32_t(m_sortKeys[i]), now - age};
-    }
+    for (std::size_t i = 0; i < count; ++i)
+        m_sortKeys[i] = {now - m_fetch[i].lastUpdate, m_fetch[i].address};
+    sortByAge(m_sortKeys, m_sortScratch);
+    for (std::size_t i = 0; i < count; ++i)
+        list[i] = {m_sortKeys[i].address, now - m_sortKeys[i].age};
     return int(count);
 }
 

@@ -57,6 +57,11 @@ public:
 
     const std::vector<ItemEntry>& list(int kind) const;
 
+    struct AgedAddress {
+        std::uint32_t age;
+        std::uint32_t address;
+    };
+
 private:
     static bool validKind(int kind) { return kind >= 0 && kind < kKinds; }
 
@@ -64,7 +69,8 @@ private:
     WallClock m_clock;
     std::vector<ItemEntry> m_lists[kKinds];
     std::vector<XAddressStamp> m_fetch;
-    std::vector<std::uint64_t> m_sortKeys;
+    std::vector<AgedAddress> m_sortKeys;
+    std::vector<AgedAddress> m_sortScratch;
 };
 
 } // namespace orvane
