@@ -124,6 +124,21 @@ TEST_F(ShellBehaviour, MaximiseFillsTheWorkAreaAndRestoreGoesBack)
     EXPECT_EQ(frame()->geometry(), normal);
 }
 
+TEST_F(ShellBehaviour, DraggingTheTitleBarMovesTheFrame)
+{
+    ASSERT_TRUE(start());
+    TitleBar* bar = frame()->view()->titleBar();
+    const QPoint before = frame()->pos();
+    const QPoint grip(300, 12);
+    QTest::mousePress(bar, Qt::LeftButton, {}, grip);
+    // One move: QTest derives global positions from the (moving) widget.
+    QTest::mouseMove(bar, grip + QPoint(40, 30));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, grip + QPoint(40, 30));
+    // Offscreen there is no system move: the frame follows the pointer itself.
+    EXPECT_EQ(frame()->pos(), before + QPoint(40, 30));
+    EXPECT_FALSE(frame()->maximized());
+}
+
 TEST_F(ShellBehaviour, MenuSwitchesAreInUserIniAfterExit)
 {
     ASSERT_TRUE(start());
