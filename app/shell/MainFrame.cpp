@@ -42,8 +42,7 @@ QRect workArea(const QWidget& widget)
 } // namespace
 
 MainFrame::MainFrame(XEngine& engine, TrafficModel& model, FrameOptions options, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_engine(engine), m_model(model),
-      m_options(std::move(options))
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_options(std::move(options))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);

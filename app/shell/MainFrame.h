@@ -93,8 +93,6 @@ private:
     Qt::Edges edgesAt(QPoint pos) const;
     bool trayAvailable() const;
 
-    XEngine& m_engine;
-    TrafficModel& m_model;
     FrameOptions m_options;
     MainView* m_view = nullptr;
     ProgramMenu* m_menu = nullptr;

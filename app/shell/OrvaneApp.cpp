@@ -109,7 +109,6 @@ bool OrvaneApp::start()
     QObject::connect(m_frame.get(), &MainFrame::exitConfirmed, QCoreApplication::instance(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
     watchTerminationSignals();
-    m_started = true;
     m_frame->showAtStart();
     return true;
 }

@@ -74,7 +74,6 @@ private:
     std::unique_ptr<QSocketNotifier> m_signals;
     bool m_privileged = true;
     bool m_refused = false;
-    bool m_started = false;
     bool m_shutDown = false;
 };
 

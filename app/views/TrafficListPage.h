@@ -28,7 +28,7 @@ public:
 
 private:
     int m_kind;
-    TrafficModel& m_model;
+    TrafficModel& m_model;  // where the rows will come from
     int m_itemCount = 0;
     bool m_autoRefresh = true;
 };
