@@ -76,6 +76,10 @@ protected:
         QProcessEnvironment env = x.environment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.filePath("runtime"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath("config"));
+        // For a sanitizer build: the session-bus library's own lifetime allocations.
+        QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
+        lsan += QStringLiteral("%1suppressions=%2").arg(lsan.isEmpty() ? "" : ":", QStringLiteral(LSAN_SUPPRESSIONS));
+        env.insert(QStringLiteral("LSAN_OPTIONS"), lsan);
         return env;
     }
 
