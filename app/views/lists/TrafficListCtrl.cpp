@@ -71,7 +71,7 @@ int TrafficListCtrl::itemCount() const
     return m_model->rowCount();
 }
 
-TrafficListShape TrafficListCtrl::shape() const
+ListShape TrafficListCtrl::shape() const
 {
     return {m_model->rowCount(), rowsPerPage(), m_sortKey != 0};
 }

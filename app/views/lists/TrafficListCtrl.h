@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/core/RefreshCycle.h"
 #include "views/lists/SkinTableView.h"
 
 #include <QTimer>
@@ -9,13 +10,6 @@
 namespace orvane {
 
 class TrafficListModel;
-
-// What the refresh cycle needs to know about a list.
-struct TrafficListShape {
-    int itemCount = 0;
-    int rowsPerPage = 0;
-    bool sort = true;
-};
 
 // One of the three traffic lists (TCP, UDP, chat): a skinned list over a TrafficListModel
 // with its own selection (which follows the selected address through refreshes), active-row
@@ -41,7 +35,7 @@ public:
     void refreshVisible(int first, int last);
     // The visible rows (the cycle's refresh of a long list).
     void repaintRows();
-    TrafficListShape shape() const;
+    ListShape shape() const;
     int itemCount() const;
 
     void relocateSelection();
