@@ -192,12 +192,15 @@ TEST_F(ProcessMonitorTest, ProgramsThatOnlyLookLikeKernelThreadsKeepTheirName)
     EXPECT_FALSE(ProcessMonitor::isWritebackThread(XProcessRow{3, "bash", ""}));
 
     run.process(0, "", "");      // traffic no process owns
-    run.process(77, "", "");     // a process that ended before it was named
+    run.process(77, "", "");     // processes that ended before they were named
+    run.process(78, "", "");
     run.net(0, 100, 100);
     run.net(77, 100, 100);
+    run.net(78, 100, 100);
     monitor.update(run.sample());
-    ASSERT_EQ(monitor.records().size(), 1u);
-    EXPECT_EQ(ProcessMonitor::cellText(monitor.records().begin()->second, 0), "PID:77");
+    ASSERT_EQ(monitor.records().size(), 1u);  // share one row
+    EXPECT_EQ(ProcessMonitor::cellText(monitor.records().begin()->second, 0), "PID:78");
+    EXPECT_EQ(monitor.records().begin()->second.downTotal, 200u);
 }
 
 TEST_F(ProcessMonitorTest, ValueTextsAndSorting)

@@ -60,12 +60,6 @@ bool ProcessMonitor::isWritebackThread(const XProcessRow& row)
     return false;
 }
 
-std::string ProcessMonitor::keyOf(const std::string& name, std::uint32_t pid)
-{
-    // A control character keeps nameless processes apart from every real program name.
-    return name.empty() ? std::string("\x01") + std::to_string(pid) : name;
-}
-
 const ProgramRecord* ProcessMonitor::find(const std::string& key) const
 {
     const auto it = m_records.find(key);
@@ -89,7 +83,9 @@ ProgramRecord* ProcessMonitor::identify(const XProcessRow& row)
         return &r;
     }
     const std::string name = row.name.substr(0, 63);
-    auto [it, created] = m_records.try_emplace(keyOf(name, row.pid));
+    // Processes that ended before they could be named share the row of the empty name (shown
+    // with the last one's pid): a busy machine has many of them.
+    auto [it, created] = m_records.try_emplace(name);
     ProgramRecord& r = it->second;
     if (created)
         r.name = name;

@@ -54,7 +54,8 @@ public:
     void update(const XProcessTotals& totals);
 
     const std::map<std::string, ProgramRecord>& records() const { return m_records; }
-    const ProgramRecord* find(const std::string& key) const;
+    // The record of a program name ("" holds the processes that had none).
+    const ProgramRecord* find(const std::string& name) const;
     const ProcessFigures& figures() const { return m_figures; }
     // The pid whose disk rate led the last interval, and that rate (bytes per second).
     std::uint32_t busiestProcess() const { return m_busiestPid; }
@@ -73,8 +74,6 @@ public:
     static std::string formatValue(double value);
     // Kernel threads that write back dirty pages and journals for every program.
     static bool isWritebackThread(const XProcessRow& row);
-    // The key of a row's record: the program name, or the process id for a nameless process.
-    static std::string keyOf(const std::string& name, std::uint32_t pid);
 
 private:
     // The bytes of one process (or of the writeback threads together) in the interval.

@@ -74,7 +74,7 @@ void ProcessMonitorModel::rebuild(const ProcessMonitor& monitor)
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ProgramRecord& r = *records[i];
         Row& row = m_rows[i];
-        row.key = ProcessMonitor::keyOf(r.name, r.pid);
+        row.key = r.name;
         for (int c = 0; c < ProcessMonitor::kColumns; ++c) {
             row.texts[std::size_t(c)] = ProcessMonitor::cellText(r, c);
             row.values[std::size_t(c)] = valueOf(r, c);
@@ -124,7 +124,7 @@ void ProcessMonitorList::rebuildRows()
 
 int ProcessMonitorList::selectedRow() const
 {
-    return m_selectedKey.empty() ? -1 : m_model->rowOf(m_selectedKey);
+    return m_selectedKey ? m_model->rowOf(*m_selectedKey) : -1;
 }
 
 void ProcessMonitorList::mousePressEvent(QMouseEvent* event)

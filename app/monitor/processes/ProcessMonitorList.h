@@ -5,6 +5,7 @@
 #include "views/lists/SkinTableView.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ public:
 
     // Takes the monitor's records in its current order.
     void rebuild(const ProcessMonitor& monitor);
-    // The record key of a row ("" past the end), and the row of a key (-1 when absent).
+    // The program name of a row ("" past the end), and the row of a name (-1 when absent).
     std::string keyAt(int row) const;
     int rowOf(const std::string& key) const;
 
@@ -62,7 +63,7 @@ private:
     XEngine& m_engine;
     ProcessMonitor m_monitor;
     ProcessMonitorModel* m_model;
-    std::string m_selectedKey;
+    std::optional<std::string> m_selectedKey;  // the selected program's name
 };
 
 } // namespace orvane
