@@ -12,7 +12,9 @@
 #include "platform/FlowAttributor.h"
 #include "platform/IoEventSource.h"
 #include "platform/PacketDecode.h"
+#include "platform/linux/BpfIoEventSource.h"
 #include "platform/linux/DiskSampler.h"
+#include "platform/linux/PcapIoEventSource.h"
 #include "platform/linux/SockDiagFlowOwners.h"
 
 namespace platform {
@@ -47,6 +49,7 @@ uint64_t monotonicMs()
 
 class PcapIoEventSource : public IoEventSource {
 public:
+    explicit PcapIoEventSource(std::string fallbackReason) : m_fallbackReason(std::move(fallbackReason)) {}
     ~PcapIoEventSource() override
     {
         if (m_pcap)
@@ -57,6 +60,7 @@ public:
     void run(IoEventSink& sink) override;
     void stop() override;
     IoSourceStats stats() const override;
+    std::string name() const override { return m_fallbackReason.empty() ? "pcap" : "pcap: " + m_fallbackReason; }
 
 private:
     static void onPacket(u_char* user, const pcap_pkthdr* header, const u_char* bytes);
@@ -64,6 +68,7 @@ private:
     void updateKernelStats();
     void publishAttributorStats();
 
+    const std::string m_fallbackReason;
     pcap_t* m_pcap = nullptr;
     int m_linkType = 0;
     std::atomic<bool> m_stop{false};
@@ -236,9 +241,20 @@ IoSourceStats PcapIoEventSource::stats() const
 
 } // namespace
 
+std::unique_ptr<IoEventSource> createPcapIoEventSource(const std::string& fallbackReason)
+{
+    return std::make_unique<PcapIoEventSource>(fallbackReason);
+}
+
 std::unique_ptr<IoEventSource> createSystemIoEventSource()
 {
-    return std::make_unique<PcapIoEventSource>();
+    std::string why;
+    if (std::unique_ptr<IoEventSource> source = createBpfIoEventSource(why)) {
+        XLog::debug(1, "kernel I/O events: per-flow counts from eBPF programs at the cgroup2 root");
+        return source;
+    }
+    XLog::debug(1, "kernel I/O events: eBPF flow counting unavailable (" + why + "), capturing packets with libpcap");
+    return createPcapIoEventSource(why);
 }
 
 } // namespace platform

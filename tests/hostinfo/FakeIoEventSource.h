@@ -28,6 +28,7 @@ public:
         m_cond.notify_all();
     }
     platform::IoSourceStats stats() const override { return {}; }
+    std::string name() const override { return "fake"; }
 
 private:
     bool m_opens;
