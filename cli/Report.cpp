@@ -3,50 +3,9 @@
 #include <cinttypes>
 #include <utility>
 
+#include "capengine/XEngine.h"
+
 namespace {
-
-using Counter = std::pair<const char*, uint64_t>;
-
-// Every drop and throughput counter, named as both outputs print them.
-std::vector<Counter> counters(const Report& r)
-{
-    const platform::IoSourceStats& s = r.io.source;
-    const XEngineStats& e = r.engine;
-    return {
-        {"packets_seen", s.packetsSeen},
-        {"packets_malformed", s.packetsMalformed},
-        {"kernel_drops", s.kernelDrops},
-        {"interface_drops", s.interfaceDrops},
-        {"events_queued", r.io.eventsQueued},
-        {"events_dropped_ring_full", r.io.eventsDropped},
-        {"events_gated_at_start", r.io.gatedEvents},
-        {"flows_attributed", s.flowsResolved},
-        {"flows_unowned", s.flowsUnowned},
-        {"events_owner_lookup_too_slow", s.heldTimeouts},
-        {"events_hold_buffer_full", s.holdOverflows},
-        {"owner_lookups_refused", s.lookupQueueFull},
-        {"net_totals_dropped", e.processNetDropped},
-        {"disk_totals_dropped", r.io.diskDropped},
-        {"events_counted", e.eventsParsed},
-        {"events_uncounted", e.eventsUncounted},
-        {"tcp_pool_failures", e.tcpPoolFailures},
-        {"udp_pool_failures", e.udpPoolFailures},
-        {"chat_pool_failures", e.chatPoolFailures},
-        {"worker_exceptions", e.workerExceptions},
-        {"listeners", uint64_t(e.listeners)},
-        {"listener_bind_failures", e.listenerBindFailures},
-        {"listener_receive_errors", e.listenerReceiveErrors},
-        {"listener_unqueued", e.listenerUnqueued},
-        {"datagrams_received", e.datagramsReceived},
-        {"datagrams_kept", e.datagramsKept},
-        {"datagrams_parsed", e.datagramsParsed},
-        {"datagrams_ignored", e.datagramsIgnored},
-        {"queue_drops", e.queueDrops},
-        {"queue_refusals", e.queueRefusals},
-        {"dns_names_learnt", e.namesLearnt},
-        {"dns_names_dropped", e.dnsDropped},
-    };
-}
 
 // Pads or cuts text to a terminal width, counting East Asian characters as two columns and
 // never splitting a UTF-8 sequence.
@@ -106,23 +65,25 @@ std::string humanBytes(double bytes)
 
 void printReportText(std::FILE* out, const Report& r)
 {
-    std::fprintf(out, "Lumivex, %.0f s%s; %zu host names learnt\n", r.elapsedSeconds,
-                 r.privileged ? "" : " (not privileged: no capture; run as root)", r.dnsNames);
+    std::fprintf(out, "Lumivex, %.0f s%s; %" PRIu64 " host names learnt\n", r.elapsedSeconds,
+                 r.privileged ? "" : " (not privileged: no capture; run as root)", r.engine.dnsNames);
     for (const TrafficTable& t : r.tables)
         printTable(out, t, r.rowsPerTable);
 
     std::fprintf(out, "\nPrograms\n%-24s %8s %10s %10s %10s %10s\n", "Program", "PID", "Sent", "Received", "Read",
                  "Written");
-    for (const ProcessTotals::Row& row : r.processes) {
+    for (const XProcessRow& row : r.processes) {
         std::fprintf(out, "%-24.24s %8u %10s %10s %10s %10s\n", row.name.empty() ? "(exited)" : row.name.c_str(), row.pid,
                      humanBytes(double(row.sent)).c_str(), humanBytes(double(row.received)).c_str(),
                      humanBytes(double(row.read)).c_str(), humanBytes(double(row.written)).c_str());
     }
 
-    std::fprintf(out, "\nCounters (%s)\n", r.io.running ? "capturing" : "not capturing");
+    std::fprintf(out, "\nCounters (%s; source %s)\n", r.engine.capturing ? "capturing" : "not capturing",
+                 r.eventSource.c_str());
     int column = 0;
-    for (const Counter& c : counters(r))
-        std::fprintf(out, "  %-30s %12" PRIu64 "%s", c.first, c.second, ++column % 3 == 0 ? "\n" : "");
+    r.engine.forEach([&](const char* name, uint64_t value, XEngineStats::Kind) {
+        std::fprintf(out, "  %-30s %12" PRIu64 "%s", name, value, ++column % 3 == 0 ? "\n" : "");
+    });
     std::fprintf(out, "%s", column % 3 ? "\n" : "");
     std::fflush(out);
 }
@@ -167,8 +128,9 @@ std::string jsonString(const std::string& text)
 void printReportJson(std::FILE* out, const Report& r)
 {
     std::fprintf(out, "{\n  \"elapsed_seconds\": %.1f,\n  \"privileged\": %s,\n  \"capturing\": %s,\n",
-                 r.elapsedSeconds, r.privileged ? "true" : "false", r.io.running ? "true" : "false");
-    std::fprintf(out, "  \"dns_names\": %zu,\n", r.dnsNames);
+                 r.elapsedSeconds, r.privileged ? "true" : "false", r.engine.capturing ? "true" : "false");
+    std::fprintf(out, "  \"event_source\": %s,\n", jsonString(r.eventSource).c_str());
+    std::fprintf(out, "  \"dns_names\": %" PRIu64 ",\n", r.engine.dnsNames);
     for (const TrafficTable& t : r.tables) {
         std::fprintf(out, "  %s: [", jsonString(t.name).c_str());
         for (size_t i = 0; i < t.rows.size(); ++i) {
@@ -186,7 +148,7 @@ void printReportJson(std::FILE* out, const Report& r)
     }
     std::fprintf(out, "  \"processes\": [");
     for (size_t i = 0; i < r.processes.size(); ++i) {
-        const ProcessTotals::Row& row = r.processes[i];
+        const XProcessRow& row = r.processes[i];
         std::fprintf(out,
                      "%s\n    {\"pid\": %u, \"program\": %s, \"bytes_sent\": %" PRIu64 ", \"bytes_received\": %" PRIu64
                      ", \"bytes_read\": %" PRIu64 ", \"bytes_written\": %" PRIu64 "}",
@@ -195,10 +157,22 @@ void printReportJson(std::FILE* out, const Report& r)
     }
     std::fprintf(out, "%s],\n  \"counters\": {", r.processes.empty() ? "" : "\n  ");
     bool first = true;
-    for (const Counter& c : counters(r)) {
-        std::fprintf(out, "%s\n    \"%s\": %" PRIu64, first ? "" : ",", c.first, c.second);
+    r.engine.forEach([&](const char* name, uint64_t value, XEngineStats::Kind) {
+        std::fprintf(out, "%s\n    \"%s\": %" PRIu64, first ? "" : ",", name, value);
         first = false;
-    }
+    });
     std::fprintf(out, "\n  }\n}\n");
     std::fflush(out);
+}
+
+Report readReport(XEngine& engine, double elapsedSeconds, bool privileged, const LocationLookup& location)
+{
+    Report report;
+    report.elapsedSeconds = elapsedSeconds;
+    report.privileged = privileged;
+    report.eventSource = engine.eventSource();
+    report.tables = readTrafficTables(engine, location);
+    report.processes = engine.processTotals().rows;
+    report.engine = engine.stats();
+    return report;
 }

@@ -5,22 +5,25 @@
 #include <string>
 #include <vector>
 
-#include "ProcessTotals.h"
 #include "TrafficTables.h"
-#include "capture/XEngineStats.h"
-#include "hostinfo/XKernelIoTrace.h"
+#include "capengine/XEngineRows.h"
+#include "capengine/XEngineStats.h"
+
+class XEngine;
 
 // Everything the console front end prints at one moment.
 struct Report {
     double elapsedSeconds = 0;
     bool privileged = false;
+    std::string eventSource;  // the kernel event source in use, and why not another
     std::vector<TrafficTable> tables;
-    std::vector<ProcessTotals::Row> processes;
-    KernelIoStats io;
+    std::vector<XProcessRow> processes;
     XEngineStats engine;
-    size_t dnsNames = 0;
     int rowsPerTable = 0;  // text only; 0 prints every row
 };
+
+// Reads everything a report shows from the engine.
+Report readReport(XEngine& engine, double elapsedSeconds, bool privileged, const LocationLookup& location);
 
 void printReportText(std::FILE* out, const Report& report);
 void printReportJson(std::FILE* out, const Report& report);

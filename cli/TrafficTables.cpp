@@ -1,50 +1,24 @@
 #include "TrafficTables.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
-#include <cstring>
 
-#include "capture/XDNSRecord.h"
-#include "capture/XEngine.h"
-#include "hostinfo/XPCProcessInfo.h"
-#include "platform/Clock.h"
+#include "capengine/XEngine.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
-std::string dotted(uint32_t hostOrder)
-{
-    in_addr a{htonl(hostOrder)};
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a, text, sizeof text);
-    return text;
-}
-
-std::string cString(const char* text, size_t size)
-{
-    return std::string(text, strnlen(text, size));
-}
-
-TrafficTable readTable(XEngine& engine, XPCProcessInfo& info, const LocationLookup& location,
-                       const char* counter, const char* title)
+TrafficTable readTable(XEngine& engine, const LocationLookup& location, XTrafficKind kind, const char* title)
 {
     TrafficTable table;
     table.name = title;
-    std::vector<_X_R_PACKETCOUNTER> records;
-    engine.snapshot(counter, records);
-    const uint32_t now = platform::tickCount();
-    const bool tcp = std::strcmp(counter, "tcp") == 0;
-    const bool udp = std::strcmp(counter, "udp") == 0;
-    XDNSRecord* dns = engine.dns();
-    for (const _X_R_PACKETCOUNTER& r : records) {
+    std::vector<XTrafficRow> rows;
+    engine.snapshot(kind, rows);
+    const uint32_t now = engine.tick();
+    for (const XTrafficRow& r : rows) {
         TrafficRow row;
-        row.address = dotted(r.address);
-        row.remotePort = ntohs(r.remotePort);
-        if (dns) {
-            char name[XDNSRecord::kTextSize] = {};
-            if (dns->getDNSName(r.address, name, sizeof name) > 0)
-                row.dnsName = cString(name, sizeof name);
-        }
+        row.address = platform::dottedIpv4(r.address);
+        row.remotePort = r.remotePort;
+        row.dnsName = r.dnsName;
         if (location)
             row.location = location(r.address);
         row.bytesReceived = r.bytes[0];
@@ -52,15 +26,7 @@ TrafficTable readTable(XEngine& engine, XPCProcessInfo& info, const LocationLook
         row.packetsReceived = r.packets[0];
         row.packetsSent = r.packets[1];
         row.idleSeconds = double(uint32_t(now - r.lastUpdate)) / 1000.0;
-        row.program = cString(r.programName, sizeof r.programName);
-        if (row.program.empty() && (tcp || udp)) {
-            // The owner tables name programs the event itself could not.
-            char name[128] = {};
-            const int found = tcp ? info.getTcpProgamName(r.address, name, sizeof name, nullptr)
-                                  : info.getUdpProgamName(r.localPort, name, sizeof name, nullptr);
-            if (found > 0)
-                row.program = cString(name, sizeof name);
-        }
+        row.program = r.program;
         table.rows.push_back(std::move(row));
     }
     std::stable_sort(table.rows.begin(), table.rows.end(), [](const TrafficRow& a, const TrafficRow& b) {
@@ -71,8 +37,8 @@ TrafficTable readTable(XEngine& engine, XPCProcessInfo& info, const LocationLook
 
 } // namespace
 
-std::vector<TrafficTable> readTrafficTables(XEngine& engine, XPCProcessInfo& info, const LocationLookup& location)
+std::vector<TrafficTable> readTrafficTables(XEngine& engine, const LocationLookup& location)
 {
-    return {readTable(engine, info, location, "tcp", "tcp"), readTable(engine, info, location, "udp", "udp"),
-            readTable(engine, info, location, "other", "chat")};
+    return {readTable(engine, location, kTrafficTcp, "tcp"), readTable(engine, location, kTrafficUdp, "udp"),
+            readTable(engine, location, kTrafficChat, "chat")};
 }

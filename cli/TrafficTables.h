@@ -6,7 +6,6 @@
 #include <vector>
 
 class XEngine;
-class XPCProcessInfo;
 
 // One remote address of a traffic table, ready to print.
 struct TrafficRow {
@@ -28,7 +27,6 @@ struct TrafficTable {
 // Location text of an address in host byte order; empty when unknown.
 using LocationLookup = std::function<std::string(uint32_t hostOrderAddress)>;
 
-// Reads the TCP, UDP and chat counters of a running engine into printable tables, busiest
-// address first. Main thread.
-std::vector<TrafficTable> readTrafficTables(XEngine& engine, XPCProcessInfo& info,
-                                            const LocationLookup& location);
+// Reads the TCP, UDP and chat counters of the engine into printable tables, busiest address
+// first.
+std::vector<TrafficTable> readTrafficTables(XEngine& engine, const LocationLookup& location);

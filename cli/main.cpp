@@ -7,15 +7,11 @@
 #include <thread>
 
 #include "Options.h"
-#include "ProcessTotals.h"
 #include "Report.h"
-#include "TrafficTables.h"
-#include "capture/XDNSRecord.h"
-#include "capture/XEngine.h"
+#include "capengine/XEngine.h"
 #include "config/DataFileStore.h"
 #include "corekit/XLog.h"
-#include "hostinfo/XKernelIoTrace.h"
-#include "hostinfo/XPCProcessInfo.h"
+#include "platform/Clock.h"
 #include "platform/Processes.h"
 
 namespace {
@@ -34,22 +30,6 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
-Report makeReport(XEngine& engine, XPCProcessInfo& info, const ProcessTotals& totals, double elapsed,
-                  const LocationLookup& location)
-{
-    Report report;
-    report.elapsedSeconds = elapsed;
-    report.privileged = platform::isPrivileged();
-    report.tables = readTrafficTables(engine, info, location);
-    report.processes = totals.rows();
-    if (info.trace())
-        report.io = info.trace()->stats();
-    report.engine = engine.stats();
-    if (XDNSRecord* dns = engine.dns())
-        report.dnsNames = size_t(dns->size());
-    return report;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -61,9 +41,10 @@ int main(int argc, char** argv)
         return 2;
     }
     XLog* log = XLog::Instance();
-    if (!options.logFile.empty() && !log->setLogFile(options.logFile))
+    if (!options.logFile.empty() && !(log->setLogFile(options.logFile) && XEngine::setLogFile(options.logFile)))
         std::fprintf(stderr, "lumivex: cannot open log file %s\n", options.logFile.c_str());
-    if (!platform::isPrivileged())
+    const bool privileged = platform::isPrivileged();
+    if (!privileged)
         XLog::debug(1, "not privileged: packet capture and raw sockets need root or the capabilities "
                        "CAP_NET_RAW, CAP_DAC_READ_SEARCH and CAP_SYS_PTRACE");
 
@@ -71,9 +52,9 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, onSignal);
 
     XEngine engine;
-    XPCProcessInfo* info = engine.start() ? XPCProcessInfo::Instance() : nullptr;
-    if (!info) {
-        std::fprintf(stderr, "lumivex: cannot start the engine\n");
+    std::string why;
+    if (!engine.start(&why)) {
+        std::fprintf(stderr, "lumivex: cannot start the engine: %s\n", why.c_str());
         return 1;
     }
     lumivex::config::DataFileStore& places = lumivex::config::DataFileStore::instance();
@@ -85,22 +66,17 @@ int main(int argc, char** argv)
         return text;
     };
 
-    ProcessTotals totals;
-    IoTriple triples[100];
     const auto started = std::chrono::steady_clock::now();
     auto next = started;
     for (int tick = 1; !g_interrupted.load(); ++tick) {
         next += std::chrono::seconds(1);
         sleepUntil(next);
-        if (tick % 2 == 0)
-            info->reload();
-        totals.addNet(triples, info->getNetIO(triples, 100));
-        totals.addDisk(triples, info->getDiskIO(triples, 100));
+        engine.sample(platform::tickCount());
 
         const bool last = options.seconds > 0 && tick >= options.seconds;
         if (options.seconds == 0 || last || g_interrupted.load()) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            Report report = makeReport(engine, *info, totals, elapsed, location);
+            Report report = readReport(engine, elapsed, privileged, location);
             if (options.json) {
                 printReportJson(stdout, report);
             } else {

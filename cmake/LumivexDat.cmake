@@ -5,17 +5,11 @@ function(lumivex_copy_dat target)
     VERBATIM)
 endfunction()
 
-# Adds every direct subfolder of the current source folder that has a CMakeLists.txt, except
-# those named in LUMIVEX_SKIP_FOLDERS (paths relative to the top, e.g. "tests/config").
-set(LUMIVEX_SKIP_FOLDERS "" CACHE STRING "Subfolders left out of this build tree")
+# Adds every direct subfolder of the current source folder that has a CMakeLists.txt.
 function(lumivex_add_subfolders)
   file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
   list(SORT children)
   foreach(child IN LISTS children)
-    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/${child})
-    if(rel IN_LIST LUMIVEX_SKIP_FOLDERS)
-      continue()
-    endif()
     if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
       add_subdirectory(${child})
     endif()

@@ -32,9 +32,9 @@ if [ "${1:-}" = "--ci" ]; then
 
   stage "build (TSan)"
   configure_and_build tsan
-  stage "engine tests under TSan"
+  stage "engine unit and end-to-end tests under TSan"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir build/tsan --output-on-failure -L engine -j "$jobs"
+    ctest --test-dir build/tsan --output-on-failure -L '^(engine|engine-e2e)$' -j "$jobs"
 
   stage "build (fuzz targets)"
   configure_and_build fuzz

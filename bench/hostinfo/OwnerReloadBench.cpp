@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "hostinfo/XPCProcessInfo.h"
-#include "platform/InodeOwners.h"
-#include "platform/SocketTable.h"
+#include "platform/linux/InodeOwners.h"
+#include "platform/linux/SockDiag.h"
 
 namespace {
 

@@ -1,182 +1,186 @@
-#include "capture/XEngine.h"
+// XEngine's life cycle: the one place where the engine parts are created and wired, and
+// where they are stopped again in the reverse order.
+#include "capengine/XEngine.h"
 
-#include <algorithm>
 #include <new>
 
 #include "capture/XChatPrograms.h"
 #include "capture/XDNSRecord.h"
-#include "capture/XIPCounter.h"
-#include "capture/XPacketCounter.h"
+#include "capture/XEngineImpl.h"
 #include "capture/XPacketMgr.h"
 #include "capture/XPacketQueueMgr.h"
 #include "capture/XParserResultMgr.h"
 #include "capture/XParserWorker.h"
+#include "corekit/XLog.h"
+#include "hostinfo/NetIoRecord.h"
 #include "hostinfo/XKernelIoTrace.h"
 #include "hostinfo/XPCProcessInfo.h"
+#include "platform/Clock.h"
+#include "platform/LocalAddresses.h"
+#include "platform/Processes.h"
+
+namespace {
+
+// The host name's addresses that get listeners of their own (beside every local address).
+constexpr int kHostNameAddresses = 5;
+
+XEngine::Parts completed(XEngine::Parts parts)
+{
+    if (!parts.clock)
+        parts.clock = [] { return platform::tickCount(); };
+    if (!parts.processName)
+        parts.processName = [](uint32_t pid) { return platform::processImageName(pid); };
+    if (!parts.processPath)
+        parts.processPath = [](uint32_t pid) { return platform::processImagePath(pid); };
+    return parts;
+}
+
+XSocketList::Hooks socketHooks(const XEngine::Parts& parts)
+{
+    XSocketList::Hooks hooks = XSocketList::Hooks::system();
+    hooks.name = parts.processName;
+    hooks.path = parts.processPath;
+    return hooks;
+}
+
+} // namespace
+
+XEngine::Impl::Impl(Parts given)
+    : parts(completed(std::move(given))), processTotals(parts.processName, parts.processPath),
+      sockets(socketHooks(parts))
+{
+}
+
+XEngine::XEngine() : m_impl(std::make_unique<Impl>(Parts{})) {}
+
+XEngine::XEngine(Parts parts) : m_impl(std::make_unique<Impl>(std::move(parts)))
+{
+    m_impl->results = m_impl->parts.results;
+    m_impl->dns = m_impl->parts.dns;
+    m_impl->processInfo = m_impl->parts.processInfo;
+    m_impl->state.store(Impl::State::FromParts);
+}
 
 XEngine::~XEngine()
 {
     stop();
 }
 
-bool XEngine::start()
+bool XEngine::start(std::string* why)
 {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    if (m_state != State::Idle)
+    Impl& e = *m_impl;
+    std::lock_guard<std::mutex> guard(e.stateMutex);
+    const auto refuse = [why](const char* reason) {
+        if (why)
+            *why = reason;
         return false;
+    };
+    switch (e.state.load()) {
+    case Impl::State::Running: return refuse("already running");
+    case Impl::State::Stopped: return refuse("stopped: the engine runs once per process");
+    case Impl::State::FromParts: return refuse("an engine made from parts does not start");
+    case Impl::State::Idle: break;
+    }
 
     registerChatPrograms();
-    XPCProcessInfo::Instance();
-    XPacketMgr* packets = XPacketMgr::Instance();
-    XPacketQueueMgr* queues = XPacketQueueMgr::Instance();
-    XDNSRecord* names = XDNSRecord::Instance();
-    XParserResultMgr* registry = XParserResultMgr::Instance();
-    if (!packets || !queues || !names || !registry)
-        return false;
+    // Process information first: it creates the kernel event source and starts its thread.
+    e.processInfo = XPCProcessInfo::Instance();
+    e.trace = e.processInfo ? e.processInfo->trace() : nullptr;
+    e.packets = XPacketMgr::Instance();
+    e.queues = XPacketQueueMgr::Instance();
+    e.dns = XDNSRecord::Instance();
+    e.results = XParserResultMgr::Instance();
+    e.worker = XParserWorker::Instance();
+    if (!e.processInfo || !e.packets || !e.queues || !e.dns || !e.results || !e.worker)
+        return refuse("out of memory");
 
     auto* parser = new (std::nothrow) XPacketBaseParser();
     if (!parser)
-        return false;
-    parser->init();
-    packets->addParser(parser);
-    m_parser = parser;
-
-    packets->createListener();
-
-    XParserWorker* worker = XParserWorker::Instance();
-    if (worker) {
-        worker->init();
-        worker->start();
+        return refuse("out of memory");
+    parser->init(e.results, e.dns, e.processInfo, e.parts.clock);
+    e.packets->addParser(parser);
+    {
+        std::lock_guard<std::mutex> parserGuard(e.parserMutex);
+        e.parser = parser;
     }
-    m_state = State::Running;
+
+    // A listener on every local address now; the host name's addresses may need the
+    // resolver, so they are looked up on a thread of their own and the worker takes their
+    // queues in when they come.
+    e.packets->createListener();
+    XPacketMgr* packets = e.packets;
+    e.hostNameListeners = std::thread([packets] {
+        const std::vector<uint32_t> addrs = platform::hostNameIpv4Addresses(kHostNameAddresses);
+        packets->createListeners(addrs.data(), int(addrs.size()));
+    });
+
+    e.worker->init(e.packets, e.queues, e.trace ? e.trace->ring() : nullptr);
+    e.worker->start();
+    e.state.store(Impl::State::Running);
     return true;
 }
 
 void XEngine::stop()
 {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    if (m_state != State::Running)
+    Impl& e = *m_impl;
+    std::lock_guard<std::mutex> guard(e.stateMutex);
+    if (e.state.load() != Impl::State::Running)
         return;
-    // The worker is joined before the parser it feeds is deleted.
-    if (XParserWorker* worker = XParserWorker::Instance()) {
-        worker->stop();
-        worker->join();
+    // The worker is joined before the parser it feeds is deleted, and before the listeners
+    // and queues it reads from are closed.
+    e.worker->stop();
+    e.worker->join();
+    if (e.hostNameListeners.joinable())
+        e.hostNameListeners.join();
+    {
+        std::lock_guard<std::mutex> parserGuard(e.parserMutex);
+        e.parserStats = e.parser->stats();
+        e.parser = nullptr;
     }
-    if (m_parser)
-        m_parserStats = m_parser->stats();
-    m_parser = nullptr;
-    if (XPacketMgr* packets = XPacketMgr::Instance())
-        packets->close();
-    if (XPacketQueueMgr* queues = XPacketQueueMgr::Instance())
-        queues->close();
-    if (XPCProcessInfo* info = XPCProcessInfo::Instance())
-        info->closeInfo();
-    m_state = State::Stopped;
+    e.packets->close();
+    e.queues->close();
+    e.processInfo->closeInfo();
+    e.state.store(Impl::State::Stopped);
 }
 
-bool XEngine::isRunning()
+bool XEngine::isRunning() const
 {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    return m_state == State::Running;
+    return m_impl->state.load() == Impl::State::Running;
 }
 
-XParserResultMgr* XEngine::results()
+void XEngine::sample(uint32_t nowMs)
 {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    return m_state == State::Idle ? nullptr : XParserResultMgr::Instance();
+    Impl& e = *m_impl;
+    XPCProcessInfo* info = e.wired() ? e.processInfo : nullptr;
+    if (!info)
+        return;
+    // The owner tables are refreshed every two seconds: a /proc scan every second would cost
+    // more than the traffic it names.
+    if (++e.sampleCalls % 2 == 0)
+        info->reload();
+    IoTriple net[100];
+    IoTriple disk[100];
+    const int n = info->getNetIO(net, 100);
+    const int d = info->getDiskIO(disk, 100);
+    const uint32_t interval = e.sampleCalls > 1 ? nowMs - e.lastSampleMs : 0;
+    e.lastSampleMs = nowMs;
+    e.processTotals.add(net, n, disk, d, interval);
 }
 
-XDNSRecord* XEngine::dns()
+uint32_t XEngine::tick() const
 {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    return m_state == State::Idle ? nullptr : XDNSRecord::Instance();
+    return m_impl->parts.clock();
 }
 
-int XEngine::snapshot(const char* name, std::vector<_X_R_PACKETCOUNTER>& out)
+std::string XEngine::eventSource() const
 {
-    out.clear();
-    XParserResultMgr* registry = results();
-    XParserResult* result = registry ? registry->getResult(name) : nullptr;
-    if (!result)
-        return 0;
-    // Room for addresses added while we read; what does not fit waits for the next call.
-    const int room = result->size() + 64;
-    std::vector<unsigned long> ips(static_cast<size_t>(room));
-    std::vector<unsigned long> ticks(static_cast<size_t>(room));
-    // The chat counter lists only its busy addresses through getIPs; take all of them.
-    int n = 0;
-    if (result->getType() == XParserResult::kIPCounter) {
-        std::vector<_X_R_PACKETCOUNTER*> records(static_cast<size_t>(room));
-        n = static_cast<XIPCounter*>(result)->getCounters(records.data(), room);
-        for (int i = 0; i < n; ++i)
-            ips[size_t(i)] = records[size_t(i)]->address;
-        std::sort(ips.begin(), ips.begin() + n);
-    } else {
-        n = result->getIPs(ips.data(), ticks.data(), 0, room);
-    }
-    out.reserve(size_t(n));
-    for (int i = 0; i < n; ++i) {
-        _X_R_PACKETCOUNTER record{};
-        if (result->getIPdata(ips[size_t(i)], record)) {
-            record.address = uint32_t(ips[size_t(i)]);
-            out.push_back(record);
-        }
-    }
-    return int(out.size());
+    if (m_impl->state.load() == Impl::State::FromParts)
+        return "none: made from parts";
+    XKernelIoTrace* trace = m_impl->wired() ? m_impl->trace : nullptr;
+    return trace ? trace->sourceStatus() : "none: not started";
 }
 
-XEngineStats XEngine::stats()
+bool XEngine::setLogFile(const std::string& path)
 {
-    XEngineStats s;
-    std::lock_guard<std::mutex> guard(m_mutex);
-    if (m_state == State::Idle)
-        return s;
-
-    if (XPacketQueueMgr* queues = XPacketQueueMgr::Instance()) {
-        s.queueDrops = queues->dropped();
-        s.queueRefusals = queues->refused();
-    }
-    if (XPacketMgr* packets = XPacketMgr::Instance()) {
-        const XListenerStats l = packets->listenerStats();
-        s.listenerBindFailures = l.bindFailures;
-        s.listenerBindError = l.bindError;
-        s.listenerReceiveErrors = l.receiveErrors;
-        s.listenerUnqueued = l.unqueued;
-        s.datagramsReceived = l.received;
-        s.datagramsKept = l.kept;
-        s.listeners = packets->listenerCount();
-    }
-    const XParserStats p = m_parser ? m_parser->stats() : m_parserStats;
-    s.datagramsIgnored = p.datagramsIgnored;
-    s.datagramsParsed = p.datagrams;
-    s.namesLearnt = p.namesLearnt;
-    s.eventsUncounted = p.eventsUncounted;
-    if (XDNSRecord* names = XDNSRecord::Instance())
-        s.dnsDropped = names->dropped();
-
-    if (XParserResultMgr* registry = XParserResultMgr::Instance()) {
-        if (auto* tcp = static_cast<XPacketCounter*>(registry->getResult("tcp", XParserResult::kPacketCounter)))
-            s.tcpPoolFailures = tcp->poolFailures();
-        if (auto* udp = static_cast<XPacketCounter*>(registry->getResult("udp", XParserResult::kPacketCounter)))
-            s.udpPoolFailures = udp->poolFailures();
-        if (auto* chat = static_cast<XIPCounter*>(registry->getResult("other", XParserResult::kIPCounter)))
-            s.chatPoolFailures = chat->poolFailures();
-    }
-    if (XParserWorker* worker = XParserWorker::Instance()) {
-        s.workerExceptions = worker->exceptions();
-        s.eventsParsed = worker->events();
-    }
-    if (XPCProcessInfo* info = XPCProcessInfo::Instance()) {
-        s.processNetDropped = info->netDropped();
-        if (XKernelIoTrace* trace = info->trace()) {
-            const KernelIoStats k = trace->stats();
-            s.ringDropped = k.eventsDropped;
-            s.gatedEvents = k.gatedEvents;
-            s.diskDropped = k.diskDropped;
-            s.captureKernelDrops = k.source.kernelDrops;
-            s.captureInterfaceDrops = k.source.interfaceDrops;
-            s.captureMalformed = k.source.packetsMalformed;
-        }
-    }
-    return s;
+    return XLog::Instance()->setLogFile(path);
 }

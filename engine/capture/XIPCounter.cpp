@@ -5,7 +5,6 @@
 
 #include "capture/XAsciiCase.h"
 #include "capture/XDNSRecord.h"
-#include "platform/Clock.h"
 
 namespace {
 
@@ -127,7 +126,7 @@ void XIPCounter::count(unsigned long ip, int, int size, int direction)
     const auto it = m_records.find(uint32_t(ip));
     if (it == m_records.end())
         return;
-    const uint32_t now = platform::tickCount();
+    const uint32_t now = this->now();
     _X_R_PACKETCOUNTER* r = it->second;
     r->bytes[direction] += size;
     r->packets[direction] += 1;

@@ -1,6 +1,5 @@
 #include "capture/XPacketBaseParser.h"
 
-#include <arpa/inet.h>
 #include <cstring>
 #include <new>
 
@@ -10,6 +9,7 @@
 #include "capture/XPacketCounter.h"
 #include "capture/XParserResultMgr.h"
 #include "hostinfo/XPCProcessInfo.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -29,13 +29,16 @@ void XPacketBaseParser::init()
     init(XParserResultMgr::Instance(), XDNSRecord::Instance(), XPCProcessInfo::Instance());
 }
 
-void XPacketBaseParser::init(XParserResultMgr* results, XDNSRecord* dns, XPCProcessInfo* processInfo)
+void XPacketBaseParser::init(XParserResultMgr* results, XDNSRecord* dns, XPCProcessInfo* processInfo,
+                             std::function<uint32_t()> clock)
 {
     m_results = results;
     m_dns = dns;
+    m_clock = std::move(clock);
     m_other = new (std::nothrow) XIPCounter(0, 0);
     if (m_other) {
         m_other->init(dns);
+        m_other->setClock(m_clock);
         if (m_results && m_results->addResult("other", m_other)) {
             // registered: the registry owns it
         } else {
@@ -129,7 +132,7 @@ void XPacketBaseParser::parserDNS(const char* msg, int len)
             if (rdLength == 4 && m_dns) {
                 uint32_t address;
                 std::memcpy(&address, m + pos + 10, 4);
-                m_dns->addRecord(ntohl(address), name, nameLen);
+                m_dns->addRecord(platform::netToHost32(address), name, nameLen);
                 m_namesLearnt.fetch_add(1, std::memory_order_relaxed);
             }
         }
@@ -148,6 +151,7 @@ XPacketCounter* XPacketBaseParser::createCounter(const char* name, const ORVANEP
     if (!counter)
         return nullptr;
     counter->init(m_processInfo, m_other);
+    counter->setClock(m_clock);
     counter->count(addr, io.remotePort, io.localPort, size, io.direction, pid);
     if (!m_results->addResult(name, counter)) {
         delete counter;
@@ -160,7 +164,7 @@ void XPacketBaseParser::parserSock(const ORVANEPRO_NetIo& io)
 {
     m_events.fetch_add(1, std::memory_order_relaxed);
     const uint32_t pid = m_processInfo ? m_processInfo->addNetData(io) : 0;
-    const uint32_t addr = ntohl(io.remoteAddr);
+    const uint32_t addr = platform::netToHost32(io.remoteAddr);
     const int size = int(io.direction == 1 ? io.bytesSent : io.bytesReceived);
 
     XPacketCounter** slot = nullptr;

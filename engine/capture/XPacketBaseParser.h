@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include "capture/XPacketParser.h"
 
@@ -35,8 +36,10 @@ public:
     // Finds the registry, the DNS cache and the process information, and creates and
     // registers the chat counter "other".
     void init() override;
-    // The same with the collaborators given (tests, benchmarks); any may be null.
-    void init(XParserResultMgr* results, XDNSRecord* dns, XPCProcessInfo* processInfo);
+    // The same with the collaborators given; any may be null. The counters take the time of
+    // their events from clock (the system's tick when empty).
+    void init(XParserResultMgr* results, XDNSRecord* dns, XPCProcessInfo* processInfo,
+              std::function<uint32_t()> clock = {});
     void stop() override { m_stopped.store(true, std::memory_order_relaxed); }
 
     XParserStats stats() const;
@@ -54,6 +57,7 @@ private:
     XPacketCounter* m_udp = nullptr;
     XIPCounter* m_other = nullptr;
     XPCProcessInfo* m_processInfo = nullptr;
+    std::function<uint32_t()> m_clock;
 
     std::atomic<uint64_t> m_datagrams{0};
     std::atomic<uint64_t> m_ignored{0};

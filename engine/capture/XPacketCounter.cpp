@@ -5,7 +5,6 @@
 #include "capture/XIPCounter.h"
 #include "capture/XParserResultMgr.h"
 #include "hostinfo/XPCProcessInfo.h"
-#include "platform/Clock.h"
 
 XPacketCounter::XPacketCounter(unsigned long localIP, unsigned short localPort)
     : XRecordCounter(localIP, localPort, kPacketCounter)
@@ -35,7 +34,7 @@ void XPacketCounter::count(unsigned long ip, unsigned short remotePort, unsigned
     if (direction != 0 && direction != 1)
         return;
     const uint32_t address = uint32_t(ip);
-    const uint32_t now = platform::tickCount();
+    const uint32_t now = this->now();
     {
         XLockGuard guard(m_lock);
         applyPendingClear();

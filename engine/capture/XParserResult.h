@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "capture/XCounterRecords.h"
+#include "capengine/XCounterRecords.h"
 #include "corekit/XLock.h"
 
 // The read interface of every counter. The parser thread counts; any other thread (the GUI)

@@ -51,7 +51,8 @@ void XParserWorker::init(XPacketMgr* packets, XPacketQueueMgr* queues, XNetIoRin
 
 void XParserWorker::addQueues()
 {
-    for (int i = 0; i < m_queueMgr->size(); ++i)
+    // Queues are only ever added, in index order: take the ones not seen yet.
+    for (int i = int(m_queues.size()); i < m_queueMgr->size(); ++i)
         m_queues.push_back(m_queueMgr->getQueueByIndex(i));
 }
 
@@ -75,6 +76,46 @@ void XParserWorker::scanForListeners(std::chrono::steady_clock::time_point& next
     }
 }
 
+int XParserWorker::drainQueues(XPacketParser* parser)
+{
+    char buffer[2048];
+    int handled = 0;
+    for (XPacketQueue* queue : m_queues) {
+        if (!queue)
+            continue;
+        // At most one queue's worth per pass, so a flood of datagrams cannot starve the
+        // network events.
+        for (int budget = XPacketQueue::kSlots; budget > 0; --budget) {
+            const int n = queue->pop(buffer, int(sizeof buffer));
+            if (n < 0)
+                break;
+            ++handled;
+            try {
+                parser->parser(queue->getID(), buffer, n);
+            } catch (...) {
+                m_exceptions.fetch_add(1, std::memory_order_relaxed);
+            }
+        }
+    }
+    return handled;
+}
+
+int XParserWorker::drainEvents(XPacketParser* parser)
+{
+    ORVANEPRO_NetIo event{};
+    int handled = 0;
+    while (handled < kEventBatch && m_ring->tryPopNetIo(&event) == 1) {
+        ++handled;
+        try {
+            parser->parserSock(event);
+        } catch (...) {
+            m_exceptions.fetch_add(1, std::memory_order_relaxed);
+        }
+    }
+    m_events.fetch_add(uint64_t(handled), std::memory_order_relaxed);
+    return handled;
+}
+
 void XParserWorker::run()
 {
     if (!m_ring)
@@ -84,37 +125,17 @@ void XParserWorker::run()
         if (p)
             parser = p;
 
-    char buffer[2048];
-    ORVANEPRO_NetIo event{};
     auto nextListenerScan = std::chrono::steady_clock::now();
     while (m_stopRequest.load(std::memory_order_relaxed) != 1 && parser) {
         // Without any queue yet (no address at start-up) look for addresses every five
-        // seconds, while the network events go on being counted.
+        // seconds, while the network events go on being counted. Listeners started later
+        // (by this scan or by the engine) bring queues that are taken in here.
         if (m_queues.empty() && std::chrono::steady_clock::now() >= nextListenerScan)
             scanForListeners(nextListenerScan);
-        for (XPacketQueue* queue : m_queues) {
-            if (!queue)
-                continue;
-            // At most one queue's worth per pass, so a flood of datagrams cannot starve the
-            // network events.
-            int n;
-            int budget = XPacketQueue::kSlots;
-            do {
-                n = queue->pop(buffer, int(sizeof buffer));
-                try {
-                    parser->parser(queue->getID(), buffer, n);
-                } catch (...) {
-                    m_exceptions.fetch_add(1, std::memory_order_relaxed);
-                }
-            } while (n > 0 && --budget > 0);
-        }
-        if (m_ring->popNetIo(&event) == 1) {
-            m_events.fetch_add(1, std::memory_order_relaxed);
-            try {
-                parser->parserSock(event);
-            } catch (...) {
-                m_exceptions.fetch_add(1, std::memory_order_relaxed);
-            }
-        }
+        else if (m_queueMgr && int(m_queues.size()) != m_queueMgr->size())
+            addQueues();
+        const int handled = drainQueues(parser) + drainEvents(parser);
+        if (handled == 0)
+            m_ring->waitForEvents();
     }
 }

@@ -13,8 +13,9 @@ class XPacketParser;
 class XPacketQueue;
 class XPacketQueueMgr;
 
-// The engine's one processing thread: drains every packet queue into the parser, then takes
-// one network event from the kernel trace's ring per pass. While no queue exists it looks
+// The engine's one processing thread: drains every packet queue into the parser, then up to
+// 1024 network events from the kernel trace's ring per pass; sleeps on the ring (at most
+// 100 ms) when there is nothing to do. While no queue exists it looks
 // for local addresses every five seconds and starts listeners on them. init(), start(),
 // stop() and join() belong to the thread that owns the engine (start-up and shutdown).
 class XParserWorker : public XThread {
@@ -31,7 +32,9 @@ public:
     // The same from the given sources (tests, benchmarks); ring may be null (then the thread
     // ends at once, as without a trace).
     void init(XPacketMgr* packets, XPacketQueueMgr* queues, XNetIoRing* ring);
-    // Asks the thread to end; join() waits for it. Takes effect within about 10 ms.
+    static constexpr int kEventBatch = 1024;
+
+    // Asks the thread to end; join() waits for it. Takes effect at once.
     void stop();
 
     // Any thread: work items (datagrams or events) dropped because handling them threw.
@@ -44,6 +47,8 @@ protected:
 
 private:
     void addQueues();
+    int drainQueues(XPacketParser* parser);
+    int drainEvents(XPacketParser* parser);
     void scanForListeners(std::chrono::steady_clock::time_point& next);
 
     static XParserWorker* m_instance;

@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "platform/Clock.h"
+
 namespace {
 
 double measureOf(const _X_R_PACKETCOUNTER& r, int type)
@@ -163,6 +165,31 @@ int XRecordCounter::getCounters(_X_R_PACKETCOUNTER** out, int max)
         return n < max;
     });
     return n;
+}
+
+int XRecordCounter::copyRecords(std::vector<_X_R_PACKETCOUNTER>& out)
+{
+    out.clear();
+    XLockGuard guard(m_lock);
+    if (m_clearPending)
+        return 0;
+    out.reserve(m_records.size());
+    m_pool.forEach([&](const _X_R_PACKETCOUNTER* r) {
+        out.push_back(*r);
+        return true;
+    });
+    return int(out.size());
+}
+
+void XRecordCounter::setClock(std::function<uint32_t()> clock)
+{
+    XLockGuard guard(m_lock);
+    m_clock = std::move(clock);
+}
+
+uint32_t XRecordCounter::now() const
+{
+    return m_clock ? m_clock() : platform::tickCount();
 }
 
 int XRecordCounter::blockCount()

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
+#include <vector>
 
 #include "capture/XParserResult.h"
 #include "capture/XRecordPool.h"
@@ -23,6 +25,13 @@ public:
     // Any thread: pointers to the counter's own records in creation order, at most max. They
     // stay valid until the parser thread's next count after a clear().
     int getCounters(_X_R_PACKETCOUNTER** out, int max);
+    // Any thread: copies of every record (address included), in creation order, taken under
+    // the lock. Returns the number copied.
+    int copyRecords(std::vector<_X_R_PACKETCOUNTER>& out);
+
+    // Start-up, before the first count: where count() takes the time of an event (tick
+    // milliseconds). The system's tick when never set.
+    void setClock(std::function<uint32_t()> clock);
 
     // Any thread: records that could not be created because the pool had no room.
     uint64_t poolFailures() const { return m_pool.failures(); }
@@ -40,9 +49,12 @@ protected:
     virtual bool listedByGetIPs(const _X_R_PACKETCOUNTER&) const { return true; }
     // Records a new address; the caller holds m_lock.
     void insertRecord(_X_R_PACKETCOUNTER* record);
+    // The time of an event being counted.
+    uint32_t now() const;
 
     std::unordered_map<uint32_t, _X_R_PACKETCOUNTER*> m_records;
     bool m_clearPending = false;
     std::atomic<int> m_recordCount{0};
     XRecordPool m_pool;
+    std::function<uint32_t()> m_clock;
 };

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "capture/XCounterRecords.h"
+#include "capengine/XCounterRecords.h"
 
 // Counter records carved from blocks of 2048 that never move, so a record's address stays
 // valid until releaseAll(). Not thread-safe: the owning counter guards it with its lock.

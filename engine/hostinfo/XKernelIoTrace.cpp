@@ -18,6 +18,9 @@ XKernelIoTrace::XKernelIoTrace(std::unique_ptr<platform::IoEventSource> source)
     : m_ring(std::make_unique<XNetIoRing>()), m_source(std::move(source)),
       m_startTime(platform::systemTimeFiletime())
 {
+    // A full ring holds the capture back instead of losing events: the capture's kernel
+    // buffer keeps the packets meanwhile.
+    m_ring->waitWhenFull(&m_stopping);
 }
 
 XKernelIoTrace::~XKernelIoTrace()
@@ -41,6 +44,8 @@ void XKernelIoTrace::consume()
     if (!m_source->open(&error)) {
         // Without privileges the trace simply yields nothing; the counters work on.
         XLog::debug(1, "kernel I/O events unavailable: ", error);
+        std::lock_guard<std::mutex> guard(m_statusMutex);
+        m_openError = error.empty() ? "not available" : error;
         return;
     }
     m_running.store(true, std::memory_order_release);
@@ -50,6 +55,7 @@ void XKernelIoTrace::consume()
 
 void XKernelIoTrace::stopTrace()
 {
+    m_stopping.store(true, std::memory_order_release);
     if (m_source)
         m_source->stop();
     if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
@@ -109,10 +115,20 @@ KernelIoStats XKernelIoTrace::stats() const
     if (m_ring) {
         s.eventsQueued = m_ring->pushed();
         s.eventsDropped = m_ring->dropped();
+        s.ringFullWaits = m_ring->fullWaits();
         s.ringPending = m_ring->pending();
     }
     s.gatedEvents = m_gated.load(std::memory_order_relaxed);
     s.diskDropped = m_diskDropped.load(std::memory_order_relaxed);
     s.running = m_running.load(std::memory_order_acquire);
     return s;
+}
+
+std::string XKernelIoTrace::sourceStatus() const
+{
+    std::string status = m_source ? m_source->name() : "none";
+    std::lock_guard<std::mutex> guard(m_statusMutex);
+    if (!m_openError.empty())
+        status += ": " + m_openError;
+    return status;
 }

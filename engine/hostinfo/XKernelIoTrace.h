@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "corekit/XLock.h"
@@ -16,6 +18,7 @@ struct KernelIoStats {
     platform::IoSourceStats source;  // the capture and disk sampler below us
     uint64_t eventsQueued = 0;       // network events written into the ring
     uint64_t eventsDropped = 0;      // network events dropped because the ring was full
+    uint64_t ringFullWaits = 0;      // times the capture waited for room in the ring
     uint64_t gatedEvents = 0;        // events dropped by the start gate
     uint64_t diskDropped = 0;        // disk events of a 51st process in one interval
     long ringPending = 0;
@@ -50,6 +53,9 @@ public:
     XNetIoRing* ring() { return m_ring.get(); }
     KernelIoStats stats() const;
     uint64_t startTime() const { return m_startTime; }
+    // Any thread: the source's name, and why it does not deliver when it could not be
+    // opened ("pcap", "pcap: no capture privileges ...").
+    std::string sourceStatus() const;
 
     // Event-source callbacks (the source's threads).
     void onNetEvent(const platform::NetEvent& event) override;
@@ -70,7 +76,10 @@ private:
     std::atomic<int> m_netEnabled{0};
     std::atomic<bool> m_threadStarted{false};
     std::atomic<bool> m_running{false};
+    std::atomic<bool> m_stopping{false};  // the ring's writer gives up waiting for room
     std::unique_ptr<platform::IoEventSource> m_source;
+    mutable std::mutex m_statusMutex;
+    std::string m_openError;              // guarded by m_statusMutex
     std::thread m_thread;
 
     XLock m_lock;  // guards the disk totals

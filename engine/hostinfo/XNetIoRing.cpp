@@ -30,7 +30,7 @@ bool XNetIoRing::pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uin
     const uint64_t written = m_written.load(std::memory_order_relaxed);
     if (written - m_readSeen >= uint64_t(m_slots)) {
         m_readSeen = m_read.load(std::memory_order_acquire);
-        if (written - m_readSeen >= uint64_t(m_slots)) {
+        if (written - m_readSeen >= uint64_t(m_slots) && !waitForRoom(written)) {
             m_dropped.store(m_dropped.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
             return false;
         }
@@ -50,8 +50,8 @@ bool XNetIoRing::pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uin
     ++m_writePos;
     // Only a reader that sleeps needs the signal; setting it costs a lock and a system call.
     // A sleeping reader does not touch its count, so reading it then costs nothing. A reader
-    // that went to sleep just now may be missed; its 10 ms wait bounds that.
-    if (m_writePos > kWakeFromPosition && long(written + 1 - m_readSeen) >= kWakeBatch &&
+    // that went to sleep just now may be missed; its idle wait bounds that.
+    if (long(written + 1 - m_readSeen) >= kWakeBatch &&
         m_readerWaiting.load(std::memory_order_relaxed)) {
         m_readSeen = m_read.load(std::memory_order_acquire);
         if (long(written + 1 - m_readSeen) >= kWakeBatch)
@@ -60,15 +60,36 @@ bool XNetIoRing::pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uin
     return true;
 }
 
+bool XNetIoRing::waitForRoom(uint64_t written)
+{
+    if (!m_giveUp || m_slots == 0)
+        return false;
+    m_fullWaits.store(m_fullWaits.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    while (!m_giveUp->load(std::memory_order_acquire)) {
+        wake();  // a sleeping reader works the ring off at once
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+        m_readSeen = m_read.load(std::memory_order_acquire);
+        if (written - m_readSeen < uint64_t(m_slots))
+            return true;
+    }
+    return false;
+}
+
 int XNetIoRing::popNetIo(ORVANEPRO_NetIo* out)
+{
+    const int n = tryPopNetIo(out);
+    if (n == 0)
+        waitForEvents();
+    return n;
+}
+
+int XNetIoRing::tryPopNetIo(ORVANEPRO_NetIo* out)
 {
     const uint64_t read = m_read.load(std::memory_order_relaxed);
     if (out && read == m_writtenSeen)
         m_writtenSeen = m_written.load(std::memory_order_acquire);
-    if (!out || read == m_writtenSeen) {
-        waitForEvents();
+    if (!out || read == m_writtenSeen)
         return 0;
-    }
     if (m_readPos >= m_slots)
         m_readPos = 0;
     *out = m_records[m_readPos];
@@ -86,15 +107,15 @@ void XNetIoRing::wake()
     m_wakeCond.notify_one();
 }
 
-void XNetIoRing::waitForEvents()
+void XNetIoRing::waitForEvents(int timeoutMs)
 {
     if (m_slots == 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
         return;
     }
     std::unique_lock<std::mutex> guard(m_wakeMutex);
     m_readerWaiting.store(true, std::memory_order_relaxed);
-    m_wakeCond.wait_for(guard, std::chrono::milliseconds(10), [this] { return m_wakeSignal; });
+    m_wakeCond.wait_for(guard, std::chrono::milliseconds(timeoutMs), [this] { return m_wakeSignal; });
     m_readerWaiting.store(false, std::memory_order_relaxed);
     m_wakeSignal = false;  // auto-reset
 }

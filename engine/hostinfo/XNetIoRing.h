@@ -8,7 +8,9 @@
 #include "hostinfo/NetIoRecord.h"
 
 // Fixed ring of network events between the event-source thread (the only writer) and the
-// parser thread (the only reader). A full ring drops the new event and counts it.
+// parser thread (the only reader). A full ring drops the new event and counts it, unless the
+// writer was told to wait for room (waitWhenFull): then it waits for the reader, so the event
+// source's own buffer holds what comes meanwhile, and drops only once told to give up.
 //
 // Each side owns one running count (events written, events read) on a cache line of its
 // own and keeps a private copy of the other side's count, which it refreshes only when the
@@ -17,10 +19,8 @@
 class XNetIoRing {
 public:
     static constexpr int kSlots = 3000;
-    // Positions of each lap below this do not wake the reader; its 10 ms wait bounds the delay.
-    static constexpr int kWakeFromPosition = 100;
     // A sleeping reader is woken once this many events wait, so that it works them off in
-    // batches instead of sleeping and waking for every event; the 10 ms wait bounds the delay.
+    // batches instead of sleeping and waking for every event; its idle wait bounds the delay.
     static constexpr long kWakeBatch = 256;
 
     XNetIoRing();
@@ -28,24 +28,37 @@ public:
     XNetIoRing(const XNetIoRing&) = delete;
     XNetIoRing& operator=(const XNetIoRing&) = delete;
 
+    // The reader sleeps at most this long when nothing is pending.
+    static constexpr int kIdleWaitMs = 100;
+
+    // Before the writer starts: a full ring makes pushNetIo wait for room until giveUp is
+    // set (null: drop at once, the default).
+    void waitWhenFull(const std::atomic<bool>* giveUp) { m_giveUp = giveUp; }
+
     // Writer thread only. Returns false when the event was dropped (ring full or not set up).
     bool pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uint16_t protocol,
                    uint32_t remoteAddr, uint16_t remotePort, uint16_t localPort);
-    // Reader thread only. 1 with the next event in out; 0 after waiting at most 10 ms when
-    // nothing is pending (or out is null).
+    // Reader thread only. 1 with the next event in out, 0 when none is pending; never waits.
+    int tryPopNetIo(ORVANEPRO_NetIo* out);
+    // Reader thread only. 1 with the next event in out; 0 after waiting at most kIdleWaitMs
+    // when nothing is pending (or out is null).
     int popNetIo(ORVANEPRO_NetIo* out);
+    // Reader thread only: sleeps until events are pending, wake() is called or timeoutMs pass.
+    void waitForEvents(int timeoutMs = kIdleWaitMs);
 
     // Any thread.
     int slots() const { return m_slots; }
     long pending() const;
     uint64_t pushed() const { return m_written.load(std::memory_order_relaxed); }
     uint64_t dropped() const { return m_dropped.load(std::memory_order_relaxed); }
+    // Times the writer found the ring full and waited for room.
+    uint64_t fullWaits() const { return m_fullWaits.load(std::memory_order_relaxed); }
 
     // Releases a reader blocked in popNetIo (used at shutdown).
     void wake();
 
 private:
-    void waitForEvents();
+    bool waitForRoom(uint64_t written);
 
     int m_slots = 0;
     ORVANEPRO_NetIo* m_records = nullptr;
@@ -53,6 +66,8 @@ private:
     alignas(64) std::atomic<uint64_t> m_written{0};  // writer's count
     uint64_t m_readSeen = 0;                         // writer's copy of m_read
     std::atomic<uint64_t> m_dropped{0};              // written by the writer only
+    std::atomic<uint64_t> m_fullWaits{0};            // written by the writer only
+    const std::atomic<bool>* m_giveUp = nullptr;
     int m_writePos = 0;
 
     alignas(64) std::atomic<uint64_t> m_read{0};     // reader's count

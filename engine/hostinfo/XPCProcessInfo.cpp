@@ -1,15 +1,15 @@
 #include "hostinfo/XPCProcessInfo.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <mutex>
 #include <new>
+#include <unordered_map>
 
 #include "hostinfo/XKernelIoTrace.h"
+#include "platform/ByteOrder.h"
 #include "platform/Processes.h"
 
 XPCProcessInfo* XPCProcessInfo::m_instance = nullptr;
@@ -62,43 +62,59 @@ void XPCProcessInfo::queryOsVersion()
 void XPCProcessInfo::reload()
 {
     try {
-        XLockGuard guard(m_lock);
-        getTCP_pid();
+        // The tables are read and the owners named without the lock; only entering the
+        // result takes it, so the parser thread never waits for a /proc scan.
+        std::lock_guard<std::mutex> reloading(m_reloadMutex);
+        std::vector<Owner> tcp;
+        std::vector<Owner> udp;
+        const bool tcpRead = readOwners(platform::SocketProtocol::Tcp, tcp);
         // UDP owners are refreshed alongside, so UDP rows can name their programs.
-        getUDP_pid();
+        const bool udpRead = readOwners(platform::SocketProtocol::Udp, udp);
+        XLockGuard guard(m_lock);
+        if (tcpRead)
+            enterOwners(platform::SocketProtocol::Tcp, tcp);
+        if (udpRead)
+            enterOwners(platform::SocketProtocol::Udp, udp);
     } catch (...) {
     }
 }
 
-void XPCProcessInfo::getTCP_pid()
-{
-    refreshTable(platform::SocketProtocol::Tcp);
-}
-
-void XPCProcessInfo::getUDP_pid()
-{
-    refreshTable(platform::SocketProtocol::Udp);
-}
-
-void XPCProcessInfo::refreshTable(platform::SocketProtocol protocol)
+bool XPCProcessInfo::readOwners(platform::SocketProtocol protocol, std::vector<Owner>& owners)
 {
     if (!m_hooks.readTable || !m_hooks.readTable(protocol, m_rows))
-        return;  // the tables keep their previous contents
+        return false;  // the tables keep their previous contents
     // At most 2000 owned rows are entered. Rows without an owner (TIME_WAIT and the like, of
     // which a busy host has thousands) do not count, or they would crowd out real owners.
-    int entered = 0;
+    owners.clear();
+    std::unordered_map<uint32_t, size_t> named;  // pid -> an owner already carrying its name
     for (const platform::SocketRow& row : m_rows) {
         if (row.pid == 0)
             continue;
-        if (++entered > kMaxTableRows)
+        if (owners.size() >= size_t(kMaxTableRows))
             break;
-        _X_PROGRAMNAME*& slot = protocol == platform::SocketProtocol::Tcp ? m_tcpTable[ntohl(row.remoteAddr)]
-                                                                          : m_udpTable[row.localPort];
-        slot = createRecord(int(row.pid), slot);
+        Owner& owner = owners.emplace_back();
+        owner.key = protocol == platform::SocketProtocol::Tcp ? platform::netToHost32(row.remoteAddr)
+                                                              : row.localPort;
+        owner.pid = row.pid;
+        const auto [it, first] = named.try_emplace(row.pid, owners.size() - 1);
+        if (first)
+            getProcessName(int(row.pid), owner.name, kNameSize);
+        else
+            std::memcpy(owner.name, owners[it->second].name, sizeof owner.name);
+    }
+    return true;
+}
+
+void XPCProcessInfo::enterOwners(platform::SocketProtocol protocol, const std::vector<Owner>& owners)
+{
+    for (const Owner& owner : owners) {
+        _X_PROGRAMNAME*& slot = protocol == platform::SocketProtocol::Tcp ? m_tcpTable[owner.key]
+                                                                          : m_udpTable[uint16_t(owner.key)];
+        slot = createRecord(owner, slot);
     }
 }
 
-_X_PROGRAMNAME* XPCProcessInfo::createRecord(int pid, _X_PROGRAMNAME* reuse)
+_X_PROGRAMNAME* XPCProcessInfo::createRecord(const Owner& owner, _X_PROGRAMNAME* reuse)
 {
     _X_PROGRAMNAME* record = reuse;
     if (!record) {
@@ -111,9 +127,8 @@ _X_PROGRAMNAME* XPCProcessInfo::createRecord(int pid, _X_PROGRAMNAME* reuse)
         }
         record = &m_blocks.back()[m_recordsUsed++];
     }
-    std::memset(record->name, 0, sizeof record->name);
-    getProcessName(pid, record->name, kNameSize);
-    record->processId = uint32_t(pid);
+    std::memcpy(record->name, owner.name, sizeof record->name);
+    record->processId = owner.pid;
     record->size = kNameSize;
     return record;
 }
@@ -212,7 +227,7 @@ uint32_t XPCProcessInfo::addNetData(const ORVANEPRO_NetIo& io)
     if (io.remoteAddr == kLoopbackNetOrder)
         return pid;
     if (io.protocol == kNetIoTcp) {
-        const uint32_t remote = ntohl(io.remoteAddr);
+        const uint32_t remote = platform::netToHost32(io.remoteAddr);
         if (pid == 0) {
             pid = tcpOwner(remote);
         } else if (pid < 65536 && m_confirmed && m_confirmed[pid] == 0) {
@@ -255,9 +270,8 @@ void XPCProcessInfo::closeInfo()
 void XPCProcessInfo::print()
 {
     for (const auto& [addr, record] : m_tcpTable) {
-        in_addr a{htonl(addr)};
-        std::cout << "TCP: " << inet_ntoa(a) << "  --  " << (record ? record->name : "") << std::endl;
+        std::cout << "TCP: " << platform::dottedIpv4(addr) << "  --  " << (record ? record->name : "") << std::endl;
     }
     for (const auto& [port, record] : m_udpTable)
-        std::cout << "UDP: " << ntohs(port) << "  --  " << (record ? record->name : "") << std::endl;
+        std::cout << "UDP: " << platform::netToHost16(port) << "  --  " << (record ? record->name : "") << std::endl;
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,9 @@ public:
     XPCProcessInfo(const XPCProcessInfo&) = delete;
     XPCProcessInfo& operator=(const XPCProcessInfo&) = delete;
 
-    // Refreshes the TCP and UDP owner tables (GUI timer, every two seconds).
+    // Refreshes the TCP and UDP owner tables (the engine's sampler, every two seconds). The
+    // tables are read and their owners named without the lock; lookups wait only while the
+    // result is entered.
     void reload();
 
     // ip: remote address in host order. Copies min(260, size) bytes of the owner's name into
@@ -86,12 +89,19 @@ public:
     int recordBlocks() const;
 
 private:
+    // One owned row of a socket table, named, waiting to be entered.
+    struct Owner {
+        uint32_t key = 0;     // TCP: remote address, host order; UDP: local port, network order
+        uint32_t pid = 0;
+        char name[kNameSize] = {};
+    };
+
     void init();
-    void getTCP_pid();
-    void getUDP_pid();
-    void refreshTable(platform::SocketProtocol protocol);
+    bool readOwners(platform::SocketProtocol protocol, std::vector<Owner>& owners);
+    // The caller holds m_lock.
+    void enterOwners(platform::SocketProtocol protocol, const std::vector<Owner>& owners);
     int getProcessName(int pid, char* buf, int size);
-    _X_PROGRAMNAME* createRecord(int pid, _X_PROGRAMNAME* reuse);
+    _X_PROGRAMNAME* createRecord(const Owner& owner, _X_PROGRAMNAME* reuse);
     void queryOsVersion();
     int copyName(const _X_PROGRAMNAME* record, char* buf, int size, uint32_t* pid) const;
     uint32_t tcpOwner(uint32_t hostOrderAddr);
@@ -108,5 +118,6 @@ private:
     ProcessIoTable m_net;
     std::unique_ptr<uint16_t[]> m_confirmed;  // 65536 flags, by pid
     std::atomic<uint64_t> m_netDropped{0};
-    std::vector<platform::SocketRow> m_rows;  // refresh scratch, reused
+    std::mutex m_reloadMutex;                  // one reload at a time
+    std::vector<platform::SocketRow> m_rows;  // refresh scratch, reused under m_reloadMutex
 };

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/Processes.h"
-#include "platform/SocketTable.h"
+#include "platform/linux/ProcTables.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

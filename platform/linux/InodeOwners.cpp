@@ -1,4 +1,4 @@
-#include "platform/InodeOwners.h"
+#include "platform/linux/InodeOwners.h"
 
 #include <charconv>
 #include <cstring>

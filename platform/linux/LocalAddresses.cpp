@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstring>
 #include <ifaddrs.h>
+#include <netdb.h>
 #include <netinet/in.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -25,6 +27,26 @@ bool readLocalIpv4Addresses(std::vector<uint32_t>& out, std::string* error)
     }
     freeifaddrs(list);
     return true;
+}
+
+std::vector<uint32_t> hostNameIpv4Addresses(int max)
+{
+    std::vector<uint32_t> out;
+    char name[256] = {};
+    if (max <= 0 || gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
+        return out;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* answers = nullptr;
+    if (getaddrinfo(name, nullptr, &hints, &answers) != 0)
+        return out;
+    for (addrinfo* it = answers; it && int(out.size()) < max; it = it->ai_next) {
+        if (it->ai_family == AF_INET && it->ai_addr)
+            out.push_back(reinterpret_cast<const sockaddr_in*>(it->ai_addr)->sin_addr.s_addr);
+    }
+    freeaddrinfo(answers);
+    return out;
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/Processes.h"
 #include "platform/linux/ProcFile.h"
+#include "platform/linux/ProcTables.h"
 
 #include <cerrno>
 #include <charconv>

@@ -1,4 +1,5 @@
-#include "platform/SocketTable.h"
+#include "platform/linux/SockDiag.h"
+#include "platform/linux/ProcTables.h"
 
 #include <arpa/inet.h>
 #include <linux/inet_diag.h>

@@ -1,8 +1,8 @@
 #include "platform/linux/SockDiagFlowOwners.h"
 
-#include "platform/InodeOwners.h"
+#include "platform/linux/InodeOwners.h"
 #include "platform/IoEvents.h"
-#include "platform/SocketTable.h"
+#include "platform/linux/SockDiag.h"
 
 namespace platform {
 

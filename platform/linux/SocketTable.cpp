@@ -1,10 +1,11 @@
-#include "platform/SocketTable.h"
+#include "platform/linux/ProcTables.h"
+#include "platform/linux/SockDiag.h"
 
 #include <charconv>
 
 #include <string>
 
-#include "platform/InodeOwners.h"
+#include "platform/linux/InodeOwners.h"
 #include "platform/linux/ProcFile.h"
 
 namespace platform {

@@ -2,10 +2,8 @@
 
 #include <vector>
 
-#include "capture/XDNSRecord.h"
-#include "capture/XEngine.h"
+#include "capengine/XEngine.h"
 #include "capture/XIPCounter.h"
-#include "capture/XParserResultMgr.h"
 
 namespace {
 
@@ -13,30 +11,34 @@ namespace {
 TEST(Engine, StartsOnceStopsJoiningEverythingAndToleratesRepeats)
 {
     XEngine engine;
-    EXPECT_EQ(engine.results(), nullptr);
+    std::vector<XTrafficRow> rows;
+    EXPECT_EQ(engine.snapshot(kTrafficTcp, rows), 0);  // not started: nothing to read
+    EXPECT_FALSE(engine.totals(kTrafficChat).exists);
     engine.stop();  // never started: nothing to do
-    EXPECT_EQ(engine.stats().listeners, 0);
+    EXPECT_EQ(engine.stats().listeners, 0u);
 
-    ASSERT_TRUE(engine.start());
+    std::string why;
+    ASSERT_TRUE(engine.start(&why)) << why;
     EXPECT_TRUE(engine.isRunning());
-    EXPECT_FALSE(engine.start());
+    EXPECT_FALSE(engine.start(&why));
+    EXPECT_EQ(why, "already running");
     EXPECT_EQ(XIPCounter::icqProcessCount(), 20);
-    ASSERT_NE(engine.results(), nullptr);
-    EXPECT_NE(engine.results()->getResult("other", 2), nullptr);
-    EXPECT_NE(engine.dns(), nullptr);
-
-    std::vector<_X_R_PACKETCOUNTER> rows;
-    EXPECT_EQ(engine.snapshot("other", rows), 0);
-    EXPECT_EQ(engine.snapshot("no-such-counter", rows), 0);
+    EXPECT_TRUE(engine.totals(kTrafficChat).exists);  // the chat counter exists from the start
+    EXPECT_EQ(engine.snapshot(kTrafficChat, rows), 0);
+    engine.sample(1000);
+    engine.sample(2000);
+    EXPECT_EQ(engine.processTotals().samples, 2u);
     const XEngineStats running = engine.stats();
     EXPECT_EQ(running.queueDrops, 0u);
     EXPECT_EQ(running.workerExceptions, 0u);
+    EXPECT_FALSE(engine.eventSource().empty());
 
     engine.stop();
     EXPECT_FALSE(engine.isRunning());
-    EXPECT_EQ(engine.stats().listeners, 0);
+    EXPECT_EQ(engine.stats().listeners, 0u);
     engine.stop();
-    EXPECT_FALSE(engine.start());
+    EXPECT_FALSE(engine.start(&why));
+    EXPECT_TRUE(engine.totals(kTrafficChat).exists);  // readable after the stop
 }
 
 } // namespace

@@ -183,7 +183,7 @@ TEST_F(HostInfoEndToEnd, TransfersAreDeliveredWithDirectionsSizesAndOwner)
     ASSERT_TRUE(waitFor([&] {
         const Sums s = sumEvents(eventsFor(kNetIoUdp, kUdpPort), 0);
         return s.sent >= 20u * 528u && s.received >= 20u * 528u;
-    }, 3000)) << describe();
+    }, 10000)) << describe();
     const std::vector<SeenEvent> udp = eventsFor(kNetIoUdp, kUdpPort);
     const Sums u = sumEvents(udp, uint32_t(udpClient));
     EXPECT_GE(u.events, 2u);
@@ -196,7 +196,7 @@ TEST_F(HostInfoEndToEnd, TransfersAreDeliveredWithDirectionsSizesAndOwner)
         EXPECT_EQ(e.io.localPort, udp.front().io.localPort);
 
     // TCP: the payload plus headers, handshake and acknowledgements.
-    ASSERT_TRUE(waitFor([&] { return sumEvents(eventsFor(kNetIoTcp, kTcpPort), 0).received >= 100000; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return sumEvents(eventsFor(kNetIoTcp, kTcpPort), 0).received >= 100000; }, 10000));
     const std::vector<SeenEvent> tcp = eventsFor(kNetIoTcp, kTcpPort);
     const Sums t = sumEvents(tcp, uint32_t(tcpClient));
     EXPECT_EQ(t.wrongPid, 0u) << describe();
@@ -223,7 +223,7 @@ TEST_F(HostInfoEndToEnd, ShortLivedConnectionIsAttributedToItsProgram)
     const pid_t client = m_net.spawnHere({peerProgram(), "tcp-client", m_net.peerAddr(),
                                           std::to_string(kTcpPort), "1000", "100"});
     ASSERT_EQ(m_net.waitExit(client, 10000), 0);
-    ASSERT_TRUE(waitFor([&] { return sumEvents(eventsFor(kNetIoTcp, kTcpPort), 0).received >= 100000; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return sumEvents(eventsFor(kNetIoTcp, kTcpPort), 0).received >= 100000; }, 10000));
     const Sums s = sumEvents(eventsFor(kNetIoTcp, kTcpPort), uint32_t(client));
     EXPECT_EQ(s.wrongPid, 0u) << describe();
     EXPECT_GT(s.sent, 1000u);

@@ -71,6 +71,10 @@ bool TestNetwork::create(std::string& why)
                     (m_created = true) &&
                     run("ip link add " + m_hostIf + " type veth peer name " + peerIf) &&
                     run("ip link set " + peerIf + " netns " + ns) &&
+                    // No IPv6 neighbour chatter on the link: its counters then hold our
+                    // IPv4 traffic and the occasional ARP only.
+                    (run("sysctl -qw net.ipv6.conf." + m_hostIf + ".disable_ipv6=1") || true) &&
+                    (run("ip netns exec " + ns + " sysctl -qw net.ipv6.conf." + peerIf + ".disable_ipv6=1") || true) &&
                     run("ip addr add " + m_hostAddr + "/29 dev " + m_hostIf) &&
                     run("ip link set " + m_hostIf + " up") &&
                     run("ip netns exec " + ns + " ip addr add " + m_peerAddr + "/29 dev " + peerIf) &&

@@ -27,6 +27,7 @@ public:
     uint32_t peerAddrNetOrder() const { return netOrder(m_peerAddr); }
     static uint32_t netOrder(const std::string& dotted);
     const std::string& name() const { return m_name; }
+    const std::string& hostInterface() const { return m_hostIf; }  // our end of the veth pair
 
     // Starts a program inside the namespace and waits (up to 5 s) for it to print "ready".
     pid_t spawnInside(const std::vector<std::string>& args);

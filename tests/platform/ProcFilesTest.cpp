@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "platform/Processes.h"
-#include "platform/SocketTable.h"
+#include "platform/linux/ProcTables.h"
 
 namespace {
 

@@ -2,15 +2,15 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <system_error>
+
+#include "platform/ExecutablePath.h"
 
 namespace lumivex::config {
 
 std::string defaultDataDirectory()
 {
-    std::error_code error;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error || executable.empty() || !executable.has_parent_path())
+    const std::filesystem::path executable = platform::executablePath();
+    if (executable.empty() || !executable.has_parent_path())
         return "dat/";
     return (executable.parent_path() / "dat").string() + "/";
 }

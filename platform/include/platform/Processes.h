@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -20,8 +19,6 @@ std::string processImageName(uint32_t pid);
 std::vector<uint32_t> listProcessIds();
 // /proc/pid/io; false when the process is gone or not readable.
 bool readProcessIo(uint32_t pid, ProcessIo& out);
-// Parses the text of a /proc/pid/io file; false when either byte field is missing or bad.
-bool parseProcessIo(std::string_view text, ProcessIo& out);
 // euid 0, or effective CAP_NET_RAW + CAP_DAC_READ_SEARCH + CAP_SYS_PTRACE.
 bool isPrivileged();
 

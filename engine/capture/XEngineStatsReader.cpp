@@ -1,0 +1,99 @@
+// XEngine::stats(): every stage's counters, read together.
+#include "capengine/XEngine.h"
+#include "capture/XDNSRecord.h"
+#include "capture/XEngineImpl.h"
+#include "capture/XIPCounter.h"
+#include "capture/XPacketCounter.h"
+#include "capture/XPacketMgr.h"
+#include "capture/XPacketQueueMgr.h"
+#include "capture/XParserResultMgr.h"
+#include "capture/XParserWorker.h"
+#include "hostinfo/XKernelIoTrace.h"
+#include "hostinfo/XPCProcessInfo.h"
+
+namespace {
+
+void readCapture(XKernelIoTrace* trace, XEngineStats& s)
+{
+    if (!trace)
+        return;
+    const KernelIoStats k = trace->stats();
+    s.capturing = k.running;
+    s.packetsSeen = k.source.packetsSeen;
+    s.packetsMalformed = k.source.packetsMalformed;
+    s.kernelDrops = k.source.kernelDrops;
+    s.interfaceDrops = k.source.interfaceDrops;
+    s.flowsResolved = k.source.flowsResolved;
+    s.flowsUnowned = k.source.flowsUnowned;
+    s.heldTimeouts = k.source.heldTimeouts;
+    s.holdOverflows = k.source.holdOverflows;
+    s.lookupQueueFull = k.source.lookupQueueFull;
+    s.eventsQueued = k.eventsQueued;
+    s.ringDropped = k.eventsDropped;
+    s.ringFullWaits = k.ringFullWaits;
+    s.ringPending = k.ringPending;
+    s.gatedEvents = k.gatedEvents;
+    s.diskDropped = k.diskDropped;
+}
+
+void readDatagramPath(XPacketMgr* packets, XPacketQueueMgr* queues, XEngineStats& s)
+{
+    if (queues) {
+        s.queueDrops = queues->dropped();
+        s.queueRefusals = queues->refused();
+    }
+    if (packets) {
+        const XListenerStats l = packets->listenerStats();
+        s.listenerBindFailures = l.bindFailures;
+        s.listenerBindError = l.bindError;
+        s.listenerReceiveErrors = l.receiveErrors;
+        s.listenerUnqueued = l.unqueued;
+        s.datagramsReceived = l.received;
+        s.datagramsKept = l.kept;
+        s.listeners = uint64_t(packets->listenerCount());
+    }
+}
+
+void readCounters(XParserResultMgr* registry, XEngineStats& s)
+{
+    if (!registry)
+        return;
+    if (auto* tcp = static_cast<XPacketCounter*>(registry->getResult("tcp", XParserResult::kPacketCounter)))
+        s.tcpPoolFailures = tcp->poolFailures();
+    if (auto* udp = static_cast<XPacketCounter*>(registry->getResult("udp", XParserResult::kPacketCounter)))
+        s.udpPoolFailures = udp->poolFailures();
+    if (auto* chat = static_cast<XIPCounter*>(registry->getResult("other", XParserResult::kIPCounter)))
+        s.chatPoolFailures = chat->poolFailures();
+}
+
+} // namespace
+
+XEngineStats XEngine::stats()
+{
+    XEngineStats s;
+    Impl& e = *m_impl;
+    if (!e.wired())
+        return s;
+    readCapture(e.trace, s);
+    readDatagramPath(e.packets, e.queues, s);
+    readCounters(e.results, s);
+    {
+        std::lock_guard<std::mutex> guard(e.parserMutex);
+        const XParserStats p = e.parser ? e.parser->stats() : e.parserStats;
+        s.datagramsIgnored = p.datagramsIgnored;
+        s.datagramsParsed = p.datagrams;
+        s.namesLearnt = p.namesLearnt;
+        s.eventsUncounted = p.eventsUncounted;
+    }
+    if (e.worker) {
+        s.workerExceptions = e.worker->exceptions();
+        s.eventsParsed = e.worker->events();
+    }
+    if (e.processInfo)
+        s.processNetDropped = e.processInfo->netDropped();
+    if (e.dns) {
+        s.dnsDropped = e.dns->dropped();
+        s.dnsNames = uint64_t(e.dns->size());
+    }
+    return s;
+}

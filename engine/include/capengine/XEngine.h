@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capengine/CapengineExport.h"
+#include "capengine/XCounterRecords.h"
+#include "capengine/XEngineRows.h"
+#include "capengine/XEngineStats.h"
+
+class XDNSRecord;
+class XParserResultMgr;
+class XPCProcessInfo;
+
+// The capture engine as a front end sees it: the one place that creates and wires the engine
+// parts, and the only interface the console and the window program read it through.
+//
+// Threads: start() and stop() belong to the thread that owns the engine; sample() has one
+// caller (the front end's one-second timer); every read operation may be called from any
+// thread at any time, also before start() and after stop() (then they answer "nothing").
+// Every read copies under the lock of the part it reads: nothing handed out points into
+// engine records.
+class CAPENGINE_EXPORT XEngine {
+public:
+    // Parts given instead of the system's (tests, benchmarks): a registry filled through the
+    // counters' own count(), a DNS cache, process information, a tick clock. Any may be null
+    // or empty. An engine made from parts reads them but never starts.
+    struct Parts {
+        XParserResultMgr* results = nullptr;
+        XDNSRecord* dns = nullptr;
+        XPCProcessInfo* processInfo = nullptr;
+        std::function<uint32_t()> clock;          // engine ticks; the system's when empty
+        std::function<std::string(uint32_t)> processName;  // pid to name; the system's when empty
+        std::function<std::string(uint32_t)> processPath;  // pid to image path
+        std::function<int(std::vector<XSocketRow>&)> sockets;  // the socket list; none when empty
+    };
+
+    XEngine();
+    explicit XEngine(Parts parts);
+    ~XEngine();
+    XEngine(const XEngine&) = delete;
+    XEngine& operator=(const XEngine&) = delete;
+
+    // Owning thread. Wires and starts the system engine: chat programs, process information
+    // (which starts the kernel event source), packet manager, queues, DNS cache, one parser,
+    // a listener on every local address and on the host name's addresses (at most five,
+    // never twice, never 127.0.0.1), then the parser thread. False (with the reason in why)
+    // when already started, after a stop (one run per process), or for an engine made from
+    // parts.
+    bool start(std::string* why = nullptr);
+    // Owning thread. Stops and joins every engine thread in the reverse order. Safe to call
+    // more than once and without start().
+    void stop();
+    bool isRunning() const;
+
+    // The front end's timer, once a second, one caller. nowMs is the caller's tick (tests
+    // drive it). Reloads the owner tables on every second call and drains the per-process
+    // network and disk totals into the run totals (see processTotals()).
+    void sample(uint32_t nowMs);
+
+    // Any thread: every row of a counter, ascending address. Returns the number of rows.
+    int snapshot(XTrafficKind kind, std::vector<XTrafficRow>& rows);
+    // Any thread: addresses and last activity of a counter, ascending address (the chat
+    // counter lists only its busy addresses). Returns the number of entries.
+    int addresses(XTrafficKind kind, std::vector<XAddressStamp>& out);
+    // Any thread: one address of a counter; false when the counter or the address is unknown.
+    bool row(XTrafficKind kind, uint32_t address, XTrafficRow& out);
+    // Any thread: the counter's totals (exists = false before its first event).
+    XTrafficTotals totals(XTrafficKind kind);
+    // Any thread: up to max addresses whose measure exceeds threshold, in creation order.
+    // Measures: 1 bytes in, 2 bytes out, 3 bytes both ways, 4 packets in, 5 packets out,
+    // 6 packets both ways; others select nothing.
+    int rankedItems(XTrafficKind kind, int measure, double threshold, int max,
+                    std::vector<XRankedItem>& out);
+    // Any thread: the DNS name learnt for an address, empty when none.
+    std::string dnsName(uint32_t address);
+    // Any thread: the owner tables' program for a TCP remote address / a UDP local port.
+    std::string tcpProgram(uint32_t address);
+    std::string udpProgram(uint16_t localPort);
+    // Any thread: forgets every address of a counter; its totals read 0 at once.
+    void clear(XTrafficKind kind);
+
+    // Any thread: every counter of every stage, read together.
+    XEngineStats stats();
+    // Any thread: per-program totals of the run and of the interval between the last two
+    // sample() calls.
+    XProcessTotals processTotals();
+    // Any thread: every IPv4 TCP connection and UDP endpoint of the machine with its owner.
+    // Reads the system's socket tables: tens of milliseconds on a busy host.
+    int sockets(std::vector<XSocketRow>& out);
+
+    // Any thread: the engine's log lines go to this file as well (appended); false when it
+    // cannot be opened. The front end's own logger is separate.
+    static bool setLogFile(const std::string& path);
+
+    // Any thread: the engine clock (ticks, milliseconds).
+    uint32_t tick() const;
+    // Any thread: a short text naming the kernel event source in use and, when it is not
+    // the preferred one, why ("pcap", "pcap: no capture privileges", ...).
+    std::string eventSource() const;
+
+private:
+    struct CAPENGINE_HIDDEN Impl;
+    std::unique_ptr<Impl> m_impl;
+};

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The copies XEngine hands to front ends. None of them points into the engine: they stay
+// valid for as long as the caller keeps them. Addresses are IPv4 in host byte order, ports in
+// host order, times engine ticks (milliseconds, 32 bits, wrapping), and every two-element
+// array is indexed 0 = received, 1 = sent.
+
+// Which counter: "tcp", "udp" or "other" (chat programs).
+enum XTrafficKind : int { kTrafficTcp = 0, kTrafficUdp = 1, kTrafficChat = 2 };
+constexpr int kTrafficKinds = 3;
+
+// One remote address of a counter, ready to show.
+struct XTrafficRow {
+    uint32_t address = 0;
+    uint16_t remotePort = 0;   // of the event that created the record
+    uint16_t localPort = 0;    // of that event; 0 for TCP
+    uint32_t lastUpdate = 0;   // tick of the last activity
+    double bytes[2] = {0, 0};
+    double packets[2] = {0, 0};
+    std::string dnsName;       // empty when no DNS answer named the address
+    std::string program;       // the record's program, else the owner table's; may be empty
+};
+
+// An address and its last activity, as the list views order them.
+struct XAddressStamp {
+    uint32_t address = 0;
+    uint32_t lastUpdate = 0;
+};
+
+// A counter's totals.
+struct XTrafficTotals {
+    double bytes[2] = {0, 0};
+    double packets[2] = {0, 0};
+    uint32_t addresses = 0;
+    uint32_t lastUpdate = 0;   // tick of the last event counted
+    bool exists = false;       // false until the counter's first event
+};
+
+// One entry of a threshold query: the address and the value of the measure asked for.
+struct XRankedItem {
+    uint32_t address = 0;
+    double value = 0;
+};
+
+// Network and disk bytes of one program (one pid) over the run and over the last interval.
+struct XProcessRow {
+    uint32_t pid = 0;
+    std::string name;          // executable base name, taken when the pid was first seen
+    std::string path;          // full image path when readable, else empty
+    uint64_t received = 0, sent = 0;     // network, whole run
+    uint64_t read = 0, written = 0;      // disk, whole run
+    uint32_t lastReceived = 0, lastSent = 0;   // network, last interval
+    uint32_t lastRead = 0, lastWritten = 0;    // disk, last interval
+};
+
+struct XProcessTotals {
+    std::vector<XProcessRow> rows;   // largest run total first
+    uint32_t intervalMs = 0;         // length of the last interval (0 before two samples)
+    int netReports = 0;              // processes with network bytes in the last interval
+    int diskReports = 0;             // processes with disk bytes in the last interval
+    uint64_t samples = 0;            // sample() calls so far
+};
+
+// One socket of the machine's TCP or UDP table with its owner.
+struct XSocketRow {
+    bool tcp = true;
+    uint32_t localAddr = 0;
+    uint16_t localPort = 0;
+    uint32_t remoteAddr = 0;
+    uint16_t remotePort = 0;
+    int state = 0;             // TCP: 1 CLOSED ... 12 DELETE_TCB; UDP: 0
+    uint32_t pid = 0;          // 0 when no owner could be found
+    std::string program;       // executable base name of pid
+    std::string path;          // full image path when readable
+    uint64_t firstSeenMs = 0;  // wall clock (ms since 1970) when the engine first saw the socket
+};

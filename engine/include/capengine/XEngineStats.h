@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+
+// Every counter of every engine stage that can drop or refuse data, plus the throughput
+// figures they are read against. One line per counter: X(field, printed name, kind, meaning).
+// Kind kDrop marks data lost or refused, kMiss traffic counted without its owner, kFlow
+// throughput. Counters only grow during a
+// run; front ends print them by walking XEngineStats::forEach, so a counter added here needs
+// no change in them.
+#define XENGINE_COUNTERS(X)                                                                       \
+    X(packetsSeen, "packets_seen", kFlow, "IPv4 TCP/UDP packets taken from the capture")          \
+    X(packetsMalformed, "packets_malformed", kDrop, "captured frames that were not usable IPv4")  \
+    X(kernelDrops, "kernel_drops", kDrop, "packets the capture dropped in the kernel")            \
+    X(interfaceDrops, "interface_drops", kDrop, "packets the interface dropped")                  \
+    X(eventsQueued, "events_queued", kFlow, "network events written into the event ring")         \
+    X(ringDropped, "events_dropped_ring_full", kDrop, "network events dropped: event ring full")  \
+    X(ringFullWaits, "ring_full_waits", kFlow, "times the capture waited for room in the ring")   \
+    X(gatedEvents, "events_gated_at_start", kFlow, "events from before the start, not counted")  \
+    X(flowsResolved, "flows_attributed", kFlow, "flows whose owner lookup found a process")       \
+    X(flowsUnowned, "flows_unowned", kMiss, "flows whose owner lookup found none (pid 0)")        \
+    X(heldTimeouts, "events_owner_lookup_too_slow", kMiss, "events sent on with pid 0: lookup too slow") \
+    X(holdOverflows, "events_hold_buffer_full", kMiss, "events sent on with pid 0: hold buffer full") \
+    X(lookupQueueFull, "owner_lookups_refused", kMiss, "owner lookups refused: request queue full") \
+    X(processNetDropped, "net_totals_dropped", kDrop, "network totals of a 51st process in one interval") \
+    X(diskDropped, "disk_totals_dropped", kDrop, "disk totals of a 51st process in one interval") \
+    X(eventsParsed, "events_counted", kFlow, "network events counted")                           \
+    X(eventsUncounted, "events_uncounted", kDrop, "events lost: their counter could not be made") \
+    X(tcpPoolFailures, "tcp_pool_failures", kDrop, "addresses the tcp counter had no record for") \
+    X(udpPoolFailures, "udp_pool_failures", kDrop, "addresses the udp counter had no record for") \
+    X(chatPoolFailures, "chat_pool_failures", kDrop, "addresses the chat counter could not adopt") \
+    X(workerExceptions, "worker_exceptions", kDrop, "work items dropped: handling them failed")   \
+    X(listeners, "listeners", kFlow, "listeners running")                                        \
+    X(listenerBindFailures, "listener_bind_failures", kDrop, "listeners whose raw socket failed") \
+    X(listenerReceiveErrors, "listener_receive_errors", kDrop, "failed receives of listeners")    \
+    X(listenerUnqueued, "listener_unqueued", kDrop, "DNS answers lost by listeners without a queue") \
+    X(datagramsReceived, "datagrams_received", kFlow, "datagrams received by all listeners")      \
+    X(datagramsKept, "datagrams_kept", kFlow, "DNS answers queued")                               \
+    X(datagramsParsed, "datagrams_parsed", kFlow, "datagrams handed to the parser")               \
+    X(datagramsIgnored, "datagrams_ignored", kFlow, "datagrams the parser skipped")               \
+    X(queueDrops, "queue_drops", kDrop, "datagrams dropped: their queue was full")                \
+    X(queueRefusals, "queue_refusals", kDrop, "queues refused: more than 10 local addresses")     \
+    X(namesLearnt, "dns_names_learnt", kFlow, "address records given to the DNS cache")           \
+    X(dnsDropped, "dns_names_dropped", kDrop, "names the DNS cache could not store")
+
+struct XEngineStats {
+    enum Kind { kFlow, kDrop, kMiss };
+
+#define XENGINE_COUNTER_FIELD(field, name, kind, meaning) uint64_t field = 0;
+    XENGINE_COUNTERS(XENGINE_COUNTER_FIELD)
+#undef XENGINE_COUNTER_FIELD
+
+    bool capturing = false;     // the kernel event source is delivering
+    int listenerBindError = 0;  // system error number of the last failed listener
+    long ringPending = 0;       // events waiting in the ring now
+    uint64_t dnsNames = 0;      // addresses with a DNS name
+
+    // Calls f(name, value, kind) for every counter, in the order above.
+    template <typename F>
+    void forEach(F&& f) const
+    {
+#define XENGINE_COUNTER_VISIT(field, name, kind, meaning) f(name, field, kind);
+        XENGINE_COUNTERS(XENGINE_COUNTER_VISIT)
+#undef XENGINE_COUNTER_VISIT
+    }
+
+    // Sum of every kDrop counter.
+    uint64_t totalDrops() const
+    {
+        uint64_t sum = 0;
+        forEach([&sum](const char*, uint64_t value, Kind kind) {
+            if (kind == kDrop)
+                sum += value;
+        });
+        return sum;
+    }
+};
