@@ -75,14 +75,20 @@ void FlowDeltaReader::emit(const FlowDelta& delta, uint32_t pid, int direction, 
     event.localPort = delta.key.localPort;
     event.protocol = delta.key.protocol;
     event.direction = uint8_t(direction == 1 ? kDirSend : kDirReceive);
-    // An event carries at most 4 GiB; a larger delta goes out in parts.
+    // An event carries less than 2 GiB: a larger delta goes out in parts, its packets shared
+    // among them.
+    constexpr uint64_t kLimit = std::numeric_limits<int32_t>::max();
     uint64_t bytes = delta.bytes[direction];
-    do {
-        event.size = uint32_t(std::min<uint64_t>(bytes, std::numeric_limits<uint32_t>::max()));
+    const uint64_t parts = bytes == 0 ? 1 : (bytes + kLimit - 1) / kLimit;
+    uint64_t packets = std::max<uint64_t>(delta.packets[direction], parts);
+    for (uint64_t part = parts; part > 0; --part) {
+        event.size = uint32_t(std::min(bytes, kLimit));
+        event.packets = uint32_t(std::min<uint64_t>(packets / part, std::numeric_limits<uint32_t>::max()));
         bytes -= event.size;
+        packets -= event.packets;
         m_sink.onNetEvent(event);
         ++m_stats.events;
-    } while (bytes > 0);
+    }
 }
 
 void FlowDeltaReader::deliver(std::vector<FlowDelta>& deltas, uint64_t timestamp)
