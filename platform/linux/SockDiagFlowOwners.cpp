@@ -2,6 +2,8 @@
 
 #include "platform/linux/InodeOwners.h"
 #include "platform/IoEvents.h"
+#include "platform/ProcessNames.h"
+#include "platform/Processes.h"
 #include "platform/linux/SockDiag.h"
 
 namespace platform {
@@ -99,8 +101,14 @@ void SockDiagFlowOwners::resolve(std::vector<Request>& batch, std::vector<FlowOw
     for (size_t i = 0; i < batch.size(); ++i)
         inodes[i] = batch[i].inode ? batch[i].inode : socketInodeOf(batch[i].key);
     owners.findOwners(inodes);
-    for (size_t i = 0; i < batch.size(); ++i)
-        answers.push_back({batch[i].key, inodes[i] ? owners.cachedOwnerOf(inodes[i]) : 0});
+    ProcessNames& names = ProcessNames::instance();
+    for (size_t i = 0; i < batch.size(); ++i) {
+        const uint32_t pid = inodes[i] ? owners.cachedOwnerOf(inodes[i]) : 0;
+        answers.push_back({batch[i].key, pid});
+        // Named now, while the owner still runs: its traffic is counted later.
+        if (pid != 0 && names.freshNameOf(pid).empty())
+            names.remember(pid, processImageName(pid));
+    }
 }
 
 } // namespace platform
