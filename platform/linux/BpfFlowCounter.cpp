@@ -6,6 +6,7 @@
 #include <linux/capability.h>
 #include <linux/types.h>
 #include <netinet/in.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -158,6 +159,16 @@ std::unique_ptr<BpfFlowCounter> BpfFlowCounter::attach(const std::string& cgroup
         }
         counter->m_links.push_back(link);
     }
+    counter->m_doorbell = ring_buffer__new(bpf_map__fd(skel->maps.doorbell), [](void*, void*, size_t) { return 0; },
+                                           nullptr, nullptr);
+    counter->m_epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+    epoll_event ringReady{};
+    ringReady.events = EPOLLIN;
+    if (!counter->m_doorbell || counter->m_epollFd < 0 ||
+        ::epoll_ctl(counter->m_epollFd, EPOLL_CTL_ADD, ring_buffer__epoll_fd(counter->m_doorbell), &ringReady) != 0) {
+        why = "cannot wait on the doorbell ring: " + errorText(errno);
+        return nullptr;
+    }
     if (counter->m_withTasks) {
         for (bpf_program* program : {skel->progs.lvx_sent, skel->progs.lvx_received}) {
             bpf_link* link = bpf_program__attach(program);
@@ -176,6 +187,10 @@ BpfFlowCounter::~BpfFlowCounter()
     // Links first, so that no program runs while its maps go.
     for (bpf_link* link : m_links)
         bpf_link__destroy(link);
+    if (m_doorbell)
+        ring_buffer__free(m_doorbell);
+    if (m_epollFd >= 0)
+        ::close(m_epollFd);
     if (m_skel)
         flow_counter::destroy(m_skel);
     if (m_cgroupFd >= 0)
@@ -192,6 +207,24 @@ uint64_t BpfFlowCounter::packetsCounted() const
     for (const uint64_t n : perCpu)
         sum += n;
     return sum;
+}
+
+void BpfFlowCounter::waitForTraffic(uint64_t countedSoFar, int wakeFd, int timeoutMs)
+{
+    if (wakeFd != m_wakeFd) {
+        epoll_event wake{};
+        wake.events = EPOLLIN;
+        wake.data.fd = wakeFd;
+        if (::epoll_ctl(m_epollFd, EPOLL_CTL_ADD, wakeFd, &wake) == 0)
+            m_wakeFd = wakeFd;
+    }
+    std::atomic_ref<__u32>(m_skel->bss->reader_waiting).store(1, std::memory_order_seq_cst);
+    // A packet counted before the doorbell was armed rang nothing.
+    if (packetsCounted() != countedSoFar)
+        return;
+    epoll_event events[2];
+    ::epoll_wait(m_epollFd, events, 2, timeoutMs);
+    ring_buffer__consume(m_doorbell);
 }
 
 bool BpfFlowCounter::drain(std::vector<FlowDelta>& out)

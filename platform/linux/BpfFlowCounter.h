@@ -9,6 +9,7 @@
 
 struct flow_counter;
 struct bpf_link;
+struct ring_buffer;
 
 namespace platform {
 
@@ -35,6 +36,9 @@ public:
     // Makes the other flow map the active one, waits until no program writes to the old one
     // any longer, and reads it empty into out (appended). False when the kernel refused.
     bool drain(std::vector<FlowDelta>& out);
+    // Arms the doorbell and sleeps until the first packet after countedSoFar is counted,
+    // wakeFd (an eventfd) is signalled, or timeoutMs pass.
+    void waitForTraffic(uint64_t countedSoFar, int wakeFd, int timeoutMs);
     // The name the kernel recorded for the process; false when it has none.
     bool processName(uint32_t pid, KernelProcessName& out) const;
     Counters counters() const;
@@ -48,6 +52,9 @@ private:
 
     flow_counter* m_skel = nullptr;
     std::vector<bpf_link*> m_links;
+    ring_buffer* m_doorbell = nullptr;
+    int m_epollFd = -1;
+    int m_wakeFd = -1;  // registered with m_epollFd
     int m_cgroupFd = -1;
     int m_active = 0;  // 0: flows_a, 1: flows_b
     int m_cpus = 1;

@@ -1,5 +1,9 @@
 #include "platform/linux/BpfIoEventSource.h"
 
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -19,12 +23,23 @@ namespace platform {
 
 namespace {
 
-// How often the kernel's counts are read; also bounds how long stop() waits.
+// How often the kernel's counts are read while there is traffic.
 constexpr auto kReadInterval = std::chrono::milliseconds(250);
+// Without traffic the reader sleeps until the kernel rings; this long at most, in case a ring
+// went astray.
+constexpr int kIdleWaitMs = 2000;
 
 class BpfIoEventSource : public IoEventSource {
 public:
-    explicit BpfIoEventSource(std::unique_ptr<BpfFlowCounter> counter) : m_counter(std::move(counter)) {}
+    explicit BpfIoEventSource(std::unique_ptr<BpfFlowCounter> counter)
+        : m_counter(std::move(counter)), m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+    }
+    ~BpfIoEventSource() override
+    {
+        if (m_wakeFd >= 0)
+            ::close(m_wakeFd);
+    }
 
     bool open(std::string*) override { return m_counter != nullptr; }
     void run(IoEventSink& sink) override;
@@ -33,10 +48,11 @@ public:
     std::string name() const override { return "ebpf"; }
 
 private:
-    void read(FlowDeltaReader& reader);
+    bool read(FlowDeltaReader& reader);
     void publish(const FlowDeltaReader& reader);
 
     std::unique_ptr<BpfFlowCounter> m_counter;  // the reader thread's while run() runs
+    const int m_wakeFd;                         // stop() wakes a reader waiting for traffic
     DiskSampler m_disk;
     std::mutex m_mutex;
     std::condition_variable m_cond;
@@ -52,6 +68,7 @@ void BpfIoEventSource::run(IoEventSink& sink)
 {
     if (!m_counter)
         return;
+    pthread_setname_np(pthread_self(), "lvx-flows");
     FlowDeltaReader reader(
         sink, ProcessNames::instance(),
         [this](uint32_t pid, KernelProcessName& out) { return m_counter->processName(pid, out); },
@@ -62,27 +79,31 @@ void BpfIoEventSource::run(IoEventSink& sink)
         if (readSocketTable(protocol, rows))
             reader.setStartSockets(protocol, rows);
     m_disk.start(sink);
+    auto lastRead = std::chrono::steady_clock::now() - kReadInterval;
     for (;;) {
-        bool stopping;
         {
+            // At most one read per interval.
             std::unique_lock<std::mutex> guard(m_mutex);
-            stopping = m_cond.wait_for(guard, kReadInterval, [this] { return m_stop; });
+            if (m_cond.wait_until(guard, lastRead + kReadInterval, [this] { return m_stop; }))
+                break;
         }
-        read(reader);
-        if (stopping)
-            break;
+        const bool any = read(reader);
+        lastRead = std::chrono::steady_clock::now();
+        if (!any)
+            m_counter->waitForTraffic(m_lastCounted, m_wakeFd, kIdleWaitMs);
     }
+    read(reader);
     m_disk.stop();
     publish(reader);
     // Detaches the programs and frees their maps.
     m_counter.reset();
 }
 
-void BpfIoEventSource::read(FlowDeltaReader& reader)
+bool BpfIoEventSource::read(FlowDeltaReader& reader)
 {
     const uint64_t counted = m_counter->packetsCounted();
     if (counted == m_lastCounted)
-        return;  // nothing new: no map swap, no wait
+        return false;  // nothing new: no map swap, no wait
     m_lastCounted = counted;
     m_packets.store(counted, std::memory_order_relaxed);
     m_deltas.clear();
@@ -90,6 +111,7 @@ void BpfIoEventSource::read(FlowDeltaReader& reader)
         XLog::debug(1, "eBPF flow counts: a read failed");
     reader.deliver(m_deltas, systemTimeFiletime());
     publish(reader);
+    return true;
 }
 
 void BpfIoEventSource::publish(const FlowDeltaReader& reader)
@@ -116,6 +138,10 @@ void BpfIoEventSource::stop()
         m_stop = true;
     }
     m_cond.notify_all();
+    const uint64_t one = 1;
+    if (m_wakeFd >= 0 && ::write(m_wakeFd, &one, sizeof one) < 0) {
+        // Already signalled.
+    }
 }
 
 IoSourceStats BpfIoEventSource::stats() const

@@ -1,5 +1,6 @@
 #include <pcap/pcap.h>
 #include <poll.h>
+#include <pthread.h>
 
 #include <atomic>
 #include <chrono>
@@ -156,6 +157,7 @@ void PcapIoEventSource::run(IoEventSink& sink)
 {
     if (!m_pcap)
         return;
+    pthread_setname_np(pthread_self(), "lvx-pcap");
     SockDiagFlowOwners owners;
     owners.start();
     FlowAttributor attributor(owners, sink);

@@ -1,5 +1,7 @@
 #include "platform/linux/SockDiagFlowOwners.h"
 
+#include <pthread.h>
+
 #include "platform/linux/InodeOwners.h"
 #include "platform/IoEvents.h"
 #include "platform/ProcessNames.h"
@@ -75,6 +77,7 @@ void SockDiagFlowOwners::takeAnswers(std::vector<FlowOwnerAnswer>& out)
 
 void SockDiagFlowOwners::run()
 {
+    pthread_setname_np(pthread_self(), "lvx-owners");
     std::vector<Request> batch;
     std::vector<FlowOwnerAnswer> answers;
     for (;;) {

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -339,8 +340,12 @@ protected:
             o.recordPackets = uint64_t(record.packets[0] + record.packets[1]);
             o.recordProgram = record.programName;
         }
+        // Another test may run programs of the same name at the same time.
+        std::set<uint32_t> ours;
+        for (const Client& c : clients)
+            ours.insert(uint32_t(c.pid));
         for (const XProcessRow& row : m_engine->processTotals().rows)
-            if (row.name == program)
+            if (row.name == program && ours.count(row.pid))
                 o.programTotals += row.received + row.sent;
         return o;
     }

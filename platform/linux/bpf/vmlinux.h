@@ -37,6 +37,7 @@ enum bpf_map_type {
     BPF_MAP_TYPE_LRU_HASH = 9,
     BPF_MAP_TYPE_ARRAY_OF_MAPS = 12,
     BPF_MAP_TYPE_SK_STORAGE = 24,
+    BPF_MAP_TYPE_RINGBUF = 27,
 };
 
 enum {
@@ -53,6 +54,11 @@ enum {
 
 enum {
     BPF_SK_STORAGE_GET_F_CREATE = 1,
+};
+
+enum {
+    BPF_RB_NO_WAKEUP = 1,
+    BPF_RB_FORCE_WAKEUP = 2,
 };
 
 struct bpf_flow_keys;
