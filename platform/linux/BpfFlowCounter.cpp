@@ -125,10 +125,13 @@ std::unique_ptr<BpfFlowCounter> BpfFlowCounter::attach(const std::string& cgroup
     skel->rodata->with_tasks = counter->m_withTasks;
     skel->rodata->with_skb_netns =
         libbpf_probe_bpf_helper(BPF_PROG_TYPE_CGROUP_SKB, BPF_FUNC_get_netns_cookie, nullptr) == 1;
-    if (!counter->m_withTasks) {
-        bpf_program__set_autoload(skel->progs.lvx_sent, false);
-        bpf_program__set_autoload(skel->progs.lvx_received, false);
-    }
+    // With task access every send and receive names the socket's process; without it,
+    // sendmsg and recvmsg of unconnected sockets do (connect does in both cases).
+    const std::vector<bpf_program*> perCall = {skel->progs.lvx_sent, skel->progs.lvx_received};
+    const std::vector<bpf_program*> perAddressCall = {skel->progs.lvx_sendmsg4, skel->progs.lvx_sendmsg6,
+                                                      skel->progs.lvx_recvmsg4, skel->progs.lvx_recvmsg6};
+    for (bpf_program* program : counter->m_withTasks ? perAddressCall : perCall)
+        bpf_program__set_autoload(program, false);
 
     std::string warning;
     t_lastWarning = &warning;
@@ -145,11 +148,11 @@ std::unique_ptr<BpfFlowCounter> BpfFlowCounter::attach(const std::string& cgroup
         why = "cannot open " + cgroupRoot + ": " + errorText(errno);
         return nullptr;
     }
-    bpf_program* const cgroupPrograms[] = {
-        skel->progs.lvx_sock_create, skel->progs.lvx_connect4, skel->progs.lvx_connect6,
-        skel->progs.lvx_sendmsg4,    skel->progs.lvx_sendmsg6, skel->progs.lvx_recvmsg4,
-        skel->progs.lvx_recvmsg6,    skel->progs.lvx_egress,   skel->progs.lvx_ingress,
-    };
+    std::vector<bpf_program*> cgroupPrograms = {skel->progs.lvx_sock_create, skel->progs.lvx_connect4,
+                                                skel->progs.lvx_connect6, skel->progs.lvx_egress,
+                                                skel->progs.lvx_ingress};
+    if (!counter->m_withTasks)
+        cgroupPrograms.insert(cgroupPrograms.end(), perAddressCall.begin(), perAddressCall.end());
     for (bpf_program* program : cgroupPrograms) {
         bpf_link* link = bpf_program__attach_cgroup(program, counter->m_cgroupFd);
         if (!link) {

@@ -22,7 +22,7 @@ extern char** environ;
 
 namespace {
 
-constexpr size_t kPrograms = 9;  // the cgroup programs; the tracepoint ones come on top
+constexpr size_t kPrograms = 7;  // with task access: five cgroup programs and two tracepoint ones
 
 // Ids of the BPF programs the process holds open, directly or through links.
 std::set<uint32_t> programsHeldBy(pid_t pid)

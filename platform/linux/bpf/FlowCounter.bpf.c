@@ -134,16 +134,13 @@ static __always_inline int counted_socket(__u32 family, __u32 type, __u32 protoc
            (protocol == IPPROTO_TCP || protocol == IPPROTO_UDP);
 }
 
-/* The calling process uses the socket: record it as the owner. netns_cookie is that of the
- * socket, asked only when the socket has no storage yet. */
-static __always_inline void claim(struct lvx_owner *owner, int fresh, __u64 netns_cookie)
+/* The calling process uses the socket: record it as the owner (kernel threads never own one).
+ * netns_cookie is that of the socket, asked only when the socket has no storage yet. */
+static __always_inline void claim(struct lvx_owner *owner, int fresh, __u64 netns_cookie, __u32 pid)
 {
     if (fresh)
         owner->flags = netns_cookie == own_netns_cookie ? 0 : LVX_OWNER_FOREIGN;
-    if (owner->flags & LVX_OWNER_FOREIGN)
-        return;
-    const __u32 pid = current_pid();
-    if (owner->pid == pid)
+    if ((owner->flags & LVX_OWNER_FOREIGN) || owner->pid == pid || current_is_kernel_thread())
         return;
     owner->pid = pid;
     note_process(current_task(), pid);
@@ -152,28 +149,30 @@ static __always_inline void claim(struct lvx_owner *owner, int fresh, __u64 netn
 SEC("cgroup/sock_create")
 int lvx_sock_create(struct bpf_sock *sk)
 {
-    if (!counted_socket(sk->family, sk->type, sk->protocol) || current_is_kernel_thread())
+    if (!counted_socket(sk->family, sk->type, sk->protocol))
         return ALLOW;
     struct lvx_owner *owner = bpf_sk_storage_get(&owners, sk, 0, BPF_SK_STORAGE_GET_F_CREATE);
     if (owner)
-        claim(owner, 1, bpf_get_netns_cookie(sk));
+        claim(owner, 1, bpf_get_netns_cookie(sk), current_pid());
     return ALLOW;
 }
 
-/* connect, sendmsg and recvmsg name the process that uses a socket it may have inherited. */
+/* connect (and, without task access, sendmsg and recvmsg) name the process that uses a socket
+ * it may have inherited. The common case, the same process again, costs one storage lookup. */
 static __always_inline int claim_by_address_call(struct bpf_sock_addr *ctx)
 {
     struct bpf_sock *sk = ctx->sk;
-    if (!sk || !counted_socket(sk->family, sk->type, sk->protocol) || current_is_kernel_thread())
+    if (!sk)
         return ALLOW;
-    int fresh = 0;
+    const __u32 pid = current_pid();
     struct lvx_owner *owner = bpf_sk_storage_get(&owners, sk, 0, 0);
-    if (!owner) {
+    if ((owner && owner->pid == pid) || !counted_socket(sk->family, sk->type, sk->protocol))
+        return ALLOW;
+    const int fresh = !owner;
+    if (fresh)
         owner = bpf_sk_storage_get(&owners, sk, 0, BPF_SK_STORAGE_GET_F_CREATE);
-        fresh = 1;
-    }
     if (owner)
-        claim(owner, fresh, fresh ? bpf_get_netns_cookie(ctx) : 0);
+        claim(owner, fresh, fresh ? bpf_get_netns_cookie(ctx) : 0, pid);
     return ALLOW;
 }
 
@@ -198,17 +197,18 @@ int lvx_recvmsg6(struct bpf_sock_addr *ctx) { return claim_by_address_call(ctx);
 /* Every send and receive of a process (task access only). */
 static __always_inline void claim_kernel_socket(struct sock *sk)
 {
-    if (!sk || !counted_socket(sk->__sk_common.skc_family, sk->sk_type, sk->sk_protocol) ||
-        current_is_kernel_thread())
+    if (!sk)
         return;
-    int fresh = 0;
+    const __u32 pid = current_pid();
     struct lvx_owner *owner = bpf_sk_storage_get(&owners, sk, 0, 0);
-    if (!owner) {
+    if ((owner && owner->pid == pid) ||
+        !counted_socket(sk->__sk_common.skc_family, sk->sk_type, sk->sk_protocol))
+        return;
+    const int fresh = !owner;
+    if (fresh)
         owner = bpf_sk_storage_get(&owners, sk, 0, BPF_SK_STORAGE_GET_F_CREATE);
-        fresh = 1;
-    }
     if (owner)
-        claim(owner, fresh, fresh ? BPF_CORE_READ(sk, __sk_common.skc_net.net, net_cookie) : 0);
+        claim(owner, fresh, fresh ? BPF_CORE_READ(sk, __sk_common.skc_net.net, net_cookie) : 0, pid);
 }
 
 SEC("tp_btf/sock_send_length")
@@ -276,28 +276,34 @@ static __always_inline int count_packet(struct __sk_buff *skb, int sent)
         return ALLOW;
     }
 
-    struct ipv4_header ip;
-    if (bpf_skb_load_bytes(skb, 0, &ip, sizeof ip) || (ip.version_ihl >> 4) != 4)
+    /* The IP header and, for the usual header length, the ports in one load. */
+    struct {
+        struct ipv4_header ip;
+        __be16 ports[2];
+    } h;
+    if (bpf_skb_load_bytes(skb, 0, &h, sizeof h) || (h.ip.version_ihl >> 4) != 4)
         return ALLOW;
+    const struct ipv4_header ip = h.ip;
     const __u32 ihl = (ip.version_ihl & 0x0F) * 4;
     if (ihl < 20 || (ip.protocol != IPPROTO_TCP && ip.protocol != IPPROTO_UDP) ||
         (ip.fragment & bpf_htons(0x1FFF)) || is_loopback(ip.source) || is_loopback(ip.destination))
         return ALLOW;
-    __be16 ports[2];
-    if (bpf_skb_load_bytes(skb, ihl, ports, sizeof ports))
+    __be16 ports[2] = {h.ports[0], h.ports[1]};
+    if (ihl != 20 && bpf_skb_load_bytes(skb, ihl, ports, sizeof ports))
         return ALLOW;
-    __u32 headers = ihl + 8;
-    if (ip.protocol == IPPROTO_TCP) {
-        __u8 dataOffset = 0;
-        if (bpf_skb_load_bytes(skb, ihl + 12, &dataOffset, 1))
-            return ALLOW;
-        headers = ihl + (dataOffset >> 4) * 4;
-    }
     /* A segmentation-offload packet stands for several on the wire, each with its headers. */
     const __u32 segments = skb->gso_segs > 1 ? skb->gso_segs : 1;
     __u64 bytes = bpf_ntohs(ip.total_length);
-    if (segments > 1 || bytes == 0)
+    if (segments > 1 || bytes == 0) {
+        __u32 headers = ihl + 8;
+        if (ip.protocol == IPPROTO_TCP) {
+            __u8 dataOffset = 0;
+            if (bpf_skb_load_bytes(skb, ihl + 12, &dataOffset, 1))
+                return ALLOW;
+            headers = ihl + (dataOffset >> 4) * 4;
+        }
         bytes = skb->len + (__u64)(segments - 1) * headers;
+    }
 
     key.protocol = ip.protocol;
     if (sent) {
