@@ -1,6 +1,8 @@
 #include <pcap/pcap.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -32,7 +34,7 @@ constexpr int kBufferBytes = 64 * 1024 * 1024;
 // for every few packets: a flood costs one wake-up per batch.
 constexpr int kBusyBatch = 32;
 constexpr auto kBusyNap = std::chrono::microseconds(500);
-constexpr int kIdleWaitMs = 100;  // bounds how long stop() waits
+constexpr int kIdleWaitMs = 1000;  // the flow cache's sweep is due once a second; stop() wakes it
 constexpr int kHeldWaitMs = 2;    // while packets wait for their owner
 constexpr char kFilter[] = "ip and (tcp or udp) and not net 127.0.0.0/8";
 
@@ -50,9 +52,14 @@ uint64_t monotonicMs()
 
 class PcapIoEventSource : public IoEventSource {
 public:
-    explicit PcapIoEventSource(std::string fallbackReason) : m_fallbackReason(std::move(fallbackReason)) {}
+    explicit PcapIoEventSource(std::string fallbackReason)
+        : m_fallbackReason(std::move(fallbackReason)), m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+    }
     ~PcapIoEventSource() override
     {
+        if (m_wakeFd >= 0)
+            ::close(m_wakeFd);
         if (m_pcap)
             pcap_close(m_pcap);
     }
@@ -70,6 +77,7 @@ private:
     void publishAttributorStats();
 
     const std::string m_fallbackReason;
+    const int m_wakeFd;  // stop() wakes the idle capture loop through it
     pcap_t* m_pcap = nullptr;
     int m_linkType = 0;
     std::atomic<bool> m_stop{false};
@@ -167,8 +175,9 @@ void PcapIoEventSource::run(IoEventSink& sink)
     const int fd = pcap_get_selectable_fd(m_pcap);
     uint64_t lastStats = 0;
     while (!m_stop.load(std::memory_order_acquire)) {
-        pollfd waitFd{fd, POLLIN, 0};
-        ::poll(&waitFd, 1, attributor.heldCount() ? kHeldWaitMs : kIdleWaitMs);
+        pollfd waitFds[2] = {{fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        pollfd& waitFd = waitFds[0];
+        ::poll(waitFds, m_wakeFd >= 0 ? 2 : 1, attributor.heldCount() ? kHeldWaitMs : kIdleWaitMs);
         m_nowMs = monotonicMs();
         const int n = pcap_dispatch(m_pcap, -1, &PcapIoEventSource::onPacket, reinterpret_cast<u_char*>(this));
         m_nowMs = monotonicMs();
@@ -218,6 +227,10 @@ void PcapIoEventSource::updateKernelStats()
 void PcapIoEventSource::stop()
 {
     m_stop.store(true, std::memory_order_release);
+    const uint64_t one = 1;
+    if (m_wakeFd >= 0 && ::write(m_wakeFd, &one, sizeof one) < 0) {
+        // Already signalled.
+    }
     std::lock_guard<std::mutex> guard(m_stopMutex);
     if (m_pcap)
         pcap_breakloop(m_pcap);
