@@ -21,6 +21,13 @@ XKernelIoTrace::XKernelIoTrace(std::unique_ptr<platform::IoEventSource> source)
     // A full ring holds the capture back instead of losing events: the capture's kernel
     // buffer keeps the packets meanwhile.
     m_ring->waitWhenFull(&m_stopping);
+    // Per-flow counts begin when the kernel programs are attached, after the start time: there
+    // is nothing stale to hold back, and a first event that sums a whole flow's traffic must
+    // not be dropped.
+    if (m_ownersExact) {
+        m_gate[kGateTcp].store(1, std::memory_order_relaxed);
+        m_gate[kGateUdp].store(1, std::memory_order_relaxed);
+    }
 }
 
 XKernelIoTrace::~XKernelIoTrace()

@@ -58,6 +58,8 @@ private:
     std::condition_variable m_cond;
     bool m_stop = false;
     uint64_t m_lastCounted = 0;
+    uint64_t m_loggedFullPackets = 0;
+    std::chrono::steady_clock::time_point m_fullLogged;
     std::vector<FlowDelta> m_deltas;
 
     std::atomic<uint64_t> m_packets{0}, m_events{0}, m_reads{0}, m_deltaCount{0}, m_ownedAtStart{0};
@@ -124,8 +126,13 @@ void BpfIoEventSource::publish(const FlowDeltaReader& reader)
     m_unowned.store(s.unowned, std::memory_order_relaxed);
     if (m_counter) {
         const BpfFlowCounter::Counters c = m_counter->counters();
-        if (c.packetsDropped > m_fullPackets.load(std::memory_order_relaxed))
+        // Logged when it first happens, then at most once a minute while it goes on.
+        const auto now = std::chrono::steady_clock::now();
+        if (c.packetsDropped > m_loggedFullPackets && (m_loggedFullPackets == 0 || now - m_fullLogged >= std::chrono::minutes(1))) {
             XLog::debug(1, "eBPF flow counts: the flow map was full; packets not counted so far: ", c.packetsDropped);
+            m_loggedFullPackets = c.packetsDropped;
+            m_fullLogged = now;
+        }
         m_fullPackets.store(c.packetsDropped, std::memory_order_relaxed);
         m_fullBytes.store(c.bytesDropped, std::memory_order_relaxed);
     }
