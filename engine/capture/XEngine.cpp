@@ -45,6 +45,18 @@ XSocketList::Hooks socketHooks(const XEngine::Parts& parts)
     return hooks;
 }
 
+// One log line with every counter of lost or unattributed data that is not zero, so that a
+// front end without a console (the window program) leaves them on record.
+void logLosses(const XEngineStats& s)
+{
+    std::string line;
+    s.forEach([&line](const char* name, uint64_t value, XEngineStats::Kind kind) {
+        if (kind != XEngineStats::kFlow && value != 0)
+            line += std::string(line.empty() ? "" : ", ") + name + " " + std::to_string(value);
+    });
+    XLog::debug(1, "engine stopping; losses: ", line.empty() ? std::string("none") : line);
+}
+
 } // namespace
 
 XEngine::Impl::Impl(Parts given)
@@ -128,6 +140,7 @@ void XEngine::stop()
     std::lock_guard<std::mutex> guard(e.stateMutex);
     if (e.state.load() != Impl::State::Running)
         return;
+    logLosses(stats());
     // The worker is joined before the parser it feeds is deleted, and before the listeners
     // and queues it reads from are closed.
     e.worker->stop();

@@ -470,11 +470,12 @@ TEST_P(AttributionEndToEnd, DualStackSocketCountsItsIpv4TrafficAsIpv4)
     EXPECT_EQ(sent, 328u);
     EXPECT_EQ(received, 328u);
     // The fallback's socket lookup asks for IPv4 sockets only, so it cannot name this one.
-    if (GetParam() == Source::Ebpf)
+    if (GetParam() == Source::Ebpf) {
         EXPECT_EQ(wrongPid, 0u);
-    else
+    } else {
         std::printf("[%s] dual-stack UDP exchange: %llu of 2 events without their pid\n", m_sourceName.c_str(),
                     (unsigned long long)wrongPid);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, AttributionEndToEnd, ::testing::Values(Source::Ebpf, Source::Fallback),

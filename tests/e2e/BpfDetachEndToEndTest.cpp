@@ -114,8 +114,9 @@ TEST_F(BpfDetach, ProgramsGoWhenLumivexEndsOnSigtermOrIsKilled)
         int status = 0;
         waitpid(pid, &status, 0);
         ASSERT_TRUE(loaded) << "lumivex did not load the programs";
-        if (sig == SIGTERM)
+        if (sig == SIGTERM) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+        }
         EXPECT_TRUE(waitFor([&] { return !anyLoaded(held); }, 3000))
             << "programs left loaded after " << (sig == SIGTERM ? "SIGTERM" : "SIGKILL");
     }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace lumivex::config {
 
@@ -17,6 +18,9 @@ public:
     // The process-wide store, created on first use from defaultDataDirectory() and
     // userConfigDirectory().
     static ConfigStore& instance();
+    // The process-wide store, created on first use from the given folders (an existing store
+    // is kept as it is). For a program or test that chooses its own data folder.
+    static ConfigStore& instanceAt(std::string dataDir, std::string userDir);
     // The process-wide store when it exists, else null.
     static ConfigStore* existingInstance();
     // Writes user.ini and destroys the process-wide store (at exit).
@@ -57,6 +61,8 @@ public:
     bool saveUserSettings();
     // The file the last load read user.ini from (empty when none was found).
     const std::string& userSettingsSource() const { return m_userSource; }
+    // Files present but not read (not a regular file, unreadable), one sentence each.
+    const std::vector<std::string>& skippedFiles() const { return m_skipped; }
 
     const SettingMap& skinTable() const { return m_skin; }
     const SettingMap& userTable() const { return m_user; }
@@ -74,6 +80,7 @@ private:
     std::string m_dataDir;
     std::string m_userDir;
     std::string m_userSource;
+    std::vector<std::string> m_skipped;
     SettingMap m_texts;
     SettingMap m_wideTexts;
     SettingMap m_skin;
