@@ -169,8 +169,11 @@ protected:
 
         ASSERT_GT(m_net.spawnInside({peerProgram(), "tcp-server", std::to_string(kTcpPort), "1000"}), 0);
         ASSERT_GT(m_net.spawnInside({peerProgram(), "udp-echo", std::to_string(kUdpPort)}), 0);
+        // A folder of this process's own: another test may be running its copies now.
+        m_programs = std::string(E2E_SCRATCH_DIR) + "/attribution-" + std::to_string(getpid());
+        std::filesystem::create_directories(m_programs);
         for (const char* name : {kUdpProgram, kTcpProgram}) {
-            const std::string path = std::string(E2E_SCRATCH_DIR) + "/" + name;
+            const std::string path = m_programs + "/" + name;
             std::filesystem::copy_file(peerProgram(), path, std::filesystem::copy_options::overwrite_existing);
             chmod(path.c_str(), 0755);
         }
@@ -189,6 +192,9 @@ protected:
             m_pump.join();
         if (m_sampler.joinable())
             m_sampler.join();
+        std::error_code ignored;
+        if (!m_programs.empty())
+            std::filesystem::remove_all(m_programs, ignored);
     }
 
     // The front end's timer. Other tests may run programs meanwhile, so it drains the
@@ -265,7 +271,7 @@ protected:
     {
         std::vector<Client> clients;
         for (int i = 0; i < kRuns; ++i) {
-            std::vector<std::string> argv{std::string(E2E_SCRATCH_DIR) + "/" + program};
+            std::vector<std::string> argv{m_programs + "/" + program};
             argv.insert(argv.end(), args.begin(), args.end());
             clients.push_back(run(argv));
             if (i % 20 == 19)
@@ -399,6 +405,7 @@ protected:
     XPacketBaseParser m_parser;
     std::unique_ptr<XEngine> m_engine;
     std::string m_sourceName;
+    std::string m_programs;  // the test programs' folder
     std::thread m_pump;
     std::thread m_sampler;
     std::atomic<bool> m_stopPump{false};
