@@ -310,7 +310,6 @@ BpfFlowCounter::Counters BpfFlowCounter::counters() const
     Counters c;
     c.packetsDropped = load(m_skel->bss->packets_dropped);
     c.bytesDropped = load(m_skel->bss->bytes_dropped);
-    c.flowsCreated = load(m_skel->bss->flows_created);
     return c;
 }
 

@@ -21,7 +21,6 @@ public:
     struct Counters {
         uint64_t packetsDropped = 0;  // packets the kernel could not count: the flow map was full
         uint64_t bytesDropped = 0;
-        uint64_t flowsCreated = 0;    // flow entries made
     };
 
     // Loads and attaches the programs. Null, with the reason in why, when the kernel or this

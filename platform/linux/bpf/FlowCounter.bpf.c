@@ -3,8 +3,11 @@
  * owning process, in the kernel.
  *
  * The process is recorded on the socket when it is created (and refreshed when another
- * process uses it: connect, sendmsg, recvmsg and, with task access, every send and receive),
- * in socket-local storage that accepted sockets inherit from their listener. The packet hooks
+ * process uses it: at connect, and at every send and receive with task access, or at sendmsg
+ * and recvmsg of unconnected sockets without), in socket-local storage that accepted sockets
+ * inherit from their listener. Sockets without storage (kernel sockets, sockets older than the
+ * programs) count under pid 0, when packets can tell their network namespace only those of
+ * this one. The packet hooks
  * at the cgroup2 root read it back and add each packet to its flow's entry in the active flow
  * map. User space swaps the active map a few times a second and reads the other one empty, so
  * no packet is ever handed to user space on its own; while it waits for traffic, the first
@@ -40,10 +43,8 @@ const volatile __u8 with_tasks = 0;     /* task access (CAP_PERFMON): names, ker
 const volatile __u8 with_skb_netns = 0; /* packets can tell their network namespace */
 
 /* Counters the loader reads through the skeleton. */
-__u64 flows_created = 0;   /* entries made in the active flow map */
 __u64 packets_dropped = 0; /* packets whose flow found the map full */
 __u64 bytes_dropped = 0;
-__u64 names_written = 0;
 /* Set by the reader when it waits for traffic; the first packet counted clears it and rings. */
 __u32 reader_waiting = 0;
 
@@ -125,7 +126,6 @@ static __always_inline void note_process(struct task_struct *task, __u32 pid)
     if (!image || bpf_probe_read_kernel_str(entry.name, sizeof entry.name, image) <= 0)
         BPF_CORE_READ_STR_INTO(&entry.name, task, group_leader, comm);
     bpf_map_update_elem(&names, &pid, &entry, BPF_ANY);
-    __sync_fetch_and_add(&names_written, 1);
 }
 
 static __always_inline int counted_socket(__u32 family, __u32 type, __u32 protocol)
@@ -345,10 +345,8 @@ static __always_inline int count_packet(struct __sk_buff *skb, int sent)
         fresh.packets[LVX_DIR_RECEIVED] = segments;
     }
     const long err = bpf_map_update_elem(flows, &key, &fresh, BPF_NOEXIST);
-    if (err == 0) {
-        __sync_fetch_and_add(&flows_created, 1);
+    if (err == 0)
         return ALLOW;
-    }
     /* Another CPU entered the flow first. */
     if (err == -EEXIST && (counts = bpf_map_lookup_elem(flows, &key))) {
         add(counts, sent, bytes, segments);
