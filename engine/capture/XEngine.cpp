@@ -17,6 +17,7 @@
 #include "hostinfo/XPCProcessInfo.h"
 #include "platform/Clock.h"
 #include "platform/LocalAddresses.h"
+#include "platform/ProcessNames.h"
 #include "platform/Processes.h"
 
 namespace {
@@ -29,7 +30,8 @@ XEngine::Parts completed(XEngine::Parts parts)
     if (!parts.clock)
         parts.clock = [] { return platform::tickCount(); };
     if (!parts.processName)
-        parts.processName = [](uint32_t pid) { return platform::processImageName(pid); };
+        // Names recorded while the process lived: a program that ran for 20 ms keeps its name.
+        parts.processName = [](uint32_t pid) { return platform::ProcessNames::instance().nameOf(pid); };
     if (!parts.processPath)
         parts.processPath = [](uint32_t pid) { return platform::processImagePath(pid); };
     return parts;
