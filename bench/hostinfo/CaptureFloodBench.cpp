@@ -2,7 +2,7 @@
 // datagrams at a fixed rate over the veth pair to a sink in a test namespace. Every datagram
 // must reach the parser or be counted as dropped; the engine's CPU time per packet is taken
 // from this process only (the generator runs apart).
-//   bench_capture_flood [--rate N] [--seconds S] [--size BYTES]
+//   bench_capture_flood [--rate N] [--seconds S] [--size BYTES] [--source system|pcap]
 #include <arpa/inet.h>
 #include <unistd.h>
 
@@ -33,6 +33,7 @@ struct Options {
     long rate = 200000;
     long seconds = 10;
     int size = 64;
+    bool pcap = false;
 };
 
 // What the parser saw of one generator run (one source port), in packets: an event stands for
@@ -63,6 +64,8 @@ bool parseOptions(int argc, char** argv, Options& o)
             o.seconds = v;
         else if (!std::strcmp(argv[i], "--size"))
             o.size = int(v);
+        else if (!std::strcmp(argv[i], "--source"))
+            o.pcap = !std::strcmp(argv[i + 1], "pcap");
         else
             return false;
     }
@@ -121,7 +124,7 @@ int main(int argc, char** argv)
 {
     Options o;
     if (!parseOptions(argc, argv, o)) {
-        std::fprintf(stderr, "usage: bench_capture_flood [--rate N] [--seconds S<=60] [--size BYTES]\n");
+        std::fprintf(stderr, "usage: bench_capture_flood [--rate N] [--seconds S<=60] [--size BYTES] [--source system|pcap]\n");
         return 2;
     }
     TestNetwork net;
@@ -146,7 +149,7 @@ int main(int argc, char** argv)
             measured.add(io, attributed);
         else if (io.localPort == htons(kWarmupSourcePort))
             warmup.add(io, attributed);
-    });
+    }, o.pcap);
     if (!engine.start(why)) {
         std::printf("skipped: %s\n", why.c_str());
         return 0;
