@@ -71,10 +71,14 @@ public:
         pcap_set_snaplen(m_pcap, 128);
         pcap_set_immediate_mode(m_pcap, 1);
         pcap_set_buffer_size(m_pcap, 16 << 20);
+        if (pcap_activate(m_pcap) != 0 || pcap_datalink(m_pcap) != DLT_EN10MB)
+            return false;
         bpf_program program{};
-        return pcap_activate(m_pcap) == 0 && pcap_datalink(m_pcap) == DLT_EN10MB &&
-               pcap_compile(m_pcap, &program, filter.c_str(), 1, PCAP_NETMASK_UNKNOWN) == 0 &&
-               pcap_setfilter(m_pcap, &program) == 0 && pcap_setnonblock(m_pcap, 1, err) == 0;
+        if (pcap_compile(m_pcap, &program, filter.c_str(), 1, PCAP_NETMASK_UNKNOWN) != 0)
+            return false;
+        const bool filtered = pcap_setfilter(m_pcap, &program) == 0;
+        pcap_freecode(&program);
+        return filtered && pcap_setnonblock(m_pcap, 1, err) == 0;
     }
 
     // Takes in everything captured so far.
