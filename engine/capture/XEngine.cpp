@@ -24,6 +24,9 @@ namespace {
 
 // The host name's addresses that get listeners of their own (beside every local address).
 constexpr int kHostNameAddresses = 5;
+// sample() calls between owner-table reloads, and with an event source that names owners.
+constexpr uint64_t kReloadCalls = 2;
+constexpr uint64_t kExactReloadCalls = 16;
 
 XEngine::Parts completed(XEngine::Parts parts)
 {
@@ -128,8 +131,11 @@ bool XEngine::start(std::string* why)
         packets->createListeners(addrs.data(), int(addrs.size()));
     });
 
-    // The sockets open now are older than the engine: their start time stays unknown.
-    e.sockets.stamp();
+    // The owner tables are filled now, and the sockets open now are older than the engine:
+    // their start time stays unknown.
+    std::vector<uint64_t> inodes;
+    e.processInfo->reload(&inodes);
+    e.sockets.stamp(inodes);
     e.worker->init(e.packets, e.queues, e.trace ? e.trace->ring() : nullptr);
     e.worker->start();
     e.state.store(Impl::State::Running);
@@ -172,13 +178,17 @@ void XEngine::sample(uint32_t nowMs)
     if (!info)
         return;
     // The owner tables are refreshed every two seconds: a /proc scan every second would cost
-    // more than the traffic it names.
-    if (++e.sampleCalls % 2 == 0) {
-        info->reload();
-        // The system keeps no creation time of a socket: stamping new ones now gives the
-        // connections list a start time within two seconds of the real one.
+    // more than the traffic it names. A source that names every flow's owner itself needs
+    // them only for the odd unnamed row, and reading the kernel's socket tables is most of
+    // an idle engine's cost, so then they are refreshed every 16 seconds.
+    const bool exact = e.trace && e.trace->ownersExact();
+    if (++e.sampleCalls % (exact ? kExactReloadCalls : kReloadCalls) == 0) {
+        // The system keeps no creation time of a socket: stamping the new ones from the same
+        // read gives the connections list a start time within that period of the real one.
+        std::vector<uint64_t> inodes;
+        info->reload(&inodes);
         if (e.state.load() == Impl::State::Running)
-            e.sockets.stamp();
+            e.sockets.stamp(inodes);
     }
     IoTriple net[100];
     IoTriple disk[100];

@@ -14,8 +14,9 @@ class XPacketQueue;
 class XPacketQueueMgr;
 
 // The engine's one processing thread: drains every packet queue into the parser, then up to
-// 1024 network events from the kernel trace's ring per pass; sleeps on the ring (at most
-// 100 ms) when there is nothing to do. While no queue exists it looks
+// 1024 network events from the kernel trace's ring per pass; sleeps on the ring when there
+// is nothing to do (a second when idle, 100 ms after work; the ring's writer wakes it for a
+// batch or at most every 100 ms, so events wait at most about that). While no queue exists it looks
 // for local addresses every five seconds and starts listeners on them. init(), start(),
 // stop() and join() belong to the thread that owns the engine (start-up and shutdown).
 class XParserWorker : public XThread {

@@ -50,13 +50,17 @@ bool XNetIoRing::pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uin
     m_written.store(written + 1, std::memory_order_release);
     ++m_writePos;
     // Only a reader that sleeps needs the signal; setting it costs a lock and a system call.
-    // A sleeping reader does not touch its count, so reading it then costs nothing. A reader
-    // that went to sleep just now may be missed; its idle wait bounds that.
-    if (long(written + 1 - m_readSeen) >= kWakeBatch &&
-        m_readerWaiting.load(std::memory_order_relaxed)) {
+    // A sleeping reader does not touch its count, so reading it then costs nothing. It is woken
+    // for a batch, or for a trickle at most every kWakeIntervalMs, so a quiet ring costs it a
+    // wake-up a second and a busy one a wake-up per batch. A reader that went to sleep just
+    // now may be missed; its idle wait bounds that.
+    if (m_readerWaiting.load(std::memory_order_relaxed)) {
         m_readSeen = m_read.load(std::memory_order_acquire);
-        if (long(written + 1 - m_readSeen) >= kWakeBatch)
+        const auto now = std::chrono::steady_clock::now();
+        if (long(written + 1 - m_readSeen) >= kWakeBatch || now - m_lastWake >= std::chrono::milliseconds(kWakeIntervalMs)) {
+            m_lastWake = now;
             wake();
+        }
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -29,7 +30,9 @@ public:
     XNetIoRing& operator=(const XNetIoRing&) = delete;
 
     // The reader sleeps at most this long when nothing is pending.
-    static constexpr int kIdleWaitMs = 100;
+    static constexpr int kIdleWaitMs = 1000;
+    // A sleeping reader is woken for fewer events at most this often.
+    static constexpr int kWakeIntervalMs = 100;
 
     // Before the writer starts: a full ring makes pushNetIo wait for room until giveUp is
     // set (null: drop at once, the default).
@@ -68,6 +71,7 @@ private:
     std::atomic<uint64_t> m_dropped{0};              // written by the writer only
     std::atomic<uint64_t> m_fullWaits{0};            // written by the writer only
     const std::atomic<bool>* m_giveUp = nullptr;
+    std::chrono::steady_clock::time_point m_lastWake{};  // the writer's last wake-up of the reader
     int m_writePos = 0;
 
     alignas(64) std::atomic<uint64_t> m_read{0};     // reader's count

@@ -61,7 +61,7 @@ void XPCProcessInfo::queryOsVersion()
     std::call_once(once, [] { m_osVersionType = 5; });  // Linux offers everything the newest class does
 }
 
-void XPCProcessInfo::reload()
+void XPCProcessInfo::reload(std::vector<uint64_t>* seen)
 {
     try {
         // The tables are read and the owners named without the lock; only entering the
@@ -69,9 +69,9 @@ void XPCProcessInfo::reload()
         std::lock_guard<std::mutex> reloading(m_reloadMutex);
         std::vector<Owner> tcp;
         std::vector<Owner> udp;
-        const bool tcpRead = readOwners(platform::SocketProtocol::Tcp, tcp);
+        const bool tcpRead = readOwners(platform::SocketProtocol::Tcp, tcp, seen);
         // UDP owners are refreshed alongside, so UDP rows can name their programs.
-        const bool udpRead = readOwners(platform::SocketProtocol::Udp, udp);
+        const bool udpRead = readOwners(platform::SocketProtocol::Udp, udp, seen);
         XLockGuard guard(m_lock);
         if (tcpRead)
             enterOwners(platform::SocketProtocol::Tcp, tcp);
@@ -81,10 +81,15 @@ void XPCProcessInfo::reload()
     }
 }
 
-bool XPCProcessInfo::readOwners(platform::SocketProtocol protocol, std::vector<Owner>& owners)
+bool XPCProcessInfo::readOwners(platform::SocketProtocol protocol, std::vector<Owner>& owners,
+                                std::vector<uint64_t>* seen)
 {
     if (!m_hooks.readTable || !m_hooks.readTable(protocol, m_rows))
         return false;  // the tables keep their previous contents
+    if (seen)
+        for (const platform::SocketRow& row : m_rows)
+            if (row.inode != 0)
+                seen->push_back(row.inode);
     // At most 2000 owned rows are entered. Rows without an owner (TIME_WAIT and the like, of
     // which a busy host has thousands) do not count, or they would crowd out real owners.
     owners.clear();

@@ -55,7 +55,9 @@ public:
     // Refreshes the TCP and UDP owner tables (the engine's sampler, every two seconds). The
     // tables are read and their owners named without the lock; lookups wait only while the
     // result is entered.
-    void reload();
+    // seen, when given, receives the inodes of every socket the tables held (sockets of both
+    // protocols), for the engine's first-seen stamps.
+    void reload(std::vector<uint64_t>* seen = nullptr);
 
     // ip: remote address in host order. Copies min(260, size) bytes of the owner's name into
     // buf (when buf and size > 0), stores its pid (when pid is set); returns the count, 0 when
@@ -97,7 +99,7 @@ private:
     };
 
     void init();
-    bool readOwners(platform::SocketProtocol protocol, std::vector<Owner>& owners);
+    bool readOwners(platform::SocketProtocol protocol, std::vector<Owner>& owners, std::vector<uint64_t>* seen);
     // The caller holds m_lock.
     void enterOwners(platform::SocketProtocol protocol, const std::vector<Owner>& owners);
     int getProcessName(int pid, char* buf, int size);

@@ -30,20 +30,20 @@ int XSocketList::read(std::vector<XSocketRow>& out)
     const uint64_t nowMs = m_hooks.wallMs ? m_hooks.wallMs() : 0;
     std::unordered_map<uint64_t, uint64_t> seen;
     m_names.clear();
-    append(platform::SocketProtocol::Tcp, nowMs, &out, seen);
-    append(platform::SocketProtocol::Udp, nowMs, &out, seen);
+    append(platform::SocketProtocol::Tcp, nowMs, out, seen);
+    append(platform::SocketProtocol::Udp, nowMs, out, seen);
     m_firstSeen.swap(seen);  // sockets gone since the last read are forgotten
     m_firstRead = false;
     return int(out.size());
 }
 
-void XSocketList::stamp()
+void XSocketList::stamp(const std::vector<uint64_t>& inodes)
 {
     std::lock_guard<std::mutex> guard(m_mutex);
     const uint64_t nowMs = m_hooks.wallMs ? m_hooks.wallMs() : 0;
     std::unordered_map<uint64_t, uint64_t> seen;
-    append(platform::SocketProtocol::Tcp, nowMs, nullptr, seen);
-    append(platform::SocketProtocol::Udp, nowMs, nullptr, seen);
+    for (uint64_t inode : inodes)
+        firstSeen(inode, nowMs, seen);
     m_firstSeen.swap(seen);
     m_firstRead = false;
 }
@@ -56,17 +56,11 @@ uint64_t XSocketList::firstSeen(uint64_t inode, uint64_t nowMs, std::unordered_m
     return first;
 }
 
-void XSocketList::append(platform::SocketProtocol protocol, uint64_t nowMs, std::vector<XSocketRow>* out,
+void XSocketList::append(platform::SocketProtocol protocol, uint64_t nowMs, std::vector<XSocketRow>& out,
                          std::unordered_map<uint64_t, uint64_t>& seen)
 {
     if (!m_hooks.readTable || !m_hooks.readTable(protocol, m_rows))
         return;
-    if (!out) {
-        for (const platform::SocketRow& r : m_rows)
-            if (r.inode != 0)
-                firstSeen(r.inode, nowMs, seen);
-        return;
-    }
     for (const platform::SocketRow& r : m_rows) {
         XSocketRow row;
         row.tcp = protocol == platform::SocketProtocol::Tcp;
@@ -87,6 +81,6 @@ void XSocketList::append(platform::SocketProtocol protocol, uint64_t nowMs, std:
         }
         if (r.inode != 0)
             row.firstSeenMs = firstSeen(r.inode, nowMs, seen);
-        out->push_back(std::move(row));
+        out.push_back(std::move(row));
     }
 }

@@ -27,10 +27,10 @@ TEST(SocketFirstSeen, StampsBetweenReadsGiveNewSocketsTheirStartTime)
     hooks.wallMs = [&] { return now; };
     XSocketList list(hooks);
 
-    list.stamp();  // at start: what is open is older than the engine
+    list.stamp({1});  // at start: what is open is older than the engine
     now = 5000;
     tcp.push_back(socketWithInode(2));
-    list.stamp();
+    list.stamp({1, 2});
     now = 9000;
     tcp.push_back(socketWithInode(3));
     std::vector<XSocketRow> rows;
@@ -41,7 +41,7 @@ TEST(SocketFirstSeen, StampsBetweenReadsGiveNewSocketsTheirStartTime)
 
     // A socket that closed and an inode used again later is a new socket.
     tcp = {socketWithInode(1)};
-    list.stamp();
+    list.stamp({1});
     now = 12000;
     tcp.push_back(socketWithInode(2));
     ASSERT_EQ(list.read(rows), 2);
