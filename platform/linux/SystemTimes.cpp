@@ -3,6 +3,8 @@
 #include "platform/linux/ProcSystemTimes.h"
 
 #include <charconv>
+#include <cstdint>
+#include <initializer_list>
 #include <string>
 
 namespace platform {
@@ -43,6 +45,15 @@ bool lineAfter(std::string_view text, std::string_view key, std::string_view& re
     return false;
 }
 
+// Sums that stop at the largest value instead of wrapping (only absurd texts get there).
+uint64_t sum(std::initializer_list<uint64_t> values)
+{
+    uint64_t total = 0;
+    for (const uint64_t v : values)
+        total = v > UINT64_MAX - total ? UINT64_MAX : total + v;
+    return total;
+}
+
 } // namespace
 
 bool parseProcStatCpu(std::string_view text, CpuTimes& out)
@@ -57,10 +68,10 @@ bool parseProcStatCpu(std::string_view text, CpuTimes& out)
         ++count;
     if (count < 4)
         return false;
-    const uint64_t idle = field[3] + field[4];
+    const uint64_t idle = sum({field[3], field[4]});
     out.idle = idle;
-    out.kernel = field[2] + field[5] + field[6] + field[7] + idle;
-    out.user = field[0] + field[1];
+    out.kernel = sum({field[2], field[5], field[6], field[7], idle});
+    out.user = sum({field[0], field[1]});
     return true;
 }
 

@@ -37,6 +37,10 @@ TEST(ProcSystemTimes, OddStatTextsAreRefused)
     EXPECT_FALSE(platform::parseProcStatCpu("cpu  1 2 3\n", t));       // too few fields
     EXPECT_FALSE(platform::parseProcStatCpu("cpu  1 2 x 4\n", t));
     EXPECT_FALSE(platform::parseProcStatCpu("cpu  99999999999999999999999 1 1 1\n", t));
+    // Sums of absurd fields stop at the top instead of wrapping.
+    ASSERT_TRUE(platform::parseProcStatCpu("cpu  1 1 1 18446744073709551615 5\n", t));
+    EXPECT_EQ(t.idle, UINT64_MAX);
+    EXPECT_EQ(t.kernel, UINT64_MAX);
     // An old kernel's four fields are enough.
     ASSERT_TRUE(platform::parseProcStatCpu("intr 5\ncpu  10 0 5 85\n", t));
     EXPECT_EQ(t.kernel, 90u);
