@@ -67,6 +67,8 @@ void AdvertWindow::startWorker(AdvertSettings settings)
     m_thread.setObjectName(QStringLiteral("advert"));
     m_fetcher = new AdvertFetcher(std::move(settings));
     m_fetcher->moveToThread(&m_thread);
+    // Deleted on its own thread as that thread ends, after its last event.
+    connect(&m_thread, &QThread::finished, m_fetcher, &QObject::deleteLater);
     connect(m_fetcher, &AdvertFetcher::recordReady, this, &AdvertWindow::takeRecord);
     connect(m_fetcher, &AdvertFetcher::recordFailed, this, [this] { m_recordOk = false; });
     connect(m_fetcher, &AdvertFetcher::bannerReady, this, &AdvertWindow::takeBanner);
@@ -85,7 +87,6 @@ AdvertWindow::~AdvertWindow()
         qWarning("advert worker did not stop within %d ms", kStopWaitMs);
         m_thread.wait();
     }
-    delete m_fetcher;
 }
 
 void AdvertWindow::takeRecord(const AdvertRecord& record)
