@@ -100,7 +100,7 @@ TEST(SystemSampler, CountersRunningBackwardsReadAsIdle)
 TEST(SystemSampler, MemoryIsCommittedShareOfTheLimitCappedAt100)
 {
     SystemSampler sampler = samplerOver({});
-    EXPECT_EQ(sampler.memoryUsage(), 3085183 * 100 / 12340732);  // 24
+    EXPECT_EQ(sampler.memoryUsage(), 25);  // 3 085 183 of 12 340 732 KiB: exactly a quarter
     SystemSampler overcommitted(nullptr, [](platform::CommitCharge& c) {
         c = {30, 10};
         return true;
