@@ -1,22 +1,28 @@
 #include "Options.h"
 
 #include <charconv>
+#include <climits>
 #include <cstring>
 
 const char* const kUsage =
-    "usage: lumivex [--seconds N] [--json] [--log FILE]\n"
+    "usage: lumivex [--seconds N] [--json] [--log FILE] [--help]\n"
     "  --seconds N  print once after N seconds and exit (default: reprint every second)\n"
     "  --json       print one JSON document instead of tables\n"
-    "  --log FILE   also write log lines to FILE\n";
+    "  --log FILE   also write log lines to FILE\n"
+    "  --help       print this text and exit\n";
 
 bool parseOptions(int argc, char** argv, Options& options, std::string& error)
 {
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+        const std::string arg = argv[i] ? argv[i] : "";
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            return true;
+        }
         if (arg == "--json") {
             options.json = true;
         } else if (arg == "--seconds" || arg == "--log") {
-            if (i + 1 >= argc) {
+            if (i + 1 >= argc || !argv[i + 1]) {
                 error = arg + " needs a value";
                 return false;
             }
@@ -26,11 +32,17 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
                 continue;
             }
             const char* end = value + std::strlen(value);
-            const auto [ptr, ec] = std::from_chars(value, end, options.seconds);
-            if (ec != std::errc() || ptr != end || options.seconds < 1) {
+            int seconds = 0;
+            const auto [ptr, ec] = std::from_chars(value, end, seconds);
+            if (ec == std::errc::result_out_of_range && ptr == end && *value != '-') {
+                error = "--seconds " + std::string(value) + " is too large (at most " + std::to_string(INT_MAX) + ")";
+                return false;
+            }
+            if (ec != std::errc() || ptr != end || seconds < 1) {
                 error = "--seconds needs a whole number of at least 1";
                 return false;
             }
+            options.seconds = seconds;
         } else {
             error = "unknown option " + arg;
             return false;

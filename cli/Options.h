@@ -5,9 +5,11 @@
 struct Options {
     int seconds = 0;     // 0: reprint every second until interrupted
     bool json = false;
+    bool help = false;   // print the usage and exit
     std::string logFile;
 };
 
 // Parses the command line; false (with a message in error) for unknown or malformed options.
+// --help (or -h) stops the parsing there with help set.
 bool parseOptions(int argc, char** argv, Options& options, std::string& error);
 extern const char* const kUsage;

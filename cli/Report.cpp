@@ -1,51 +1,190 @@
 #include "Report.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cstring>
 #include <utility>
 
+#include "TerminalText.h"
 #include "capengine/XEngine.h"
 
 namespace {
 
-// Pads or cuts text to a terminal width, counting East Asian characters as two columns and
-// never splitting a UTF-8 sequence.
-std::string fitColumn(const std::string& text, int width)
+// The columns of a traffic table that give way on a narrow screen.
+struct TableLayout {
+    bool location = true;
+    int dnsWidth = 28;     // 0: no DNS name column
+    int programWidth = 0;  // 0: as wide as the name
+};
+
+constexpr int kFixedColumns = 72;  // address, port, both byte and packet counts, idle time
+constexpr int kLocationColumns = 11;
+constexpr int kNarrowestDns = 10;
+constexpr int kWidestProgram = 16;  // a longer name is cut before the DNS name gives way
+constexpr int kNarrowestProgram = 8;
+
+TableLayout layoutFor(const TrafficTable& t, int columns)
 {
-    std::string out;
-    int used = 0;
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const size_t len = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        const int columns = c >= 0xE2 ? 2 : 1;  // U+2000 and up: CJK and other wide scripts
-        if (used + columns > width || i + len > text.size())
-            break;
-        out.append(text, i, len);
-        used += columns;
-        i += len;
-    }
-    out.append(size_t(width - used), ' ');
-    return out;
+    TableLayout layout;
+    if (columns <= 0)
+        return layout;
+    int program = kNarrowestProgram;
+    for (const TrafficRow& row : t.rows)
+        program = std::max(program, std::min(displayWidth(terminalSafe(row.program)), kWidestProgram));
+    int room = columns - kFixedColumns - program;  // for the DNS name and location columns
+    if (room < layout.dnsWidth + 1 + kLocationColumns)
+        layout.location = false;
+    if (!layout.location)
+        layout.dnsWidth = std::min(layout.dnsWidth, room - 1);
+    if (layout.dnsWidth < kNarrowestDns)
+        layout.dnsWidth = 0;
+    const int used = kFixedColumns + (layout.dnsWidth ? layout.dnsWidth + 1 : 0) + (layout.location ? kLocationColumns : 0);
+    layout.programWidth = std::max(kNarrowestProgram, columns - used - 1);
+    return layout;
 }
 
-void printTable(std::FILE* out, const TrafficTable& t, int limit)
+// Lines of one table: its title, and with rows a header and at most limit rows, followed by
+// "... n more" when some are left out; limit 0 shows every row.
+std::vector<std::string> tableLines(const TrafficTable& t, const TableLayout& layout, int limit)
 {
-    std::fprintf(out, "\n%s: %zu remote addresses\n", t.name.c_str(), t.rows.size());
+    std::vector<std::string> lines;
+    char line[512];
+    std::snprintf(line, sizeof line, "%s: %zu remote addresses", terminalSafe(t.name).c_str(), t.rows.size());
+    lines.push_back(line);
     if (t.rows.empty())
-        return;
-    std::fprintf(out, "%-15s %5s  %-28s %-10s %10s %10s %8s %8s %7s  %s\n", "Address", "Port", "DNS name",
-                 "Location", "Sent", "Received", "Pkts out", "Pkts in", "Idle s", "Program");
-    int shown = 0;
-    for (const TrafficRow& row : t.rows) {
-        if (limit > 0 && shown++ >= limit) {
-            std::fprintf(out, "... %zu more\n", t.rows.size() - size_t(limit));
+        return lines;
+    const auto middle = [&](const std::string& dns, const std::string& location) {
+        std::string text;
+        if (layout.dnsWidth)
+            text += fitColumn(dns, layout.dnsWidth) + " ";
+        if (layout.location)
+            text += fitColumn(location, kLocationColumns - 1) + " ";
+        return text;
+    };
+    std::snprintf(line, sizeof line, "%-15s %5s  %s%10s %10s %8s %8s %7s  %s", "Address", "Port",
+                  middle("DNS name", "Location").c_str(), "Sent", "Received", "Pkts out", "Pkts in", "Idle s",
+                  "Program");
+    lines.push_back(line);
+    const size_t shown = limit > 0 ? std::min(t.rows.size(), size_t(limit)) : t.rows.size();
+    for (size_t i = 0; i < shown; ++i) {
+        const TrafficRow& row = t.rows[i];
+        std::string program = terminalSafe(row.program);
+        if (layout.programWidth)
+            program = fitColumn(program, layout.programWidth);
+        while (!program.empty() && program.back() == ' ')
+            program.pop_back();
+        std::snprintf(line, sizeof line, "%-15s %5u  %s%10s %10s %8.0f %8.0f %7.1f  %s",
+                      terminalSafe(row.address).c_str(), row.remotePort,
+                      middle(terminalSafe(row.dnsName), terminalSafe(row.location)).c_str(),
+                      humanBytes(row.bytesSent).c_str(), humanBytes(row.bytesReceived).c_str(), row.packetsSent,
+                      row.packetsReceived, row.idleSeconds, program.c_str());
+        lines.push_back(line);
+    }
+    if (shown < t.rows.size()) {
+        std::snprintf(line, sizeof line, "... %zu more", t.rows.size() - shown);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> programLines(const std::vector<XProcessRow>& processes, int limit)
+{
+    std::vector<std::string> lines = {"Programs"};
+    char line[512];
+    std::snprintf(line, sizeof line, "%-24s %8s %10s %10s %10s %10s", "Program", "PID", "Sent", "Received", "Read",
+                  "Written");
+    lines.push_back(line);
+    const size_t shown = limit > 0 ? std::min(processes.size(), size_t(limit)) : processes.size();
+    for (size_t i = 0; i < shown; ++i) {
+        const XProcessRow& row = processes[i];
+        const std::string name = row.name.empty() ? "(exited)" : terminalSafe(row.name);
+        std::snprintf(line, sizeof line, "%s %8u %10s %10s %10s %10s", fitColumn(name, 24).c_str(), row.pid,
+                      humanBytes(double(row.sent)).c_str(), humanBytes(double(row.received)).c_str(),
+                      humanBytes(double(row.read)).c_str(), humanBytes(double(row.written)).c_str());
+        lines.push_back(line);
+    }
+    if (shown < processes.size()) {
+        std::snprintf(line, sizeof line, "... %zu more", processes.size() - shown);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Every counter, three to a line.
+std::vector<std::string> counterLines(const Report& r)
+{
+    std::vector<std::string> lines;
+    char line[512];
+    std::snprintf(line, sizeof line, "Counters (%s; source %s)", r.engine.capturing ? "capturing" : "not capturing",
+                  terminalSafe(r.eventSource).c_str());
+    lines.push_back(line);
+    std::string current;
+    int column = 0;
+    r.engine.forEach([&](const char* name, uint64_t value, XEngineStats::Kind) {
+        std::snprintf(line, sizeof line, "  %-30s %12" PRIu64, name, value);
+        current += line;
+        if (++column % 3 == 0) {
+            lines.push_back(current);
+            current.clear();
+        }
+    });
+    if (!current.empty())
+        lines.push_back(current);
+    return lines;
+}
+
+// The sum of every drop, then each counter that is not zero, filled into lines of width.
+std::vector<std::string> compactCounterLines(const Report& r, int width)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "Counters (%s; %s): %" PRIu64 " dropped",
+                  r.engine.capturing ? "capturing" : "not capturing", terminalSafe(r.eventSource).c_str(),
+                  r.engine.totalDrops());
+    std::vector<std::string> lines = {text};
+    std::string current;
+    r.engine.forEach([&](const char* name, uint64_t value, XEngineStats::Kind) {
+        if (value == 0)
+            return;
+        std::snprintf(text, sizeof text, "%s %" PRIu64, name, value);
+        if (!current.empty() && width > 0 && int(current.size() + 2 + std::strlen(text)) > width) {
+            lines.push_back(current);
+            current.clear();
+        }
+        current += (current.empty() ? "" : "  ") + std::string(text);
+    });
+    if (!current.empty())
+        lines.push_back(current);
+    return lines;
+}
+
+// Splits budget lines among lists that need the given numbers of lines: every list gets what
+// it needs when all fit; otherwise the short lists get theirs and the rest share what is left.
+std::vector<int> shareLines(const std::vector<int>& needs, int budget)
+{
+    std::vector<int> shares(needs.size(), 0);
+    std::vector<size_t> open;
+    for (size_t i = 0; i < needs.size(); ++i)
+        if (needs[i] > 0)
+            open.push_back(i);
+    while (!open.empty()) {
+        const int each = std::max(budget / int(open.size()), 1);
+        std::vector<size_t> still;
+        for (size_t i : open) {
+            if (needs[i] <= each) {
+                shares[i] = needs[i];
+                budget -= needs[i];
+            } else {
+                still.push_back(i);
+            }
+        }
+        if (still.size() == open.size()) {
+            for (size_t i : still)
+                shares[i] = std::max(budget / int(still.size()), 2);  // a row and "... more"
             break;
         }
-        std::fprintf(out, "%-15s %5u  %s %s %10s %10s %8.0f %8.0f %7.1f  %s\n", row.address.c_str(), row.remotePort,
-                     fitColumn(row.dnsName, 28).c_str(), fitColumn(row.location, 10).c_str(),
-                     humanBytes(row.bytesSent).c_str(),
-                     humanBytes(row.bytesReceived).c_str(), row.packetsSent, row.packetsReceived, row.idleSeconds,
-                     row.program.c_str());
+        open.swap(still);
     }
+    return shares;
 }
 
 } // namespace
@@ -63,62 +202,81 @@ std::string humanBytes(double bytes)
     return text;
 }
 
+std::string privilegeAdvice(const std::string& executable)
+{
+    const std::string program = executable.empty() ? "lumivex" : terminalSafe(executable);
+    return "not privileged: packet capture needs root or the capabilities cap_net_raw, cap_dac_read_search "
+           "and cap_sys_ptrace. Grant them with: sudo setcap cap_net_raw,cap_dac_read_search,cap_sys_ptrace+ep " +
+           program + " (or install with: sudo cmake --install <build folder>)";
+}
+
 void printReportText(std::FILE* out, const Report& r)
 {
-    std::fprintf(out, "Lumivex, %.0f s%s; %" PRIu64 " host names learnt\n", r.elapsedSeconds,
-                 r.privileged ? "" : " (not privileged: no capture; run as root)", r.engine.dnsNames);
-    for (const TrafficTable& t : r.tables)
-        printTable(out, t, r.rowsPerTable);
+    std::vector<std::string> lines;
+    char title[256];
+    std::snprintf(title, sizeof title, "Lumivex, %.0f s%s; %" PRIu64 " host names learnt", r.elapsedSeconds,
+                  r.privileged ? "" : " (not privileged: no capture)", r.engine.dnsNames);
+    lines.push_back(title);
 
-    std::fprintf(out, "\nPrograms\n%-24s %8s %10s %10s %10s %10s\n", "Program", "PID", "Sent", "Received", "Read",
-                 "Written");
-    for (const XProcessRow& row : r.processes) {
-        std::fprintf(out, "%-24.24s %8u %10s %10s %10s %10s\n", row.name.empty() ? "(exited)" : row.name.c_str(), row.pid,
-                     humanBytes(double(row.sent)).c_str(), humanBytes(double(row.received)).c_str(),
-                     humanBytes(double(row.read)).c_str(), humanBytes(double(row.written)).c_str());
+    const std::vector<std::string> counters = r.compact ? compactCounterLines(r, r.columns) : counterLines(r);
+    // Rows shown per list (the programs last). With a screen height, the lists share the lines
+    // that the titles, headers and counters leave; a list that is cut spends one of its lines
+    // on "... n more".
+    std::vector<int> limits(r.tables.size(), r.rowsPerTable);
+    limits.push_back(0);
+    if (r.lines > 0) {
+        std::vector<int> needs;
+        int fixed = 1 + 1 + int(counters.size()) + 1;  // title, blank and counters, the cursor's line
+        for (const TrafficTable& t : r.tables) {
+            fixed += 2 + (t.rows.empty() ? 0 : 1);
+            needs.push_back(int(t.rows.size()));
+        }
+        fixed += 2 + 1;
+        needs.push_back(int(r.processes.size()));
+        const std::vector<int> shares = shareLines(needs, std::max(r.lines - fixed, 0));
+        for (size_t i = 0; i < limits.size(); ++i)
+            limits[i] = shares[i] >= needs[i] ? 0 : std::max(shares[i] - 1, 1);
     }
+    for (size_t i = 0; i < r.tables.size(); ++i) {
+        lines.emplace_back();
+        for (std::string& line : tableLines(r.tables[i], layoutFor(r.tables[i], r.columns), limits[i]))
+            lines.push_back(std::move(line));
+    }
+    lines.emplace_back();
+    for (std::string& line : programLines(r.processes, limits.back()))
+        lines.push_back(std::move(line));
+    lines.emplace_back();
+    lines.insert(lines.end(), counters.begin(), counters.end());
 
-    std::fprintf(out, "\nCounters (%s; source %s)\n", r.engine.capturing ? "capturing" : "not capturing",
-                 r.eventSource.c_str());
-    int column = 0;
-    r.engine.forEach([&](const char* name, uint64_t value, XEngineStats::Kind) {
-        std::fprintf(out, "  %-30s %12" PRIu64 "%s", name, value, ++column % 3 == 0 ? "\n" : "");
-    });
-    std::fprintf(out, "%s", column % 3 ? "\n" : "");
+    for (const std::string& line : lines) {
+        // A line longer than the screen would wrap and push the top off: cut it.
+        const std::string shown = r.columns > 0 && displayWidth(line) > r.columns ? fitColumn(line, r.columns) : line;
+        std::fprintf(out, "%s\n", shown.c_str());
+    }
     std::fflush(out);
 }
 
 std::string jsonString(const std::string& text)
 {
     std::string out = "\"";
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
-        const unsigned char c = p[i];
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = utf8SequenceAt(text, i);
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        // Control characters are escaped, C1 and DEL too: the document may be shown on a terminal.
+        const bool c1 = length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
             ++i;
-        } else if (c < 0x20) {
+        } else if (c < 0x20 || c == 0x7F || c1) {
             char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            std::snprintf(buf, sizeof buf, "\\u%04x", c1 ? unsigned(static_cast<unsigned char>(text[i + 1])) : unsigned(c));
             out += buf;
-            ++i;
-        } else if (c < 0x80) {
-            out += char(c);
-            ++i;
+            i += length;
         } else {
-            const size_t len = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-            bool ok = len > 0 && i + len <= n;
-            for (size_t k = 1; ok && k < len; ++k)
-                ok = (p[i + k] & 0xC0) == 0x80;
-            if (ok) {
-                out.append(text, i, len);
-                i += len;
-            } else {
-                out += "\xEF\xBF\xBD";
-                ++i;
-            }
+            if (c == '"' || c == '\\')
+                out += '\\';
+            out.append(text, i, length);
+            i += length;
         }
     }
     out += '"';

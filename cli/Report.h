@@ -20,6 +20,13 @@ struct Report {
     std::vector<XProcessRow> processes;
     XEngineStats engine;
     int rowsPerTable = 0;  // text only; 0 prints every row
+    // Text only: the live view's screen. Columns > 0 fits every line to that width (the
+    // location and then the DNS name column give way first); lines > 0 cuts the lists so
+    // that the whole report fits that many lines; compact shows only the counters that are
+    // not zero, after the sum of every drop.
+    int columns = 0;
+    int lines = 0;
+    bool compact = false;
 };
 
 // Reads everything a report shows from the engine.
@@ -27,6 +34,10 @@ Report readReport(XEngine& engine, double elapsedSeconds, bool privileged, const
 
 void printReportText(std::FILE* out, const Report& report);
 void printReportJson(std::FILE* out, const Report& report);
+
+// The sentence the console prints without capture privileges: what to run to get them for
+// the program at executable.
+std::string privilegeAdvice(const std::string& executable);
 
 // JSON string literal of text (quotes included); bytes that are not valid UTF-8 become U+FFFD.
 std::string jsonString(const std::string& text);

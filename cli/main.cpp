@@ -4,23 +4,32 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "Options.h"
 #include "Report.h"
+#include "TerminalText.h"
 #include "capengine/XEngine.h"
 #include "config/DataFileStore.h"
 #include "corekit/XLog.h"
 #include "platform/Clock.h"
+#include "platform/ExecutablePath.h"
 #include "platform/Processes.h"
+#include "platform/Terminal.h"
 
 namespace {
 
 std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_signals{0};
 
-void onSignal(int)
+// The first SIGINT or SIGTERM ends the run at the next step; a second one, should start-up or
+// shut-down still be busy, ends the program at once.
+void onSignal(int signal)
 {
     g_interrupted.store(true);
+    if (g_signals.fetch_add(1) >= 1)
+        std::_Exit(128 + signal);
 }
 
 // Sleeps until the deadline or an interrupt.
@@ -34,32 +43,38 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
 
 int main(int argc, char** argv)
 {
+    // Before anything that may take long, so that an interrupt is never ignored.
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+
     Options options;
     std::string error;
     if (!parseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "lumivex: %s\n%s", error.c_str(), kUsage);
+        std::fprintf(stderr, "lumivex: %s\n%s", terminalSafe(error).c_str(), kUsage);
         return 2;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
     XLog* log = XLog::Instance();
     if (!options.logFile.empty() && !(log->setLogFile(options.logFile) && XEngine::setLogFile(options.logFile)))
-        std::fprintf(stderr, "lumivex: cannot open log file %s\n", options.logFile.c_str());
+        std::fprintf(stderr, "lumivex: cannot open log file %s\n", terminalSafe(options.logFile).c_str());
     const bool privileged = platform::isPrivileged();
     if (!privileged)
-        XLog::debug(1, "not privileged: packet capture and raw sockets need root or the capabilities "
-                       "CAP_NET_RAW, CAP_DAC_READ_SEARCH and CAP_SYS_PTRACE");
-
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+        XLog::debug(1, privilegeAdvice(platform::executablePath()));
 
     XEngine engine;
     std::string why;
     if (!engine.start(&why)) {
-        std::fprintf(stderr, "lumivex: cannot start the engine: %s\n", why.c_str());
+        std::fprintf(stderr, "lumivex: cannot start the engine: %s\n", terminalSafe(why).c_str());
         return 1;
     }
     lumivex::config::DataFileStore& places = lumivex::config::DataFileStore::instance();
+    for (const std::string& problem : places.report().skipped)
+        XLog::debug(1, terminalSafe(problem));
     if (!places.report().databaseFound)
-        XLog::debug(1, "no location database in ", places.dataDir());
+        XLog::debug(1, "no location database in ", terminalSafe(places.dataDir()));
     const LocationLookup location = [&places](uint32_t address) {
         std::string text;
         places.lookupLocation(address, text);
@@ -68,21 +83,26 @@ int main(int argc, char** argv)
 
     const auto started = std::chrono::steady_clock::now();
     auto next = started;
-    for (int tick = 1; !g_interrupted.load(); ++tick) {
+    for (int tick = 1;; ++tick) {
         next += std::chrono::seconds(1);
         sleepUntil(next);
         engine.sample(platform::tickCount());
 
-        const bool last = options.seconds > 0 && tick >= options.seconds;
-        if (options.seconds == 0 || last || g_interrupted.load()) {
+        // An interrupt ends the run with a report of what it saw, however early it came.
+        const bool last = g_interrupted.load() || (options.seconds > 0 && tick >= options.seconds);
+        if (options.seconds == 0 || last) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             Report report = readReport(engine, elapsed, privileged, location);
             if (options.json) {
                 printReportJson(stdout, report);
             } else {
-                report.rowsPerTable = options.seconds == 0 ? 20 : 0;
-                if (options.seconds == 0)
-                    std::fputs("\033[H\033[2J", stdout);  // live view: redraw in place
+                if (options.seconds == 0) {
+                    // The live view: redrawn in place, fitted to the terminal, counters compact.
+                    report.compact = true;
+                    if (!platform::outputTerminalSize(report.columns, report.lines))
+                        report.rowsPerTable = 20;
+                    std::fputs("\033[H\033[2J", stdout);
+                }
                 printReportText(stdout, report);
             }
         }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Lumivex and runs every test.
 #   scripts/test.sh         normal build, all tests
-#   scripts/test.sh --ci    the above, then every test under ASan+UBSan, the engine tests
+#   scripts/test.sh --ci    the above, then an install into a temporary prefix run once as an
+#                           unprivileged user, every test under ASan+UBSan, the engine tests
 #                           under TSan, the engine on the stub backend, and each fuzz target
 #                           for a bounded time
 set -euo pipefail
@@ -25,6 +26,9 @@ stage "tests"
 ctest --test-dir build/default --output-on-failure -j "$jobs"
 
 if [ "${1:-}" = "--ci" ]; then
+  stage "install into a temporary prefix, run as nobody"
+  bash tests/cli/install_check.sh build/default || [ $? -eq 77 ]
+
   stage "build (ASan+UBSan)"
   configure_and_build asan
   stage "tests under ASan+UBSan"

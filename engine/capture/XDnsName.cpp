@@ -7,23 +7,34 @@ int decodeDnsName(char* out, int outSize, const char* msg, int pos, int len)
     if (!out || !msg || outSize <= 0 || pos < 0 || pos >= len || msg[pos] == 0)
         return 0;
     const auto* m = reinterpret_cast<const unsigned char*>(msg);
-    int n = 0;
+    int n = 0;         // characters written, each label with its dot
+    int wire = 1;      // the name's length on the wire, counting its final zero
     int pointers = 0;
-    do {
+    bool full = false;  // a label did not fit: the rest is walked but not copied
+    for (;;) {
+        if (pos >= len)
+            return kMalformedDnsName;
         const int b = m[pos];
+        if (b == 0)
+            break;
         if ((b & 0xC0) == 0xC0) {
             if (pos + 1 >= len || ++pointers > kMaxDnsPointers)
-                break;
+                return kMalformedDnsName;
             pos = ((b << 8) | m[pos + 1]) & 0x3FFF;
-        } else {
-            if (n + b > outSize || pos + 1 + b > len)
-                break;
+            continue;
+        }
+        wire += b + 1;
+        if (b > kMaxDnsLabel || wire > kMaxDnsNameWire || pos + 1 + b > len)
+            return kMalformedDnsName;
+        if (!full && n + b <= outSize) {
             std::memcpy(out + n, m + pos + 1, size_t(b));
             if (n + b < outSize)
                 out[n + b] = '.';
             n += b + 1;
-            pos += b + 1;
+        } else {
+            full = true;
         }
-    } while (pos < len && m[pos] != 0);
+        pos += b + 1;
+    }
     return n > 0 ? n - 1 : 0;
 }

@@ -21,6 +21,8 @@ void readCapture(XKernelIoTrace* trace, XEngineStats& s)
     s.capturing = k.running;
     s.packetsSeen = k.source.packetsSeen;
     s.packetsMalformed = k.source.packetsMalformed;
+    s.fragments = k.source.fragments;
+    s.fragmentsUnmatched = k.source.fragmentsUnmatched;
     s.kernelDrops = k.source.kernelDrops;
     s.interfaceDrops = k.source.interfaceDrops;
     s.flowsResolved = k.source.flowsResolved;
@@ -40,6 +42,7 @@ void readDatagramPath(XPacketMgr* packets, XPacketQueueMgr* queues, XEngineStats
 {
     if (queues) {
         s.queueDrops = queues->dropped();
+        s.queueTruncated = queues->truncated();
         s.queueRefusals = queues->refused();
     }
     if (packets) {

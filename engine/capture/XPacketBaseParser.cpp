@@ -6,6 +6,7 @@
 #include "capture/XDNSRecord.h"
 #include "capture/XDnsName.h"
 #include "capture/XIPCounter.h"
+#include "capture/XPacketBuffer.h"
 #include "capture/XPacketCounter.h"
 #include "capture/XParserResultMgr.h"
 #include "hostinfo/XPCProcessInfo.h"
@@ -83,9 +84,17 @@ void XPacketBaseParser::parser(unsigned long localAddress, const char* data, int
     if (read16(p + h) != 53)
         return ignore();
     const int udpLength = int(read16(p + h + 4));
-    if (len < h + udpLength)
-        return ignore();
-    parserDNS(data + h + 8, udpLength - 8);
+    int messageLength = udpLength - 8;
+    if (len < h + udpLength) {
+        // A queue slot keeps the first 1024 bytes of a longer datagram: the records that lie
+        // wholly inside them are still good. Anything else that is shorter than it says is
+        // incomplete.
+        const bool cutBySlot = len == XPacketBuffer::kSize && int(read16(p + 2)) == h + udpLength;
+        if (!cutBySlot)
+            return ignore();
+        messageLength = len - h - 8;
+    }
+    parserDNS(data + h + 8, messageLength);
 }
 
 int XPacketBaseParser::parserDNSName(char* out, int outSize, const char* msg, int pos, int len)
@@ -116,6 +125,8 @@ void XPacketBaseParser::parserDNS(const char* msg, int len)
 
     for (unsigned a = 0; a < answers; ++a) {
         const int nameLen = parserDNSName(name, kNameBuffer, msg, pos, len);
+        if (nameLen == kMalformedDnsName)
+            return;  // a name no resolver sends: nothing after it can be trusted either
         // Skip the owner name where it lies: labels, then a zero byte or a pointer.
         while (pos >= 0 && pos < len && m[pos] != 0 && (m[pos] & 0xC0) != 0xC0)
             pos += m[pos] + 1;

@@ -46,12 +46,17 @@ XPacketListener* XPacketMgr::createListener(int, unsigned long ip)
 
 int XPacketMgr::createListener()
 {
-    XPCNetcardInfo netcards;
-    const int n = netcards.getIPAddrs();
-    std::vector<uint32_t> addrs;
-    for (int i = 0; i < n; ++i)
-        addrs.push_back(netcards.getIPByIndex(i));
-    return createListeners(addrs.data(), int(addrs.size()));
+    // The address list is allocated too: a failure ends the scan before it started.
+    try {
+        XPCNetcardInfo netcards;
+        const int n = netcards.getIPAddrs();
+        std::vector<uint32_t> addrs;
+        for (int i = 0; i < n; ++i)
+            addrs.push_back(netcards.getIPByIndex(i));
+        return createListeners(addrs.data(), int(addrs.size()));
+    } catch (...) {
+        return 0;
+    }
 }
 
 int XPacketMgr::createListeners(const uint32_t* addrs, int count)

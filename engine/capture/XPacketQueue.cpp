@@ -38,6 +38,8 @@ int XPacketQueue::push(const char* data, int len)
     if (m_writePos >= m_capacity)
         m_writePos = 0;
     const int n = m_slots[m_writePos].save(data, len);
+    if (n < len)
+        m_truncated.fetch_add(1, std::memory_order_relaxed);
     m_count.fetch_add(1, std::memory_order_acq_rel);
     ++m_writePos;
     m_pushed.fetch_add(1, std::memory_order_relaxed);

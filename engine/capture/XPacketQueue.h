@@ -32,6 +32,8 @@ public:
     // Any thread: datagrams dropped because the queue was full or had no slots.
     uint64_t dropped() const { return m_dropped.load(std::memory_order_relaxed); }
     uint64_t pushed() const { return m_pushed.load(std::memory_order_relaxed); }
+    // Any thread: datagrams kept only in part, longer than a slot.
+    uint64_t truncated() const { return m_truncated.load(std::memory_order_relaxed); }
 
 private:
     friend class XPacketQueueMgr;
@@ -46,4 +48,5 @@ private:
     std::unique_ptr<XPacketBuffer[]> m_slots;
     std::atomic<uint64_t> m_dropped{0};
     std::atomic<uint64_t> m_pushed{0};
+    std::atomic<uint64_t> m_truncated{0};
 };

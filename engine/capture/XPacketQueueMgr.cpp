@@ -61,3 +61,12 @@ uint64_t XPacketQueueMgr::dropped()
         total += m_queues[i]->dropped();
     return total;
 }
+
+uint64_t XPacketQueueMgr::truncated()
+{
+    uint64_t total = 0;
+    const int n = size();
+    for (int i = 0; i < n; ++i)
+        total += m_queues[i]->truncated();
+    return total;
+}

@@ -37,6 +37,8 @@ public:
     uint64_t refused() const { return m_refused.load(std::memory_order_relaxed); }
     // Any thread: datagrams dropped by all queues together.
     uint64_t dropped();
+    // Any thread: datagrams all queues kept only in part (longer than a slot).
+    uint64_t truncated();
 
 private:
     static XPacketQueueMgr* m_instance;

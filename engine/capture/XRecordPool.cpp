@@ -15,7 +15,9 @@ _X_R_PACKETCOUNTER* XRecordPool::take()
             return nullptr;
         }
         try {
-            m_blocks.emplace_back(new _X_R_PACKETCOUNTER[kBlockRecords]);
+            // The block is owned before the list grows, so a list that cannot grow frees it.
+            std::unique_ptr<_X_R_PACKETCOUNTER[]> block(new _X_R_PACKETCOUNTER[kBlockRecords]);
+            m_blocks.push_back(std::move(block));
         } catch (const std::bad_alloc&) {
             m_failures.fetch_add(1, std::memory_order_relaxed);
             return nullptr;

@@ -68,8 +68,11 @@ bool XKernelIoTrace::passGate(GateClass cls, uint64_t timestamp)
 {
     if (m_gate[cls].load(std::memory_order_relaxed))
         return true;
-    if (timestamp > m_startTime)
-        m_gate[cls].store(1, std::memory_order_release);  // opens the gate but is not counted itself
+    if (timestamp > m_startTime) {
+        // The first event after the start opens the gate and is counted like every later one.
+        m_gate[cls].store(1, std::memory_order_release);
+        return true;
+    }
     m_gated.fetch_add(1, std::memory_order_relaxed);
     return false;
 }

@@ -61,8 +61,9 @@ public:
     void onNetEvent(const platform::NetEvent& event) override;
     void onDiskEvent(const platform::DiskEvent& event) override;
 
-    // Start gate: false for events at or before the start time and for the first event after
-    // it, per class; true from then on. Each class is only ever passed by one thread.
+    // Start gate: false for events at or before the start time; true for the first event
+    // after it and every event from then on, per class. Each class is only ever passed by one
+    // thread.
     bool passGate(GateClass cls, uint64_t timestamp);
     bool gateOpen(GateClass cls) const { return m_gate[cls].load(std::memory_order_acquire) != 0; }
 

@@ -41,6 +41,10 @@ void FlowAttributor::ask(const FlowKey& key, Flow& flow, uint64_t nowMs, bool op
 
 void FlowAttributor::onPacket(const FlowKey& key, const NetEvent& event, bool tcpSyn, uint64_t nowMs)
 {
+    if (key.localPort == 0 && key.remotePort == 0) {
+        deliver(event, 0);  // no socket to look up: a fragment whose first part was not seen
+        return;
+    }
     if (m_lastFlow && !tcpSyn && key == m_lastKey && m_lastFlow->state == FlowState::Known &&
         m_lastFlow->pid != 0 && nowMs - m_lastFlow->lastUsedMs < 1000) {
         m_lastFlow->lastUsedMs = nowMs;
@@ -117,9 +121,11 @@ void FlowAttributor::sweep(uint64_t nowMs)
 {
     m_lastSweepMs = nowMs;
     m_lastFlow = nullptr;
+    // Idle flows go whatever their state: a flow whose lookup was refused or lost stays
+    // pending until its next packet, and may never see one.
     const uint64_t idle = std::max(m_options.ownedIdleMs, m_options.unownedRetryMs);
     for (auto it = m_flows.begin(); it != m_flows.end();) {
-        if (it->second.state == FlowState::Known && nowMs - it->second.lastUsedMs >= idle) {
+        if (nowMs - it->second.lastUsedMs >= idle) {
             it = m_flows.erase(it);
             ++m_stats.cacheEvictions;
         } else {
@@ -128,9 +134,12 @@ void FlowAttributor::sweep(uint64_t nowMs)
     }
     if (m_flows.size() <= m_options.maxFlows)
         return;
-    // Still too many live flows: forget the known ones; they are looked up again when seen.
+    // Still too many live flows: forget the known ones and those whose lookup is overdue;
+    // they are looked up again when seen. Events still waiting for a forgotten flow go on
+    // without an owner at their deadline.
     for (auto it = m_flows.begin(); it != m_flows.end();) {
-        if (it->second.state == FlowState::Known) {
+        const Flow& flow = it->second;
+        if (flow.state == FlowState::Known || nowMs - flow.askedMs >= m_options.holdMs) {
             it = m_flows.erase(it);
             ++m_stats.cacheEvictions;
         } else {

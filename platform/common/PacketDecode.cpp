@@ -1,5 +1,7 @@
 #include "platform/PacketDecode.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/IoEvents.h"
@@ -72,27 +74,43 @@ DecodeResult decodeCapturedPacket(int linkType, const uint8_t* data, size_t capl
     const uint8_t proto = ip[9];
     if (proto != kIpProtoTcp && proto != kIpProtoUdp)
         return DecodeResult::Ignored;
+    // What the wire carried of the IP packet; a header claiming more is not believed.
+    const size_t wireIp = std::max(wireLength, caplen) - link.headerLength;
     uint32_t totalLength = be16(ip + 2);
-    if (totalLength == 0 && wireLength > link.headerLength)
-        totalLength = uint32_t(wireLength - link.headerLength);  // offloaded super-frame
-    if (totalLength < ihl)
+    if (totalLength == 0)
+        totalLength = uint32_t(std::min<size_t>(wireIp, UINT32_MAX));  // offloaded super-frame
+    if (totalLength < ihl || totalLength > wireIp)
         return DecodeResult::Malformed;
-    if ((be16(ip + 6) & 0x1FFF) != 0)
+
+    const uint32_t src = raw32(ip + 12), dst = raw32(ip + 16);
+    out.protocol = proto == kIpProtoTcp ? kProtoTcp : kProtoUdp;
+    out.direction = send ? kDirSend : kDirReceive;
+    out.size = totalLength;
+    out.localAddr = send ? src : dst;
+    out.remoteAddr = send ? dst : src;
+    out.localPort = out.remotePort = 0;
+    out.tcpSyn = false;
+    out.ipId = be16(ip + 4);
+    const uint16_t fragmentField = be16(ip + 6);
+    out.moreFragments = (fragmentField & 0x2000) != 0;
+    if ((fragmentField & 0x1FFF) != 0) {
+        out.fragment = FragmentPart::Later;
         return DecodeResult::Fragment;
+    }
+    out.fragment = out.moreFragments ? FragmentPart::First : FragmentPart::Whole;
 
     const uint8_t* l4 = ip + ihl;
     const size_t l4Captured = ipCaptured - ihl;
     const size_t needed = proto == kIpProtoTcp ? 14 : 8;
     if (l4Captured < needed)
         return DecodeResult::Malformed;
-
-    const uint32_t src = raw32(ip + 12), dst = raw32(ip + 16);
+    if (proto == kIpProtoTcp) {
+        // The data offset counts 32-bit words of TCP header: at least 5, and inside the packet.
+        const size_t tcpHeader = size_t(l4[12] >> 4) * 4;
+        if (tcpHeader < 20 || ihl + tcpHeader > totalLength)
+            return DecodeResult::Malformed;
+    }
     const uint16_t sport = raw16(l4), dport = raw16(l4 + 2);
-    out.protocol = proto == kIpProtoTcp ? kProtoTcp : kProtoUdp;
-    out.direction = send ? kDirSend : kDirReceive;
-    out.size = totalLength;
-    out.localAddr = send ? src : dst;
-    out.remoteAddr = send ? dst : src;
     out.localPort = send ? sport : dport;
     out.remotePort = send ? dport : sport;
     out.tcpSyn = proto == kIpProtoTcp && (l4[13] & 0x02) && !(l4[13] & 0x10);

@@ -8,24 +8,27 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <memory>
+
 namespace platform {
 
 bool readLocalIpv4Addresses(std::vector<uint32_t>& out, std::string* error)
 {
     out.clear();
-    ifaddrs* list = nullptr;
-    if (getifaddrs(&list) != 0) {
+    ifaddrs* raw = nullptr;
+    if (getifaddrs(&raw) != 0) {
         if (error)
             *error = std::to_string(errno) + " " + std::strerror(errno);
         return false;
     }
-    for (ifaddrs* it = list; it; it = it->ifa_next) {
+    // Freed however the loop ends: growing out may throw.
+    const std::unique_ptr<ifaddrs, void (*)(ifaddrs*)> list(raw, freeifaddrs);
+    for (ifaddrs* it = list.get(); it; it = it->ifa_next) {
         if (!it->ifa_addr || it->ifa_addr->sa_family != AF_INET)
             continue;
         const auto* sin = reinterpret_cast<const sockaddr_in*>(it->ifa_addr);
         out.push_back(sin->sin_addr.s_addr);
     }
-    freeifaddrs(list);
     return true;
 }
 
@@ -38,14 +41,14 @@ std::vector<uint32_t> hostNameIpv4Addresses(int max)
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* answers = nullptr;
-    if (getaddrinfo(name, nullptr, &hints, &answers) != 0)
+    addrinfo* raw = nullptr;
+    if (getaddrinfo(name, nullptr, &hints, &raw) != 0)
         return out;
-    for (addrinfo* it = answers; it && int(out.size()) < max; it = it->ai_next) {
+    const std::unique_ptr<addrinfo, void (*)(addrinfo*)> answers(raw, freeaddrinfo);
+    for (addrinfo* it = answers.get(); it && int(out.size()) < max; it = it->ai_next) {
         if (it->ai_family == AF_INET && it->ai_addr)
             out.push_back(reinterpret_cast<const sockaddr_in*>(it->ai_addr)->sin_addr.s_addr);
     }
-    freeaddrinfo(answers);
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "corekit/XLog.h"
+#include "platform/CaptureIntake.h"
 #include "platform/Clock.h"
 #include "platform/FlowAttributor.h"
 #include "platform/IoEventSource.h"
@@ -33,12 +34,6 @@ constexpr int kIdleWaitMs = 100;  // bounds how long stop() waits
 constexpr int kHeldWaitMs = 2;    // while packets wait for their owner
 constexpr char kFilter[] = "ip and (tcp or udp) and not net 127.0.0.0/8";
 
-// Counters written by the capture thread alone need no read-modify-write.
-void bump(std::atomic<uint64_t>& counter)
-{
-    counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
-}
-
 uint64_t monotonicMs()
 {
     using namespace std::chrono;
@@ -61,9 +56,8 @@ public:
 
 private:
     static void onPacket(u_char* user, const pcap_pkthdr* header, const u_char* bytes);
-    void handle(const pcap_pkthdr* header, const u_char* bytes);
     void updateKernelStats();
-    void publishAttributorStats();
+    void publishStats();
 
     pcap_t* m_pcap = nullptr;
     int m_linkType = 0;
@@ -71,10 +65,12 @@ private:
     std::mutex m_stopMutex;  // orders stop() against the handle's lifetime
 
     FlowAttributor* m_attributor = nullptr;  // valid while run() runs
+    CaptureIntake* m_intake = nullptr;       // the same
     DiskSampler m_disk;
     uint64_t m_nowMs = 0;
 
-    std::atomic<uint64_t> m_seen{0}, m_malformed{0}, m_kernelDrops{0}, m_ifDrops{0};
+    std::atomic<uint64_t> m_seen{0}, m_malformed{0}, m_fragments{0}, m_fragmentsUnmatched{0};
+    std::atomic<uint64_t> m_kernelDrops{0}, m_ifDrops{0};
     std::atomic<uint64_t> m_delivered{0}, m_resolved{0}, m_unowned{0}, m_timeouts{0};
     std::atomic<uint64_t> m_overflows{0}, m_queueFull{0};
 };
@@ -123,29 +119,9 @@ bool PcapIoEventSource::open(std::string* error)
 
 void PcapIoEventSource::onPacket(u_char* user, const pcap_pkthdr* header, const u_char* bytes)
 {
-    reinterpret_cast<PcapIoEventSource*>(user)->handle(header, bytes);
-}
-
-void PcapIoEventSource::handle(const pcap_pkthdr* header, const u_char* bytes)
-{
-    DecodedPacket packet;
-    switch (decodeCapturedPacket(m_linkType, bytes, header->caplen, header->len, packet)) {
-    case DecodeResult::Ok: break;
-    case DecodeResult::Malformed: bump(m_malformed); return;
-    case DecodeResult::Fragment:
-    case DecodeResult::Ignored: return;
-    }
-    bump(m_seen);
-    NetEvent event;
-    event.timestamp = filetimeFromUnix(header->ts.tv_sec, header->ts.tv_usec);
-    event.size = packet.size;
-    event.remoteAddr = packet.remoteAddr;
-    event.remotePort = packet.remotePort;
-    event.localPort = packet.localPort;
-    event.protocol = packet.protocol;
-    event.direction = packet.direction;
-    FlowKey key{packet.protocol, packet.localAddr, packet.localPort, packet.remoteAddr, packet.remotePort};
-    m_attributor->onPacket(key, event, packet.tcpSyn, m_nowMs);
+    auto* self = reinterpret_cast<PcapIoEventSource*>(user);
+    self->m_intake->onFrame(bytes, header->caplen, header->len,
+                            filetimeFromUnix(header->ts.tv_sec, header->ts.tv_usec), self->m_nowMs);
 }
 
 void PcapIoEventSource::run(IoEventSink& sink)
@@ -155,7 +131,9 @@ void PcapIoEventSource::run(IoEventSink& sink)
     SockDiagFlowOwners owners;
     owners.start();
     FlowAttributor attributor(owners, sink);
+    CaptureIntake intake(m_linkType, attributor);
     m_attributor = &attributor;
+    m_intake = &intake;
     m_disk.start(sink);
 
     const int fd = pcap_get_selectable_fd(m_pcap);
@@ -167,7 +145,7 @@ void PcapIoEventSource::run(IoEventSink& sink)
         const int n = pcap_dispatch(m_pcap, -1, &PcapIoEventSource::onPacket, reinterpret_cast<u_char*>(this));
         m_nowMs = monotonicMs();
         attributor.poll(m_nowMs);
-        publishAttributorStats();
+        publishStats();
         if (n == PCAP_ERROR || (waitFd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
             XLog::debug(1, "packet capture ended: ", std::string(pcap_geterr(m_pcap)));
             break;
@@ -183,13 +161,19 @@ void PcapIoEventSource::run(IoEventSink& sink)
     owners.stop();
     attributor.poll(monotonicMs());
     attributor.flush();
-    publishAttributorStats();
+    publishStats();
     updateKernelStats();
     m_attributor = nullptr;
+    m_intake = nullptr;
 }
 
-void PcapIoEventSource::publishAttributorStats()
+void PcapIoEventSource::publishStats()
 {
+    const CaptureIntake::Stats& in = m_intake->stats();
+    m_seen.store(in.packets, std::memory_order_relaxed);
+    m_malformed.store(in.malformed, std::memory_order_relaxed);
+    m_fragments.store(in.fragments, std::memory_order_relaxed);
+    m_fragmentsUnmatched.store(in.fragmentsUnmatched, std::memory_order_relaxed);
     const FlowAttributor::Stats& s = m_attributor->stats();
     m_delivered.store(s.delivered, std::memory_order_relaxed);
     m_resolved.store(s.flowsResolved, std::memory_order_relaxed);
@@ -222,6 +206,8 @@ IoSourceStats PcapIoEventSource::stats() const
     IoSourceStats s;
     s.packetsSeen = m_seen.load(std::memory_order_relaxed);
     s.packetsMalformed = m_malformed.load(std::memory_order_relaxed);
+    s.fragments = m_fragments.load(std::memory_order_relaxed);
+    s.fragmentsUnmatched = m_fragmentsUnmatched.load(std::memory_order_relaxed);
     s.netEventsDelivered = m_delivered.load(std::memory_order_relaxed);
     s.kernelDrops = m_kernelDrops.load(std::memory_order_relaxed);
     s.interfaceDrops = m_ifDrops.load(std::memory_order_relaxed);

@@ -1,6 +1,7 @@
 #include "platform/Processes.h"
 #include "platform/linux/ProcFile.h"
 #include "platform/linux/ProcTables.h"
+#include "platform/linux/ProcessNames.h"
 
 #include <cerrno>
 #include <charconv>
@@ -49,12 +50,7 @@ std::string processImagePath(uint32_t pid)
     const ssize_t n = ::readlink(procPath(pid, "exe").c_str(), buf, sizeof buf - 1);
     if (n <= 0)
         return {};
-    std::string path(buf, size_t(n));
-    // The link of a replaced or removed image reads "/path/prog (deleted)".
-    static constexpr std::string_view kDeleted = " (deleted)";
-    if (path.size() > kDeleted.size() && path.ends_with(kDeleted))
-        path.resize(path.size() - kDeleted.size());
-    return path;
+    return imagePathOfExeLink(std::string_view(buf, size_t(n)));
 }
 
 std::string processImageName(uint32_t pid)
@@ -63,20 +59,11 @@ std::string processImageName(uint32_t pid)
         return {};
     const std::string path = processImagePath(pid);
     if (!path.empty())
-        return path.substr(path.find_last_of('/') + 1);
-    // Without the right to follow another user's exe link: comm, which the kernel cuts to 15
-    // characters, completed from the first command-line word when that starts the same way.
-    std::string comm = readSmallFile(procPath(pid, "comm"), 64);
-    while (!comm.empty() && (comm.back() == '\n' || comm.back() == '\0'))
-        comm.pop_back();
-    if (comm.size() == 15) {
-        const std::string cmdline = readSmallFile(procPath(pid, "cmdline"), 4096);
-        const std::string first = cmdline.substr(0, cmdline.find('\0'));
-        const std::string base = first.substr(first.find_last_of('/') + 1);
-        if (base.size() > comm.size() && base.compare(0, comm.size(), comm) == 0)
-            return base;
-    }
-    return comm;
+        return std::string(baseNameOf(path));
+    // Without the right to follow another user's exe link: comm, completed from cmdline.
+    const std::string comm = readSmallFile(procPath(pid, "comm"), 64);
+    const std::string cmdline = comm.size() >= 15 ? readSmallFile(procPath(pid, "cmdline"), 4096) : std::string();
+    return nameFromCommAndCmdline(comm, cmdline);
 }
 
 std::vector<uint32_t> listProcessIds()

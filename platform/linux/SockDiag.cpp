@@ -1,5 +1,6 @@
 #include "platform/linux/SockDiag.h"
 #include "platform/linux/ProcTables.h"
+#include "platform/linux/SockDiagReply.h"
 
 #include <arpa/inet.h>
 #include <linux/inet_diag.h>
@@ -68,18 +69,10 @@ public:
             const ssize_t n = ::recv(m_fd, buf, sizeof buf, 0);
             if (n <= 0)
                 return false;
-            size_t left = size_t(n);
-            for (auto* h = reinterpret_cast<nlmsghdr*>(buf); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
-                if (h->nlmsg_seq != m_sequence)
-                    continue;
-                if (h->nlmsg_type == NLMSG_DONE)
-                    return true;
-                if (h->nlmsg_type == NLMSG_ERROR)
-                    return false;
-                if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-                    continue;
-                if (!onMessage(*static_cast<const inet_diag_msg*>(NLMSG_DATA(h))) || id)
-                    return true;  // an exact lookup answers with one message and no end mark
+            switch (parseDiagReply(buf, size_t(n), m_sequence, id != nullptr, onMessage)) {
+            case DiagReply::More: break;
+            case DiagReply::Done: return true;
+            case DiagReply::Failed: return false;
             }
         }
     }
@@ -118,44 +111,13 @@ uint64_t lookUp(uint8_t protocol, uint32_t src, uint16_t sport, uint32_t dst, ui
     return inode;
 }
 
-// Turns one diag message into a row; false for IPv6 sockets that cannot carry IPv4.
-bool rowOfMessage(const inet_diag_msg& d, SocketProtocol protocol, SocketRow& row)
-{
-    if (d.idiag_family == AF_INET) {
-        row.localAddr = d.id.idiag_src[0];
-        row.remoteAddr = d.id.idiag_dst[0];
-    } else {
-        // IPv4-mapped ::ffff:a.b.c.d, or the unspecified address of a dual-stack socket.
-        auto v4 = [](const uint32_t* w, uint32_t& out) {
-            if (w[0] != 0 || w[1] != 0)
-                return false;
-            if (w[2] == 0 && w[3] == 0) {
-                out = 0;
-                return true;
-            }
-            if (w[2] != htonl(0xFFFF))
-                return false;
-            out = w[3];
-            return true;
-        };
-        if (!v4(d.id.idiag_src, row.localAddr) || !v4(d.id.idiag_dst, row.remoteAddr))
-            return false;
-    }
-    row.localPort = d.id.idiag_sport;
-    row.remotePort = d.id.idiag_dport;
-    row.state = protocol == SocketProtocol::Tcp ? translateTcpState(d.idiag_state) : 0;
-    row.inode = d.idiag_inode;
-    row.pid = 0;
-    return true;
-}
-
 // Appends every socket of one family, protocol and set of (Linux) states.
 bool dumpFamily(uint8_t family, SocketProtocol protocol, uint32_t states, std::vector<SocketRow>& out)
 {
     const uint8_t ipProtocol = protocol == SocketProtocol::Tcp ? IPPROTO_TCP : IPPROTO_UDP;
     return threadSocket().ask(family, ipProtocol, states, nullptr, [&](const inet_diag_msg& d) {
         SocketRow row;
-        if (rowOfMessage(d, protocol, row))
+        if (rowOfDiagMessage(d, protocol, row))
             out.push_back(row);
         return true;
     });

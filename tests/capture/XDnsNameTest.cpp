@@ -13,7 +13,7 @@ int decode(const std::vector<uint8_t>& msg, int pos, std::string& out, int outSi
     const int n = decodeDnsName(buf.data(), outSize, reinterpret_cast<const char*>(msg.data()), pos,
                                 int(msg.size()));
     EXPECT_EQ(buf[size_t(outSize)], '#') << "wrote past the buffer";
-    out.assign(buf.data(), size_t(n));
+    out.assign(buf.data(), n > 0 ? size_t(n) : 0);
     return n;
 }
 
@@ -28,27 +28,57 @@ TEST(DnsNameDecoder, FollowsPointersAndJoinsLabels)
     EXPECT_EQ(s, "b.c");
 }
 
-TEST(DnsNameDecoder, EndsOnPointerLoops)
+TEST(DnsNameDecoder, PointerLoopsAreMalformed)
 {
     std::string s;
-    EXPECT_EQ(decode({0xC0, 0x00}, 0, s), 0);                  // points at itself
-    EXPECT_EQ(decode({0xC0, 0x02, 0xC0, 0x00}, 0, s), 0);      // two pointers in a circle
-    const std::vector<uint8_t> labelLoop = {1, 'x', 0xC0, 0x00};  // label then back to it
-    EXPECT_EQ(decode(labelLoop, 0, s), 65);                    // ends when the buffer is full
+    EXPECT_EQ(decode({0xC0, 0x00}, 0, s), kMalformedDnsName);                  // points at itself
+    EXPECT_EQ(decode({0xC0, 0x02, 0xC0, 0x00}, 0, s), kMalformedDnsName);      // two pointers in a circle
+    EXPECT_EQ(decode({1, 'x', 0xC0, 0x00}, 0, s), kMalformedDnsName);          // label then back to it
 }
 
 TEST(DnsNameDecoder, StaysInsideMessageAndBuffer)
 {
     std::string s;
-    EXPECT_EQ(decode({5, 'a', 'b'}, 0, s), 0);          // label runs past the end
-    EXPECT_EQ(decode({1, 'a', 0xC0}, 0, s), 1);         // half a pointer
-    EXPECT_EQ(decode({1, 'a', 0xC0, 0x40}, 0, s), 1);   // pointer beyond the end
+    EXPECT_EQ(decode({5, 'a', 'b'}, 0, s), kMalformedDnsName);          // label runs past the end
+    EXPECT_EQ(decode({1, 'a', 0xC0}, 0, s), kMalformedDnsName);         // half a pointer
+    EXPECT_EQ(decode({1, 'a', 0xC0, 0x40}, 0, s), kMalformedDnsName);   // pointer beyond the end
+    EXPECT_EQ(decode({1, 'a'}, 0, s), kMalformedDnsName);               // no final zero
     EXPECT_EQ(decode({0}, 0, s), 0);
     EXPECT_EQ(decode({1, 'a'}, 2, s), 0);
     EXPECT_EQ(decode({1, 'a'}, -1, s), 0);
     EXPECT_EQ(decode({3, 'a', 'b', 'c', 0}, 0, s, 3), 3);  // exactly fills the buffer
     EXPECT_EQ(s, "abc");
     EXPECT_EQ(decode({4, 'a', 'b', 'c', 'd', 0}, 0, s, 3), 0);
+}
+
+TEST(DnsNameDecoder, LabelsOver63AndNamesOver255BytesAreMalformed)
+{
+    std::string s;
+    std::vector<uint8_t> label63 = {63};
+    label63.insert(label63.end(), 63, 'a');
+    label63.push_back(0);
+    EXPECT_EQ(decode(label63, 0, s, 65), 63);
+    std::vector<uint8_t> label64 = label63;
+    label64[0] = 64;  // the length byte now says 64, and 0x40 is no label length
+    label64.insert(label64.begin() + 1, 'a');
+    EXPECT_EQ(decode(label64, 0, s, 65), kMalformedDnsName);
+
+    // Three labels of 63 and one of 61: 255 bytes on the wire, the most a name may have; it is
+    // cut in the 65-byte buffer all the same. One more byte is too many.
+    const auto name = [](int lastLabel) {
+        std::vector<uint8_t> n;
+        for (int i = 0; i < 4; ++i) {
+            const int size = i < 3 ? 63 : lastLabel;
+            n.push_back(uint8_t(size));
+            n.insert(n.end(), size_t(size), uint8_t('a' + i));
+        }
+        n.push_back(0);
+        return n;
+    };
+    ASSERT_EQ(name(61).size(), 255u);
+    EXPECT_EQ(decode(name(61), 0, s, 65), 63);
+    EXPECT_EQ(s, std::string(63, 'a'));
+    EXPECT_EQ(decode(name(62), 0, s, 65), kMalformedDnsName);
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "capture/XIPCounter.h"
 #include "capture/XPacketBaseParser.h"
 #include "capture/XPacketCounter.h"
+#include "capture/XPacketQueueMgr.h"
 #include "capture/XParserResultMgr.h"
 
 namespace {
@@ -168,6 +169,44 @@ TEST_F(ParserTest, LongNamesAreCutAtTheLastWholeLabel)
     feedAnswer(simpleAnswer("ninechars", "198.51.100.51"));
     char buf[128];
     EXPECT_EQ(dns.getDNSName(hostAddr("198.51.100.51"), buf, 128), 11);
+}
+
+TEST_F(ParserTest, OverlongLabelsAndNamesAreMalformedAndTeachNothing)
+{
+    feed(readData("answer_label_64.bin"));       // a 64-byte label
+    feed(readData("answer_name_over_255.bin"));  // 258 bytes of name
+    EXPECT_EQ(dns.size(), 0);
+    EXPECT_EQ(nameOf("198.51.100.60"), "");
+    EXPECT_EQ(nameOf("198.51.100.61"), "");
+}
+
+TEST_F(ParserTest, AnswerLongerThanAQueueSlotTeachesTheRecordsInsideIt)
+{
+    // 62 address records in a 1047-byte datagram; a queue slot keeps 1024 bytes of it, which
+    // hold the first 60 records whole.
+    const std::vector<uint8_t> answer = readData("answer_62_records.bin");
+    ASSERT_EQ(answer.size(), 1047u);
+    XPacketQueueMgr queues;
+    XPacketQueue* queue = queues.createQueue(netAddr(kLocal));
+    ASSERT_NE(queue, nullptr);
+    ASSERT_EQ(queue->push(reinterpret_cast<const char*>(answer.data()), int(answer.size())), 1024);
+    char slot[2048];
+    const int n = queue->pop(slot, sizeof slot);
+    parser.parser(queue->getID(), slot, n);
+    EXPECT_EQ(dns.size(), 60);
+    EXPECT_EQ(nameOf("198.51.101.1"), "a.example");
+    EXPECT_EQ(nameOf("198.51.101.60"), "a.example");
+    EXPECT_EQ(nameOf("198.51.101.61"), "");
+
+    // A datagram that is simply shorter than its headers say is still ignored, slot-sized or not.
+    std::vector<uint8_t> cut(answer.begin(), answer.begin() + 1024);
+    cut[2] = 0x05;  // IP total length 1280: the UDP length no longer fits it
+    cut[3] = 0x00;
+    XDNSRecord other{""};
+    XPacketBaseParser strict;
+    strict.init(&registry, &other, processes.get());
+    strict.parser(netAddr(kLocal), reinterpret_cast<const char*>(cut.data()), int(cut.size()));
+    EXPECT_EQ(other.size(), 0);
 }
 
 TEST_F(ParserTest, FirstEventOfAProtocolCreatesAndRegistersItsCounter)

@@ -49,6 +49,7 @@ TEST_F(PacketQueueTest, PopCopiesInOrderTruncatesToTheBufferAndReportsEmpty)
         big[i] = char(i);
     q->push(big.data(), 1500);
     q->push("hello world", 11);
+    EXPECT_EQ(q->truncated(), 1u);
     ASSERT_EQ(q->pop(out, 2048), 1024);
     EXPECT_EQ(std::memcmp(out, big.data(), 1024), 0);
     ASSERT_EQ(q->pop(out, 5), 5);

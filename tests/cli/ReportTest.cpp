@@ -5,11 +5,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Report.h"
+#include "TerminalText.h"
 
 namespace {
 
@@ -79,6 +83,120 @@ TEST(ConsoleReport, TextOutputMatchesTheGoldenFile)
 TEST(ConsoleReport, JsonOutputMatchesTheGoldenFile)
 {
     expectGolden(render(printReportJson, fixedReport()), "report.json");
+}
+
+// Every byte that reaches the terminal is printable UTF-8, a blank or a line end.
+void expectTerminalSafe(const std::string& text)
+{
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = utf8SequenceAt(text, i);
+        ASSERT_GT(length, 0u) << "invalid UTF-8 at " << i;
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        EXPECT_TRUE(c >= 0x20 || c == '\n') << "control byte " << int(c) << " at " << i;
+        EXPECT_NE(c, 0x7F);
+        EXPECT_FALSE(c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) << "C1 control at " << i;
+        i += length;
+    }
+}
+
+TEST(ConsoleReport, ControlCharactersAndBrokenUtf8NeverReachTheTerminal)
+{
+    Report r = fixedReport();
+    TrafficRow hostile{"198.51.100.7", 53, "\x1b]0;owned\x07x.example", "\x1b[2J", 1, 1, 1, 1, 1,
+                       "\x1b[31mred\xc2\x9b\xff\xfe"};
+    r.tables[1].rows.push_back(hostile);
+    r.processes[0].name = "evil\x1b[1A\r";
+    r.eventSource = "pcap\n\x1b[H";
+    for (int columns : {0, 80}) {
+        Report shown = r;
+        shown.columns = columns;
+        shown.compact = columns > 0;
+        const std::string text = render(printReportText, shown);
+        expectTerminalSafe(text);
+        if (columns > 0)
+            continue;  // 80 columns leave no room for the DNS name and cut the program's
+        EXPECT_NE(text.find("\\x1b]0;owned\\x07x.example"), std::string::npos) << text;
+        EXPECT_NE(text.find("\\x1b[31mred\\x9b\xEF\xBF\xBD\xEF\xBF\xBD"), std::string::npos) << text;
+        EXPECT_NE(text.find("evil\\x1b[1A\\x0d"), std::string::npos) << text;
+    }
+    const std::string json = render(printReportJson, r);
+    expectTerminalSafe(json);
+    EXPECT_NE(json.find("\\u001b]0;owned\\u0007x.example"), std::string::npos);
+    EXPECT_NE(json.find("\\u009b"), std::string::npos);
+    expectTerminalSafe(privilegeAdvice("/opt/l\x1b[2Jumivex"));
+}
+
+// A report with many addresses and long names, as a busy machine gives.
+Report busyReport()
+{
+    Report r = fixedReport();
+    for (int i = 0; i < 40; ++i) {
+        TrafficRow row{"203.0.113." + std::to_string(i), 443,
+                       "a-rather-long-host-name-" + std::to_string(i) + ".cdn.example.net", "美国", 1000.0 * i, 1, 1,
+                       1, 1, "chromium-browser-stable"};
+        r.tables[0].rows.push_back(row);
+        r.tables[1].rows.push_back(row);
+    }
+    for (int i = 0; i < 30; ++i) {
+        XProcessRow p;
+        p.pid = uint32_t(1000 + i);
+        p.name = "worker-" + std::to_string(i);
+        r.processes.push_back(p);
+    }
+    r.engine.queueDrops = 3;
+    r.engine.ringDropped = 4;
+    return r;
+}
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST(ConsoleReport, LiveViewFitsTheTerminal)
+{
+    for (const auto& [columns, rows] : {std::pair{80, 24}, std::pair{100, 30}, std::pair{160, 50}}) {
+        Report r = busyReport();
+        r.columns = columns;
+        r.lines = rows;
+        r.compact = true;
+        const std::vector<std::string> lines = linesOf(render(printReportText, r));
+        EXPECT_LT(int(lines.size()), rows) << columns << "x" << rows;  // the cursor's line stays free
+        for (const std::string& line : lines)
+            EXPECT_LE(displayWidth(line), columns) << line;
+        // Every list keeps a share of the screen, and says what it leaves out.
+        for (const char* title : {"tcp: 42 remote addresses", "udp: 41 remote addresses", "Programs"}) {
+            const auto at = std::find(lines.begin(), lines.end(), title);
+            ASSERT_NE(at, lines.end()) << title;
+            EXPECT_GE(lines.end() - at, 3) << title;
+        }
+        EXPECT_GE(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.rfind("... ", 0) == 0; }),
+                  3);
+        // The header shows which columns gave way: location first, then the DNS name.
+        const std::string header = lines[3];
+        EXPECT_EQ(header.find("Location") != std::string::npos, columns >= 160) << header;
+        EXPECT_EQ(header.find("DNS name") != std::string::npos, columns >= 100) << header;
+    }
+}
+
+TEST(ConsoleReport, LiveViewCountersAreCompact)
+{
+    Report r = busyReport();
+    r.columns = 80;
+    r.compact = true;
+    const std::string text = render(printReportText, r);
+    const size_t at = text.find("Counters (capturing; pcap): 9 dropped\n");  // 2 + 3 + 4
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::string counters = text.substr(at);
+    EXPECT_NE(counters.find("queue_drops 3"), std::string::npos);
+    EXPECT_NE(counters.find("kernel_drops 2"), std::string::npos);
+    EXPECT_EQ(counters.find("packets_malformed"), std::string::npos);  // zero: not shown
+    EXPECT_LE(linesOf(counters).size(), 3u);
 }
 
 } // namespace

@@ -90,8 +90,8 @@ protected:
 
     static XPCProcessInfo* info() { return XPCProcessInfo::Instance(); }
 
-    // The first event of each protocol after the start is held back: send some to a closed port
-    // of an address the tests do not look at (its record gets whatever owner the first event has).
+    // Waits until capture delivers events of each protocol: traffic to a closed port of an
+    // address the tests do not look at.
     void openGates()
     {
         XKernelIoTrace* trace = info()->trace();

@@ -80,8 +80,8 @@ protected:
         return out;
     }
 
-    // The first event of each class after the start is held back; our own traffic to a closed
-    // port opens the gates so the programs under test are counted whole.
+    // Waits until capture delivers traffic of each protocol (our own, to a closed port), then
+    // forgets it, so each test sees only the traffic it makes.
     void openNetworkGates()
     {
         sockaddr_in peer{};

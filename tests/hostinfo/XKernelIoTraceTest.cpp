@@ -36,35 +36,46 @@ protected:
         return DiskEvent{m_trace.startTime() + 1, pid, read, written};
     }
 
-    // Opens every gate with one throw-away event per class.
+    // Opens every gate with one event per class, then forgets what those events added.
     void openGates()
     {
         m_trace.onNetEvent(net(platform::kProtoTcp, 0, 1));
         m_trace.onNetEvent(net(platform::kProtoUdp, 0, 1));
         m_trace.onDiskEvent(disk(1, 0, 0));
+        ORVANEPRO_NetIo io{};
+        while (m_trace.ring()->pending() > 0)
+            m_trace.ring()->popNetIo(&io);
+        IoTriple out[kMaxProcessTotals];
+        m_trace.getDiskIO(out, kMaxProcessTotals);
     }
 
     XKernelIoTrace m_trace;
 };
 
-TEST_F(KernelIoTraceTest, GateDropsEarlyEventsAndTheFirstLaterOnePerClass)
+TEST_F(KernelIoTraceTest, GateDropsOnlyEventsFromBeforeTheStartPerClass)
 {
     m_trace.enableNetEvents();
     NetEvent early = net(platform::kProtoTcp, 1, 100, 0);  // stamped exactly at the start
     m_trace.onNetEvent(early);
     m_trace.onNetEvent(early);
     EXPECT_FALSE(m_trace.gateOpen(XKernelIoTrace::kGateTcp));
-    m_trace.onNetEvent(net(platform::kProtoTcp, 1, 100));  // opens the gate, not counted
-    EXPECT_TRUE(m_trace.gateOpen(XKernelIoTrace::kGateTcp));
     EXPECT_EQ(m_trace.ring()->pending(), 0);
-    m_trace.onNetEvent(net(platform::kProtoTcp, 1, 100));
+    m_trace.onNetEvent(net(platform::kProtoTcp, 1, 100));  // the first real event is counted
+    EXPECT_TRUE(m_trace.gateOpen(XKernelIoTrace::kGateTcp));
     EXPECT_EQ(m_trace.ring()->pending(), 1);
+    m_trace.onNetEvent(early);  // once open, the gate no longer looks at time stamps
+    EXPECT_EQ(m_trace.ring()->pending(), 2);
 
-    // UDP has a gate of its own, still closed.
+    // UDP and disk have gates of their own; their first real events are counted too.
     EXPECT_FALSE(m_trace.gateOpen(XKernelIoTrace::kGateUdp));
+    m_trace.onNetEvent(net(platform::kProtoUdp, 1, 100, 0));
+    EXPECT_EQ(m_trace.ring()->pending(), 2);
     m_trace.onNetEvent(net(platform::kProtoUdp, 1, 100));
-    EXPECT_EQ(m_trace.ring()->pending(), 1);
-    EXPECT_EQ(m_trace.stats().gatedEvents, 4u);
+    EXPECT_EQ(m_trace.ring()->pending(), 3);
+    m_trace.onDiskEvent(disk(7, 10, 20));
+    IoTriple out[kMaxProcessTotals];
+    EXPECT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 1);
+    EXPECT_EQ(m_trace.stats().gatedEvents, 3u);
 }
 
 TEST_F(KernelIoTraceTest, NetworkEventsNeedEnablingAndSkipLoopback)

@@ -154,4 +154,34 @@ TEST_F(FlowAttributorTest, RefusedLookupIsCountedAndRetried)
     EXPECT_EQ(m_owners.asked.size(), 1u);
 }
 
+TEST_F(FlowAttributorTest, IdleFlowsAreForgottenWhetherTheirLookupWasAnsweredOrNot)
+{
+    m_owners.refuse = true;  // these stay pending: their lookups never went out
+    for (uint16_t port = 1; port <= 300; ++port)
+        m_attr.onPacket(flow(port), packet(60), false, 0);
+    m_owners.refuse = false;
+    m_attr.onPacket(flow(1000), packet(60), false, 0);
+    m_owners.answer(flow(1000), 77);
+    m_attr.poll(10);
+    EXPECT_EQ(m_attr.flowCount(), 301u);
+    m_attr.poll(59000);
+    EXPECT_EQ(m_attr.flowCount(), 301u);
+    m_attr.poll(60000);  // idle as long as an owned flow may be
+    EXPECT_EQ(m_attr.flowCount(), 0u);
+    EXPECT_EQ(m_attr.heldCount(), 0u);
+    EXPECT_EQ(m_sink.events.size(), 301u);  // every event went out, with or without an owner
+}
+
+TEST_F(FlowAttributorTest, PacketsWithoutPortsGoOnAtOnceWithoutALookup)
+{
+    FlowKey portless = flow(0);
+    portless.remotePort = 0;
+    m_attr.onPacket(portless, packet(1500), false, 0);
+    ASSERT_EQ(m_sink.events.size(), 1u);
+    EXPECT_EQ(m_sink.events[0].pid, 0u);
+    EXPECT_EQ(m_sink.events[0].size, 1500u);
+    EXPECT_TRUE(m_owners.asked.empty());
+    EXPECT_EQ(m_attr.flowCount(), 0u);
+}
+
 } // namespace

@@ -34,14 +34,18 @@ std::vector<uint8_t> frame(uint16_t packetType, uint8_t proto, const char* src, 
     l4[1] = uint8_t(sport);
     l4[2] = uint8_t(dport >> 8);
     l4[3] = uint8_t(dport);
+    l4[12] = 0x50;  // a 20-byte TCP header
     l4[13] = tcpFlags;
     return f;
 }
 
+// Decodes f as captured with a short snap length: unless given, the wire length is what the
+// frame's IP total length says.
 DecodeResult decode(const std::vector<uint8_t>& f, DecodedPacket& p, size_t caplen = SIZE_MAX, size_t wire = 0)
 {
+    const size_t claimed = 16 + size_t((f.size() > 19 ? f[18] : 0) << 8 | (f.size() > 19 ? f[19] : 0));
     return platform::decodeCapturedPacket(platform::kLinkLinuxSll, f.data(), std::min(caplen, f.size()),
-                                          wire ? wire : f.size(), p);
+                                          wire ? wire : std::max(f.size(), claimed), p);
 }
 
 TEST(PacketDecode, DirectionDecidesWhichEndIsRemote)
@@ -106,12 +110,51 @@ TEST(PacketDecode, TruncatedAndInconsistentHeadersAreMalformed)
     EXPECT_EQ(platform::decodeCapturedPacket(platform::kLinkLinuxSll, nullptr, 0, 0, p), DecodeResult::Malformed);
 }
 
+TEST(PacketDecode, LengthsTheFrameDoesNotCarryAreMalformed)
+{
+    DecodedPacket p;
+    // A 48-byte packet whose header claims 60 000 bytes.
+    const std::vector<uint8_t> claims = frame(0, 17, "10.0.0.2", "10.0.0.1", 1, 2, 60000);
+    EXPECT_EQ(decode(claims, p, SIZE_MAX, 16 + 48), DecodeResult::Malformed);
+    ASSERT_EQ(decode(claims, p, SIZE_MAX, 16 + 60000), DecodeResult::Ok);  // the wire carried it all
+    EXPECT_EQ(p.size, 60000u);
+    // Ethernet padding: the frame is longer than the packet, which counts at its own length.
+    ASSERT_EQ(decode(frame(0, 6, "10.0.0.2", "10.0.0.1", 1, 2, 40), p, SIZE_MAX, 16 + 46), DecodeResult::Ok);
+    EXPECT_EQ(p.size, 40u);
+
+    // TCP data offsets below five words, or past the end of the packet.
+    std::vector<uint8_t> tcp = frame(0, 6, "10.0.0.2", "10.0.0.1", 1, 2, 40);
+    for (uint8_t offset : {0x00, 0x40, 0x60, 0xF0}) {
+        tcp[36 + 12] = offset;
+        EXPECT_EQ(decode(tcp, p), DecodeResult::Malformed) << int(offset);
+    }
+    tcp[36 + 12] = 0x60;  // 24 bytes of header in a 44-byte packet
+    tcp[18] = 0;
+    tcp[19] = 44;
+    EXPECT_EQ(decode(tcp, p, SIZE_MAX, 16 + 44), DecodeResult::Ok);
+}
+
 TEST(PacketDecode, FragmentsAndOffloadedFrames)
 {
     DecodedPacket p;
     std::vector<uint8_t> fragment = frame(0, 17, "10.0.0.2", "10.0.0.1", 1, 2, 1500);
-    fragment[16 + 7] = 0xB9;  // offset 185 * 8
-    EXPECT_EQ(decode(fragment, p), DecodeResult::Fragment);
+    fragment[16 + 4] = 0x12;  // IP id 0x1234
+    fragment[16 + 5] = 0x34;
+    fragment[16 + 6] = 0x20;  // more fragments, offset 0: the first, with the ports
+    ASSERT_EQ(decode(fragment, p), DecodeResult::Ok);
+    EXPECT_EQ(p.fragment, platform::FragmentPart::First);
+    EXPECT_EQ(p.ipId, 0x1234);
+    EXPECT_EQ(p.remotePort, htons(1));
+    fragment[16 + 7] = 0xB9;  // offset 185 * 8: a later one, no ports but everything else
+    ASSERT_EQ(decode(fragment, p), DecodeResult::Fragment);
+    EXPECT_EQ(p.fragment, platform::FragmentPart::Later);
+    EXPECT_TRUE(p.moreFragments);
+    EXPECT_EQ(p.size, 1500u);
+    EXPECT_EQ(p.protocol, platform::kProtoUdp);
+    EXPECT_EQ(p.direction, platform::kDirReceive);
+    EXPECT_EQ(p.remotePort, 0);
+    char text[16];
+    EXPECT_STREQ(inet_ntop(AF_INET, &p.remoteAddr, text, sizeof text), "10.0.0.2");
     // A segmentation-offload frame may carry total length 0: the wire length counts instead.
     ASSERT_EQ(decode(frame(4, 6, "10.0.0.1", "10.0.0.2", 1, 2, 0), p, SIZE_MAX, 16 + 64000), DecodeResult::Ok);
     EXPECT_EQ(p.size, 64000u);

@@ -6,6 +6,7 @@
 
 #include "platform/Processes.h"
 #include "platform/linux/ProcTables.h"
+#include "platform/linux/ProcessNames.h"
 
 namespace {
 
@@ -119,3 +120,19 @@ TEST(LiveProc, OwnProcessIsVisible)
 }
 
 } // namespace
+
+TEST(ProcessNames, ExeLinkCommAndCmdline)
+{
+    EXPECT_EQ(platform::imagePathOfExeLink("/usr/bin/prog (deleted)"), "/usr/bin/prog");
+    EXPECT_EQ(platform::imagePathOfExeLink(" (deleted)"), " (deleted)");
+    EXPECT_EQ(platform::baseNameOf("/usr/bin/prog"), "prog");
+    EXPECT_EQ(platform::baseNameOf("/usr/bin/"), "");
+    EXPECT_EQ(platform::baseNameOf("prog"), "prog");
+    // comm is cut to 15 characters: completed from the command line when it starts the same.
+    const std::string cmdline("/opt/x/chromium-browser-stable\0--type=renderer\0", 47);
+    EXPECT_EQ(platform::nameFromCommAndCmdline("chromium-browse\n", cmdline), "chromium-browser-stable");
+    EXPECT_EQ(platform::nameFromCommAndCmdline("chromium-browse\n", std::string("/bin/other\0", 11)), "chromium-browse");
+    EXPECT_EQ(platform::nameFromCommAndCmdline("bash\n", cmdline), "bash");
+    EXPECT_EQ(platform::nameFromCommAndCmdline("", ""), "");
+    EXPECT_EQ(platform::nameFromCommAndCmdline("\n\n", "x"), "");
+}

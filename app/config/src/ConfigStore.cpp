@@ -63,8 +63,11 @@ void ConfigStore::release()
 ConfigStore::ConfigStore(std::string dataDir, std::string userDir)
     : m_dataDir(std::move(dataDir)), m_userDir(std::move(userDir))
 {
-    if (auto content = readFilePrefix(m_dataDir + "config.dat", kSettingsFileLimit))
+    std::string problem;
+    if (auto content = readFilePrefix(m_dataDir + "config.dat", kSettingsFileLimit, &problem))
         loadSettings(*content, true, false, m_skin);
+    if (!problem.empty())
+        m_skipped.push_back(problem);
     loadUserSettings();
 }
 
@@ -73,10 +76,13 @@ void ConfigStore::loadUserSettings()
     const std::string fallback = m_userDir.empty() ? std::string() : m_userDir + "/user.ini";
     const std::string beside = m_dataDir + "user.ini";
     const std::string& source = !fallback.empty() && isRegularFile(fallback) ? fallback : beside;
-    if (auto content = readFilePrefix(source, kSettingsFileLimit)) {
+    std::string problem;
+    if (auto content = readFilePrefix(source, kSettingsFileLimit, &problem)) {
         m_userSource = source;
         loadSettings(*content, false, true, m_user);
     }
+    if (!problem.empty())
+        m_skipped.push_back(problem);
 }
 
 bool ConfigStore::saveUserSettings()

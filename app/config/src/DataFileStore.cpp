@@ -49,23 +49,32 @@ DataFileStore::DataFileStore(std::string dataDir) : m_dataDir(std::move(dataDir)
 {
 }
 
+std::optional<std::string> DataFileStore::read(const char* name, std::size_t limit)
+{
+    std::string problem;
+    std::optional<std::string> content = readFilePrefix(m_dataDir + name, limit, &problem);
+    if (!problem.empty())
+        m_report.skipped.push_back(problem);
+    return content;
+}
+
 void DataFileStore::load()
 {
     if (m_loaded)
         return;
     m_loaded = true;
-    if (auto content = readFilePrefix(m_dataDir + "ication.dat", kDatabaseFileLimit)) {
+    if (auto content = read("ication.dat", kDatabaseFileLimit)) {
         m_report.databaseFound = true;
         m_report.database = parseLocationDatabase(*content, m_levels);
     }
-    if (auto content = readFilePrefix(m_dataDir + "ipanother.txt", kSupplementaryFileLimit)) {
+    if (auto content = read("ipanother.txt", kSupplementaryFileLimit)) {
         m_report.supplementaryFound = true;
         m_report.supplementary = parseSupplementary(*content, m_supplementary);
     }
     for (LocationTable& level : m_levels)
         m_report.overlapsDropped += level.normalise();
     m_report.overlapsDropped += m_supplementary.normalise();
-    if (auto content = readFilePrefix(m_dataDir + "ptdescr.dat", kDescriptionFileLimit)) {
+    if (auto content = read("ptdescr.dat", kDescriptionFileLimit)) {
         m_report.descriptionsFound = true;
         m_report.descriptions = m_descriptions.load(*content);
     }

@@ -8,11 +8,25 @@
 
 namespace lumivex::config {
 
-std::optional<std::string> readFilePrefix(const std::string& path, std::size_t maxBytes)
+std::optional<std::string> readFilePrefix(const std::string& path, std::size_t maxBytes,
+                                          std::string* problem)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (!fs::exists(status))
         return std::nullopt;
+    if (!fs::is_regular_file(status)) {
+        if (problem)
+            *problem = path + " is not a regular file; skipped";
+        return std::nullopt;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (problem)
+            *problem = path + " cannot be read; skipped";
+        return std::nullopt;
+    }
     std::string content;
     // Size the buffer once when the file's length is known (it may still change while read).
     in.seekg(0, std::ios::end);
@@ -30,8 +44,11 @@ std::optional<std::string> readFilePrefix(const std::string& path, std::size_t m
         if (!in)
             break;
     }
-    if (in.bad())
+    if (in.bad()) {
+        if (problem)
+            *problem = path + " could not be read to the end; skipped";
         return std::nullopt;
+    }
     return content;
 }
 

@@ -11,6 +11,8 @@
 #define XENGINE_COUNTERS(X)                                                                       \
     X(packetsSeen, "packets_seen", kFlow, "IPv4 TCP/UDP packets taken from the capture")          \
     X(packetsMalformed, "packets_malformed", kDrop, "captured frames that were not usable IPv4")  \
+    X(fragments, "fragments", kFlow, "later IPv4 fragments, counted for their datagram's flow")   \
+    X(fragmentsUnmatched, "fragments_without_first", kMiss, "fragments counted for the address alone: first fragment not seen") \
     X(kernelDrops, "kernel_drops", kDrop, "packets the capture dropped in the kernel")            \
     X(interfaceDrops, "interface_drops", kDrop, "packets the interface dropped")                  \
     X(eventsQueued, "events_queued", kFlow, "network events written into the event ring")         \
@@ -39,6 +41,7 @@
     X(datagramsParsed, "datagrams_parsed", kFlow, "datagrams handed to the parser")               \
     X(datagramsIgnored, "datagrams_ignored", kFlow, "datagrams the parser skipped")               \
     X(queueDrops, "queue_drops", kDrop, "datagrams dropped: their queue was full")                \
+    X(queueTruncated, "queue_truncated", kDrop, "DNS answers cut to a 1024-byte slot: later records lost") \
     X(queueRefusals, "queue_refusals", kDrop, "queues refused: more than 10 local addresses")     \
     X(namesLearnt, "dns_names_learnt", kFlow, "address records given to the DNS cache")           \
     X(dnsDropped, "dns_names_dropped", kDrop, "names the DNS cache could not store")

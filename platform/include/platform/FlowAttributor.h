@@ -19,7 +19,7 @@ public:
     struct Options {
         uint32_t holdMs = 250;            // longest wait for an owner lookup
         size_t maxHeld = 32768;           // events waiting at once
-        uint32_t ownedIdleMs = 120000;    // a flow unused this long is looked up again
+        uint32_t ownedIdleMs = 120000;    // a flow unused this long is forgotten (owned or not)
         uint32_t unownedRetryMs = 1000;   // a flow nobody owned is looked up again after this
         size_t maxFlows = 65536;          // cached flows
         uint32_t urgentPerSecond = 2000;  // connection openings looked up on the capture thread
@@ -41,7 +41,8 @@ public:
 
     // One packet; tcpSyn restarts the flow (a new connection may belong to a new process).
     // The first packet of a TCP connection and the first datagram a UDP socket sends are
-    // looked up at once, within a per-second budget.
+    // looked up at once, within a per-second budget. A key without ports (a fragment whose
+    // first part was not seen) goes on at once without an owner.
     void onPacket(const FlowKey& key, const NetEvent& event, bool tcpSyn, uint64_t nowMs);
     // Takes the lookup answers and sends on every waiting event that has its owner or has
     // waited too long. Call often (after every capture batch).

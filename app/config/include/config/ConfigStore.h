@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace lumivex::config {
 
@@ -57,6 +58,8 @@ public:
     bool saveUserSettings();
     // The file the last load read user.ini from (empty when none was found).
     const std::string& userSettingsSource() const { return m_userSource; }
+    // Files present but not read (not a regular file, unreadable), one sentence each.
+    const std::vector<std::string>& skippedFiles() const { return m_skipped; }
 
     const SettingMap& skinTable() const { return m_skin; }
     const SettingMap& userTable() const { return m_user; }
@@ -74,6 +77,7 @@ private:
     std::string m_dataDir;
     std::string m_userDir;
     std::string m_userSource;
+    std::vector<std::string> m_skipped;
     SettingMap m_texts;
     SettingMap m_wideTexts;
     SettingMap m_skin;

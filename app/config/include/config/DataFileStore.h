@@ -5,8 +5,11 @@
 #include "config/LocationTable.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace lumivex::config {
 
@@ -19,6 +22,7 @@ struct DataLoadReport {
     LocationLoad supplementary;
     DescriptionTable::Load descriptions;
     std::size_t overlapsDropped = 0;  // ranges dropped because they overlapped an earlier one
+    std::vector<std::string> skipped; // files present but not read, one sentence each
 };
 
 // Location texts for remote addresses (ipanother.txt, then ication.dat) and descriptions of
@@ -55,6 +59,9 @@ public:
     const DescriptionTable& descriptions() const { return m_descriptions; }
 
 private:
+    // One data file, a problem with it noted in the report.
+    std::optional<std::string> read(const char* name, std::size_t limit);
+
     std::string m_dataDir;
     bool m_loaded = false;
     std::array<LocationTable, 4> m_levels;

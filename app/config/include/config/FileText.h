@@ -6,9 +6,13 @@
 
 namespace lumivex::config {
 
-// Reads at most maxBytes from the start of a file (a longer file is cut there, so a hostile
-// file cannot exhaust memory). Nothing when the file cannot be opened or read.
-std::optional<std::string> readFilePrefix(const std::string& path, std::size_t maxBytes);
+// Reads at most maxBytes from the start of a regular file (a longer file is cut there, so a
+// hostile file cannot exhaust memory). Nothing when the file is missing or cannot be read,
+// and nothing for anything but a regular file (a FIFO would block the reader for good, a
+// device may never end): then, when problem is given, it is set to a sentence naming the
+// path and what is wrong with it.
+std::optional<std::string> readFilePrefix(const std::string& path, std::size_t maxBytes,
+                                          std::string* problem = nullptr);
 
 // Replaces path with contents through a temporary file in the same folder and a rename, so
 // a reader sees either the old or the new file, never a partial one. False on any failure;

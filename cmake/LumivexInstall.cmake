@@ -1,0 +1,38 @@
+# lumivex_install_capable_program(<target> CAPABILITIES <setcap text>)
+# Installs a program that links capengine and captures without root: it is given the
+# capabilities with setcap, and the dynamic loader then runs it in secure mode, where
+# LD_LIBRARY_PATH is ignored and $ORIGIN is expanded only into trusted system folders. So the
+# installed program carries the absolute library folder of the prefix it is installed to, as
+# given to cmake --install --prefix (or configured), never counting DESTDIR; and setcap is run
+# on the file just installed, under DESTDIR.
+set(LUMIVEX_RUNPATH_ROOM 1024)  # the longest library folder an install can write in
+
+function(lumivex_install_capable_program target)
+  cmake_parse_arguments(P "" "CAPABILITIES" "" ${ARGN})
+  # Room for the install's library folder: the RUNPATH is rewritten in place, so the built
+  # program carries a long one (a folder in the build tree that does not exist), and the
+  # install step below writes the real folder into that space.
+  string(REPEAT "x" ${LUMIVEX_RUNPATH_ROOM} filler)
+  set_property(TARGET ${target} APPEND PROPERTY BUILD_RPATH "${CMAKE_BINARY_DIR}/runpath-room-${filler}")
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  set(bindir "${CMAKE_INSTALL_BINDIR}")
+  set(libdir "${CMAKE_INSTALL_LIBDIR}")
+  set(name "$<TARGET_FILE_NAME:${target}>")
+  install(CODE "
+    set(bindir \"${bindir}\")
+    set(libdir \"${libdir}\")
+    if(NOT IS_ABSOLUTE \"\${bindir}\")
+      set(bindir \"\${CMAKE_INSTALL_PREFIX}/\${bindir}\")
+    endif()
+    if(NOT IS_ABSOLUTE \"\${libdir}\")
+      set(libdir \"\${CMAKE_INSTALL_PREFIX}/\${libdir}\")
+    endif()
+    set(program \"\$ENV{DESTDIR}\${bindir}/${name}\")
+    file(RPATH_SET FILE \"\${program}\" NEW_RPATH \"\${libdir}\")
+    execute_process(COMMAND setcap ${P_CAPABILITIES} \"\${program}\" RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+      message(WARNING \"setcap failed on \${program}: it will need root to capture \"
+                      \"(run the install as root, or: sudo setcap ${P_CAPABILITIES} \${program})\")
+    endif()
+  ")
+endfunction()

@@ -1,0 +1,11 @@
+// No terminal sizes without a backend: output is never fitted to a screen.
+#include "platform/Terminal.h"
+
+namespace platform {
+
+bool outputTerminalSize(int&, int&)
+{
+    return false;
+}
+
+} // namespace platform

@@ -1,0 +1,137 @@
+// The lumivex program itself, started as a user starts it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A started program with its standard output and error read through pipes.
+class Program {
+public:
+    explicit Program(const std::vector<std::string>& args)
+    {
+        int out[2], err[2];
+        if (::pipe(out) != 0 || ::pipe(err) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(out[1], 1);
+            ::dup2(err[1], 2);
+            std::vector<char*> argv;
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        ::close(err[1]);
+        m_out = out[0];
+        m_err = err[0];
+    }
+    ~Program()
+    {
+        if (m_pid > 0 && !m_exited) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        ::close(m_out);
+        ::close(m_err);
+    }
+
+    // Reads both pipes until the error output holds text (true) or timeoutMs passed.
+    bool waitForError(const std::string& text, int timeoutMs)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (m_errText.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !readSome(int(left.count())))
+                return m_errText.find(text) != std::string::npos;
+        }
+        return true;
+    }
+    // The exit status, or -1 when the program is still running after timeoutMs.
+    int waitExit(int timeoutMs)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (std::chrono::steady_clock::now() < deadline) {
+            readSome(20);
+            int status = 0;
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_exited = true;
+                while (readSome(0)) {
+                }
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+        }
+        return -1;
+    }
+    void signal(int number) { ::kill(m_pid, number); }
+    const std::string& out() const { return m_outText; }
+    const std::string& err() const { return m_errText; }
+
+private:
+    bool readSome(int timeoutMs)
+    {
+        pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
+        if (::poll(fds, 2, timeoutMs) <= 0)
+            return false;
+        bool any = false;
+        char buf[4096];
+        for (int i = 0; i < 2; ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP)))
+                continue;
+            const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+            if (n > 0) {
+                (i == 0 ? m_outText : m_errText).append(buf, size_t(n));
+                any = true;
+            }
+        }
+        return any;
+    }
+
+    pid_t m_pid = -1;
+    int m_out = -1, m_err = -1;
+    bool m_exited = false;
+    std::string m_outText, m_errText;
+};
+
+TEST(ConsoleProgram, HelpPrintsTheUsageAndSucceeds)
+{
+    Program help({LUMIVEX_PATH, "--help"});
+    EXPECT_EQ(help.waitExit(10000), 0);
+    EXPECT_EQ(help.out().rfind("usage: lumivex", 0), 0u) << help.out();
+    EXPECT_EQ(help.err(), "");
+}
+
+TEST(ConsoleProgram, FifoForADataFileIsSkippedAndAnInterruptEndsTheRun)
+{
+    // A copy of the program beside a data folder whose location database is a FIFO.
+    const fs::path folder = fs::temp_directory_path() / ("lumivex-fifo-" + std::to_string(::getpid()));
+    fs::create_directories(folder / "dat");
+    const fs::path program = folder / "lumivex";
+    fs::copy_file(LUMIVEX_PATH, program, fs::copy_options::overwrite_existing);
+    ASSERT_EQ(::mkfifo((folder / "dat" / "ication.dat").c_str(), 0600), 0);
+
+    Program run({program.string(), "--seconds", "60"});
+    EXPECT_TRUE(run.waitForError("ication.dat is not a regular file", 15000)) << run.err();
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.waitExit(5000), 0) << run.err();
+    EXPECT_NE(run.out().find("Lumivex, "), std::string::npos);  // the report of the run so far
+    fs::remove_all(folder);
+}
+
+} // namespace

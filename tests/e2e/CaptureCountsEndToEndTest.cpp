@@ -1,0 +1,130 @@
+// Byte and packet counts of the kernel I/O event source against real traffic from a test
+// host: the first datagrams after the start, and datagrams larger than the link's MTU.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "TestNetwork.h"
+#include "hostinfo/XKernelIoTrace.h"
+#include "hostinfo/XPCProcessInfo.h"
+
+namespace {
+
+constexpr int kUdpPort = 7302;
+
+class CaptureCountsEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string why;
+        if (!m_net.create(why))
+            GTEST_SKIP() << why;
+        ASSERT_GT(m_net.spawnInside({peerProgram(), "udp-echo", std::to_string(kUdpPort)}), 0);
+        m_trace = std::make_unique<XKernelIoTrace>(platform::createSystemIoEventSource());
+        m_info = std::make_unique<XPCProcessInfo>(XPCProcessInfo::Hooks::system(), m_trace.get());
+        m_trace->enableNetEvents();
+        m_trace->startTraceThread();
+        m_pump = std::thread([this] { pump(); });
+        ASSERT_TRUE(waitFor([&] { return m_trace->stats().running; }, 5000)) << "capture did not start";
+    }
+
+    void TearDown() override
+    {
+        m_stopPump = true;
+        if (m_pump.joinable())
+            m_pump.join();
+        if (m_trace)
+            m_trace->stopTrace();
+    }
+
+    // Keeps every UDP event of the test host's echo port.
+    void pump()
+    {
+        const uint32_t peer = m_net.peerAddrNetOrder();
+        ORVANEPRO_NetIo io;
+        while (!m_stopPump) {
+            if (!m_trace->ring()->popNetIo(&io))
+                continue;
+            m_info->addNetData(io);
+            if (io.remoteAddr != peer || io.protocol != kNetIoUdp || io.remotePort != htons(kUdpPort))
+                continue;
+            std::lock_guard<std::mutex> guard(m_mutex);
+            m_events.push_back(io);
+        }
+    }
+
+    struct Totals {
+        size_t sends = 0, receives = 0;
+        uint64_t sent = 0, received = 0;
+        size_t foreignPids = 0;
+    };
+
+    Totals totals(uint32_t pid)
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        Totals t;
+        for (const ORVANEPRO_NetIo& e : m_events) {
+            (e.direction == kNetIoSend ? t.sends : t.receives) += 1;
+            t.sent += e.bytesSent;
+            t.received += e.bytesReceived;
+            t.foreignPids += e.processId != pid;
+        }
+        return t;
+    }
+
+    // Runs the UDP client: count datagrams of size bytes, each echoed back.
+    pid_t exchange(int size, int count)
+    {
+        const pid_t client = m_net.spawnHere({peerProgram(), "udp-client", m_net.peerAddr(), std::to_string(kUdpPort),
+                                              std::to_string(size), std::to_string(count), "300"});
+        EXPECT_EQ(m_net.waitExit(client, 10000), 0);
+        return client;
+    }
+
+    TestNetwork m_net;
+    std::unique_ptr<XKernelIoTrace> m_trace;
+    std::unique_ptr<XPCProcessInfo> m_info;
+    std::thread m_pump;
+    std::atomic<bool> m_stopPump{false};
+    std::mutex m_mutex;
+    std::vector<ORVANEPRO_NetIo> m_events;
+};
+
+TEST_F(CaptureCountsEndToEnd, FirstDatagramsAfterTheStartAreCounted)
+{
+    // Nothing of ours is sent before: the start gate meets these datagrams first.
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const pid_t client = exchange(100, 10);
+    ASSERT_TRUE(waitFor([&] { return totals(uint32_t(client)).receives >= 10; }, 5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const Totals t = totals(uint32_t(client));
+    EXPECT_EQ(t.sends, 10u);
+    EXPECT_EQ(t.receives, 10u);
+    EXPECT_EQ(t.sent, 10u * 128u);
+    EXPECT_EQ(t.received, 10u * 128u);
+}
+
+TEST_F(CaptureCountsEndToEnd, DatagramsLargerThanTheMtuAreCountedWhole)
+{
+    // Five 8000-byte datagrams each way through a 1500-byte MTU: six fragments and 8128 bytes
+    // on the wire per datagram, every fragment the client's.
+    const pid_t client = exchange(8000, 5);
+    ASSERT_TRUE(waitFor([&] { return totals(uint32_t(client)).received >= 5u * 8128u; }, 5000))
+        << "received " << totals(uint32_t(client)).received << ", fragments "
+        << m_trace->stats().source.fragments;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const Totals t = totals(uint32_t(client));
+    EXPECT_EQ(t.sent, 5u * 8128u);
+    EXPECT_EQ(t.received, 5u * 8128u);
+    EXPECT_EQ(t.sends, 30u);
+    EXPECT_EQ(t.receives, 30u);
+    EXPECT_EQ(t.foreignPids, 0u);
+    EXPECT_GE(m_trace->stats().source.fragments, 50u);
+}
+
+} // namespace
