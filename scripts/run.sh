@@ -7,8 +7,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset default >/dev/null
 cmake --build build/default -j "$(nproc)"
-gui=$(find build/default/app -maxdepth 3 -type f -name orvane -perm -u+x 2>/dev/null | head -n 1)
-if [ -n "$gui" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+gui=build/default/app/shell/orvane
+if [ -x "$gui" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
   exec "$gui" "$@"
 fi
 exec build/default/cli/lumivex "$@"

@@ -6,6 +6,7 @@ packages=(
   libpcap-dev qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-wqy-microhei iso-codes netbase iproute2 procps libcap2-bin
+  xvfb trayer imagemagick x11-utils xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -47,6 +47,14 @@ ConfigStore& ConfigStore::instance()
     return *store;
 }
 
+ConfigStore& ConfigStore::instanceAt(std::string dataDir, std::string userDir)
+{
+    auto& store = processStore();
+    if (!store)
+        store = std::make_unique<ConfigStore>(std::move(dataDir), std::move(userDir));
+    return *store;
+}
+
 ConfigStore* ConfigStore::existingInstance()
 {
     return processStore().get();

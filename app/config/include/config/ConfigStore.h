@@ -18,6 +18,9 @@ public:
     // The process-wide store, created on first use from defaultDataDirectory() and
     // userConfigDirectory().
     static ConfigStore& instance();
+    // The process-wide store, created on first use from the given folders (an existing store
+    // is kept as it is). For a program or test that chooses its own data folder.
+    static ConfigStore& instanceAt(std::string dataDir, std::string userDir);
     // The process-wide store when it exists, else null.
     static ConfigStore* existingInstance();
     // Writes user.ini and destroys the process-wide store (at exit).

@@ -1,0 +1,379 @@
+#include "shell/MainFrame.h"
+
+#include "config/ConfigStore.h"
+#include "corekit/XLog.h"
+#include "shell/AppIcon.h"
+#include "shell/MainView.h"
+#include "shell/ProgramMenu.h"
+#include "views/FloatingWindow.h"
+#include "views/Skin.h"
+#include "views/TitleBar.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QWindow>
+
+namespace orvane {
+
+using lumivex::config::ConfigStore;
+
+namespace {
+
+constexpr const char* kAutoRefreshKey = "menu_updatelist_status";
+constexpr const char* kFloatingKey = "memu_float_staus";
+constexpr QSize kMinimumSize(560, 400);
+constexpr int kTipLength = 64;
+
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+}
+
+QRect workArea(const QWidget& widget)
+{
+    const QScreen* screen = widget.screen() ? widget.screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(QPoint(0, 0), MainFrame::kInitialSize);
+}
+
+} // namespace
+
+MainFrame::MainFrame(XEngine& engine, TrafficModel& model, FrameOptions options, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_options(std::move(options))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setWindowTitle(skin::text("Lumivex"));
+    setWindowIcon(appIcon());
+    setMinimumSize(kMinimumSize);
+    m_outer = skin::color("c_frmborder");
+    m_inner = skin::color("c_frmborderc");
+
+    m_floating = new FloatingWindow;
+    m_menu = new ProgramMenu(this);
+    m_view = new MainView(engine, model, this);
+    createTray();
+    loadSwitches();
+    connectTitleBar();
+    connectMenu();
+    connect(m_view, &MainView::floatingRefreshRequested, m_floating, &FloatingWindow::refreshNow);
+    connect(m_floating, &FloatingWindow::menuRequested, this, &MainFrame::popupMenu);
+    connect(m_floating, &FloatingWindow::showMainRequested, this, [this] { showFromTray(true); });
+
+    const QRect area = workArea(*this);
+    resize(kInitialSize.boundedTo(area.size()));
+    move(area.center() - rect().center());
+    m_normalGeometry = geometry();
+}
+
+MainFrame::~MainFrame()
+{
+    delete m_floating;
+}
+
+void MainFrame::createTray()
+{
+    m_tray = new QSystemTrayIcon(windowIcon(), this);
+    char tip[kTipLength] = "Lumivex";
+    ConfigStore::instance().copyText("titlename", tip, sizeof tip);
+    m_tray->setToolTip(QString::fromUtf8(tip));
+    m_tray->setContextMenu(m_menu);
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        onTrayActivated(int(reason));
+    });
+    m_tray->show();
+}
+
+void MainFrame::loadSwitches()
+{
+    const ConfigStore& store = ConfigStore::instance();
+    const bool autoRefresh = store.getUserFlag(kAutoRefreshKey);
+    const bool floating = store.getUserFlag(kFloatingKey);
+    m_menu->floating()->setChecked(floating);
+    m_floating->setAllowed(floating);
+    m_menu->autoRefresh()->setChecked(autoRefresh);
+    m_view->setAutoRefresh(autoRefresh);
+    refreshAutostartItem();
+}
+
+void MainFrame::refreshAutostartItem()
+{
+    m_menu->autostart()->setChecked(m_options.autostart.isOn());
+    m_menu->autostart()->setEnabled(m_options.autostart.canWrite());
+}
+
+void MainFrame::connectTitleBar()
+{
+    TitleBar* bar = m_view->titleBar();
+    connect(bar, &TitleBar::closeRequested, this, &MainFrame::hideToTray);
+    connect(bar, &TitleBar::minimizeRequested, this, &MainFrame::hideToTray);
+    connect(bar, &TitleBar::maximizeRequested, this, &MainFrame::maximize);
+    connect(bar, &TitleBar::restoreRequested, this, &MainFrame::restore);
+    connect(bar, &TitleBar::menuRequested, this, &MainFrame::popupMenu);
+    connect(bar, &TitleBar::dragStarted, this, &MainFrame::beginDrag);
+    connect(bar, &TitleBar::dragMoved, this, &MainFrame::dragTo);
+    connect(bar, &TitleBar::dragEnded, this, [this] {
+        m_manualDrag = false;
+        m_view->update();
+    });
+}
+
+void MainFrame::connectMenu()
+{
+    connect(m_menu, &QMenu::aboutToShow, this, &MainFrame::refreshAutostartItem);
+    connect(m_menu->showMain(), &QAction::triggered, this, [this] { showFromTray(false); });
+    connect(m_menu->floating(), &QAction::toggled, this, &MainFrame::setFloatingOn);
+    connect(m_menu->autoRefresh(), &QAction::toggled, this, &MainFrame::setAutoRefreshOn);
+    connect(m_menu->autostart(), &QAction::triggered, this, &MainFrame::setAutostartOn);
+    connect(m_menu->exit(), &QAction::triggered, this, &MainFrame::requestExit);
+}
+
+bool MainFrame::trayAvailable() const
+{
+    return m_options.trayAvailable ? m_options.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void MainFrame::showAtStart()
+{
+    if (!m_options.startHidden) {
+        show();
+        return;
+    }
+    m_startedHidden = true;
+    m_state = State::InTray;
+    m_view->setShown(false, true);
+    if (trayAvailable()) {
+        m_floating->showIfAllowed();
+    } else {
+        // Without a tray a hidden window could never be found again: start minimised.
+        m_minimizedAway = true;
+        showMinimized();
+        m_floating->showIfAllowed();
+    }
+}
+
+void MainFrame::hideToTray()
+{
+    if (trayAvailable()) {
+        hide();
+    } else {
+        // Hidden without a tray the window could not be found again.
+        if (!m_noTrayLogged)
+            XLog::debug(1, "no system tray: the window is minimised instead of hidden");
+        m_noTrayLogged = true;
+        m_minimizedAway = true;
+        showMinimized();
+    }
+    m_state = State::InTray;
+    m_floating->showIfAllowed();
+    m_view->setShown(false, true);
+}
+
+void MainFrame::showFromTray(bool fromFloating)
+{
+    if (m_startedHidden) {
+        m_startedHidden = false;
+        setGeometry(m_normalGeometry);
+    }
+    m_minimizedAway = false;
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    m_state = State::Shown;
+    raise();
+    activateWindow();
+    m_floating->hide();
+    m_view->setShown(true, true);
+    m_view->reshowCurrentPage(fromFloating);
+}
+
+void MainFrame::onTrayActivated(int reason)
+{
+    if (reason != QSystemTrayIcon::Trigger)
+        return;
+    if (m_state == State::InTray)
+        showFromTray(false);
+    else
+        hideToTray();
+}
+
+void MainFrame::maximize()
+{
+    if (m_maximized)
+        return;
+    m_normalGeometry = geometry();
+    m_maximized = true;
+    m_state = State::Maximized;
+    m_floating->hide();
+    m_view->titleBar()->setFrameMaximized(true);
+    if (onWayland())
+        showMaximized();
+    else
+        setGeometry(workArea(*this));  // the work area: panels and docks stay visible
+}
+
+void MainFrame::restore()
+{
+    if (!m_maximized)
+        return;
+    m_maximized = false;
+    m_state = State::Normal;
+    m_floating->hide();
+    m_view->titleBar()->setFrameMaximized(false);
+    if (onWayland())
+        showNormal();
+    else
+        setGeometry(m_normalGeometry);
+}
+
+void MainFrame::requestExit()
+{
+    m_exitRequested = true;
+    close();
+}
+
+void MainFrame::popupMenu(QPoint global)
+{
+    activateWindow();
+    m_menu->popup(global);
+}
+
+void MainFrame::setFloatingOn(bool on)
+{
+    m_floating->setAllowed(on);
+    if (on && m_state == State::InTray)
+        m_floating->showIfAllowed();
+    ConfigStore::instance().setUserValue(kFloatingKey, on ? "1" : "0");
+}
+
+void MainFrame::setAutoRefreshOn(bool on)
+{
+    m_view->setAutoRefresh(on);
+    ConfigStore::instance().setUserValue(kAutoRefreshKey, on ? "1" : "0");
+}
+
+void MainFrame::setAutostartOn(bool on)
+{
+    if (!on)
+        m_options.autostart.remove();
+    else if (!m_options.autostart.isOn())
+        m_options.autostart.write();
+    m_menu->autostart()->setChecked(m_options.autostart.isOn());
+}
+
+void MainFrame::closeEvent(QCloseEvent* event)
+{
+    if (!m_exitRequested) {
+        event->ignore();
+        hideToTray();
+        return;
+    }
+    m_floating->close();
+    if (m_tray)
+        m_tray->hide();
+    event->accept();
+    emit exitConfirmed();
+}
+
+void MainFrame::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !m_minimizedAway || isMinimized())
+        return;
+    // Restored from the taskbar after the close button minimised it (no tray).
+    m_minimizedAway = false;
+    m_state = State::Shown;
+    m_floating->hide();
+    m_view->setShown(true, true);
+    m_view->reshowCurrentPage(false);
+}
+
+void MainFrame::resizeEvent(QResizeEvent*)
+{
+    m_view->setGeometry(rect().adjusted(kBorder, kBorder, -kBorder, -kBorder));
+}
+
+void MainFrame::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRect all = rect();
+    auto ring = [&painter](const QRect& r, int thickness, const QColor& color) {
+        painter.fillRect(QRect(r.left(), r.top(), thickness, r.height()), color);
+        painter.fillRect(QRect(r.right() - thickness + 1, r.top(), thickness, r.height()), color);
+        painter.fillRect(QRect(r.left() + thickness, r.top(), r.width() - 2 * thickness, thickness), color);
+        painter.fillRect(QRect(r.left() + thickness, r.bottom() - thickness + 1, r.width() - 2 * thickness, thickness), color);
+    };
+    ring(all, kOuterBorder, m_outer);
+    ring(all.adjusted(kOuterBorder, kOuterBorder, -kOuterBorder, -kOuterBorder), kInnerBorder, m_inner);
+}
+
+Qt::Edges MainFrame::edgesAt(QPoint pos) const
+{
+    constexpr int corner = 12;
+    Qt::Edges edges;
+    if (pos.x() < kBorder || (pos.x() < corner && (pos.y() < kBorder || pos.y() >= height() - kBorder)))
+        edges |= Qt::LeftEdge;
+    if (pos.x() >= width() - kBorder || (pos.x() >= width() - corner && (pos.y() < kBorder || pos.y() >= height() - kBorder)))
+        edges |= Qt::RightEdge;
+    if (pos.y() < kBorder || (pos.y() < corner && (pos.x() < kBorder || pos.x() >= width() - kBorder)))
+        edges |= Qt::TopEdge;
+    if (pos.y() >= height() - kBorder || (pos.y() >= height() - corner && (pos.x() < kBorder || pos.x() >= width() - kBorder)))
+        edges |= Qt::BottomEdge;
+    return edges;
+}
+
+void MainFrame::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_manualDrag && (event->buttons() & Qt::LeftButton)) {
+        dragTo(event->globalPosition().toPoint());
+        return;
+    }
+    const Qt::Edges edges = m_maximized ? Qt::Edges() : edgesAt(event->position().toPoint());
+    if (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge))
+        setCursor(Qt::SizeFDiagCursor);
+    else if (edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge))
+        setCursor(Qt::SizeBDiagCursor);
+    else if (edges & (Qt::LeftEdge | Qt::RightEdge))
+        setCursor(Qt::SizeHorCursor);
+    else if (edges & (Qt::TopEdge | Qt::BottomEdge))
+        setCursor(Qt::SizeVerCursor);
+    else
+        unsetCursor();
+}
+
+void MainFrame::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || m_maximized)
+        return;
+    const Qt::Edges edges = edgesAt(event->position().toPoint());
+    if (edges && windowHandle() && windowHandle()->startSystemResize(edges))
+        return;
+    beginDrag(event->globalPosition().toPoint());
+}
+
+void MainFrame::beginDrag(QPoint global)
+{
+    if (m_maximized)
+        return;
+    // The window system moves the window when it can (the only way under Wayland);
+    // otherwise the frame follows the pointer itself.
+    if (windowHandle() && windowHandle()->startSystemMove()) {
+        m_manualDrag = false;
+        return;
+    }
+    m_manualDrag = true;
+    m_dragStart = global;
+    m_frameStart = pos();
+}
+
+void MainFrame::dragTo(QPoint global)
+{
+    if (m_manualDrag)
+        move(m_frameStart + (global - m_dragStart));
+}
+
+} // namespace orvane

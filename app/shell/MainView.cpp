@@ -1,0 +1,288 @@
+#include "shell/MainView.h"
+
+#include "monitor/ConnectionsPage.h"
+#include "monitor/GaugeWindow.h"
+#include "monitor/SummaryGraphs.h"
+#include "monitor/SummaryWindow.h"
+#include "shell/AdvertWindow.h"
+#include "shell/core/TrafficModel.h"
+#include "views/DetailPanel.h"
+#include "views/RankingPage.h"
+#include "views/StatusBar.h"
+#include "views/TabStrip.h"
+#include "views/TitleBar.h"
+#include "views/TrafficListPage.h"
+
+#include "capengine/XEngine.h"
+
+#include <QPainter>
+
+namespace orvane {
+
+MainView::MainView(XEngine& engine, TrafficModel& model, QWidget* parent)
+    : QWidget(parent), m_engine(engine), m_model(model), m_metrics(ViewMetrics::fromSkin()),
+      m_cycle(engine, model, *this)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    createPanes();
+    m_timer.setInterval(kRefreshMs);
+    m_timer.setTimerType(Qt::CoarseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &MainView::refreshTick);
+    // Runs from the start, also for a window started hidden: the floating strip and the
+    // engine's sampling go on while the window is in the tray.
+    m_timer.start();
+}
+
+MainView::~MainView() = default;
+
+// Every pane of the view, in the order they are made; a pane that is built later replaces
+// its class here and nothing else.
+void MainView::createPanes()
+{
+    m_titleBar = new TitleBar(this);
+    m_statusBar = new StatusBar(this);
+    m_tabs = new TabStrip(this);
+    m_summaryGraphs = new SummaryGraphs(this);
+    m_advert = new AdvertWindow(this);
+    m_summary = new SummaryWindow(this);
+    m_ranking = new RankingPage(this);
+    m_gauge = new GaugeWindow(this);
+    m_detail = new DetailPanel(this);
+    for (int kind = 0; kind < 3; ++kind)
+        m_lists[kind] = new TrafficListPage(kind, m_model, this);
+    m_connections = new ConnectionsPage(this);
+
+    connect(m_tabs, &TabStrip::tabClicked, this, &MainView::showSelectedTab);
+    connect(m_titleBar, &TitleBar::onlineHelpRequested, m_advert, &AdvertWindow::openOnlineHelp);
+
+    for (PageKind page : {PageKind::UdpList, PageKind::ChatList, PageKind::Ranking, PageKind::Connections, PageKind::Gauge})
+        pageWidget(page)->hide();
+    m_detail->hide();
+    fullRefreshOf(trafficKindOf(PageKind::TcpList));
+}
+
+QWidget* MainView::pageWidget(PageKind page) const
+{
+    switch (page) {
+    case PageKind::TcpList:
+    case PageKind::UdpList:
+    case PageKind::ChatList:
+        return m_lists[trafficKindOf(page)];
+    case PageKind::Ranking:
+        return m_ranking;
+    case PageKind::Connections:
+        return m_connections;
+    case PageKind::Gauge:
+        return m_gauge;
+    }
+    return m_lists[0];
+}
+
+void MainView::applyLayout()
+{
+    const ViewLayout l = ViewLayout::compute(m_metrics, width(), height(), m_state.sidePanelOpen);
+    m_titleBar->setGeometry(l.titleBar);
+    m_statusBar->setGeometry(l.statusBar);
+    m_advert->setGeometry(l.advert);
+    m_summary->setGeometry(l.summaryWindow);
+    m_tabs->setGeometry(l.tabs);
+    m_summaryGraphs->setGeometry(l.summaryGraphs);
+    const ViewLayout full = ViewLayout::compute(m_metrics, width(), height(), false);
+    for (TrafficListPage* list : m_lists)
+        list->setGeometry(l.pages);
+    for (QWidget* page : {static_cast<QWidget*>(m_ranking), static_cast<QWidget*>(m_connections),
+                          static_cast<QWidget*>(m_gauge)})
+        page->setGeometry(full.pages);
+    m_detail->setGeometry(l.sidePanel);
+}
+
+void MainView::resizeEvent(QResizeEvent*)
+{
+    applyLayout();
+}
+
+void MainView::showEvent(QShowEvent*)
+{
+    applyLayout();
+}
+
+void MainView::paintEvent(QPaintEvent*)
+{
+    // The margins, the band under the title bar and the divider above the status bar show
+    // the background; the strip under the tab area is green.
+    QPainter painter(this);
+    painter.fillRect(rect(), m_metrics.background);
+    const ViewLayout l = ViewLayout::compute(m_metrics, width(), height(), m_state.sidePanelOpen);
+    painter.fillRect(l.gapStrip, ViewMetrics::kGapColor);
+}
+
+void MainView::setAutoRefresh(bool on)
+{
+    m_state.autoRefresh = on;
+    for (TrafficListPage* list : m_lists)
+        list->setAutoRefresh(on);
+    currentPage()->update();
+}
+
+void MainView::refreshTick()
+{
+    m_cycle.tick(m_engine.tick(), m_state);
+}
+
+void MainView::fullRefreshOf(int kind)
+{
+    m_cycle.fullListRefresh(kind);
+}
+
+void MainView::beginPageSwitch()
+{
+    m_state.shown = true;
+    currentPage()->hide();
+    m_detail->hide();
+}
+
+void MainView::finishPageSwitch()
+{
+    QWidget* page = currentPage();
+    page->show();
+    if (m_state.current != PageKind::Ranking)
+        page->setFocus();
+    if (m_state.sidePanelOpen && isTrafficList(m_state.current))
+        m_detail->show();
+    applyLayout();
+}
+
+void MainView::showSelectedTab()
+{
+    beginPageSwitch();
+    const int index = m_tabs->current();
+    if (index == 3) {
+        m_state.current = PageKind::Ranking;
+        m_ranking->refresh(true);
+    } else if (index == 4) {
+        m_state.current = PageKind::Connections;
+        m_connections->refresh();
+    } else {
+        m_state.current = static_cast<PageKind>(index);
+        fullRefreshOf(index);
+        m_detail->follow(index, 0);
+    }
+    finishPageSwitch();
+}
+
+void MainView::reshowCurrentPage(bool fromFloating)
+{
+    beginPageSwitch();
+    if (fromFloating)
+        m_titleBar->setLinksEnabled(false);
+    if (m_state.current == PageKind::Ranking) {
+        m_ranking->refresh(true);
+    } else if (isTrafficList(m_state.current)) {
+        const int kind = trafficKindOf(m_state.current);
+        fullRefreshOf(kind);
+        m_detail->follow(kind, 0);
+    }
+    finishPageSwitch();
+}
+
+void MainView::showGauge(long long mode)
+{
+    beginPageSwitch();
+    m_state.current = PageKind::Gauge;
+    m_gauge->setMode(mode);
+    finishPageSwitch();
+}
+
+void MainView::setShown(bool shown, bool tellAdvert)
+{
+    m_state.shown = shown;
+    if (tellAdvert)
+        m_advert->setDisplayActive(shown);
+}
+
+void MainView::detailFollowCurrentList(long long argument)
+{
+    if (isTrafficList(m_state.current))
+        m_detail->follow(trafficKindOf(m_state.current), argument);
+    m_detail->update();
+}
+
+void MainView::openSidePanel()
+{
+    m_state.sidePanelOpen = true;
+    applyLayout();
+    if (isTrafficList(m_state.current))
+        m_detail->show();
+}
+
+void MainView::closeSidePanel()
+{
+    m_state.sidePanelOpen = false;
+    m_detail->hide();
+    applyLayout();
+    currentPage()->update();
+}
+
+void MainView::refreshRanking(bool onShow)
+{
+    m_ranking->refresh(onShow);
+}
+
+void MainView::takeTotals(const TrafficTotals& totals, std::uint32_t elapsedMs)
+{
+    m_statusBar->updateTotals(totals);
+    m_gauge->takeTotals(totals, elapsedMs);
+}
+
+void MainView::repaintStatus()
+{
+    m_statusBar->update();
+    m_titleBar->setLinksEnabled(true);
+}
+
+void MainView::repaintGauge()
+{
+    m_gauge->update();
+}
+
+void MainView::feedDetailPanel(std::uint32_t elapsedMs)
+{
+    m_detail->feed(elapsedMs);
+}
+
+void MainView::repaintDetailPanel()
+{
+    m_detail->update();
+}
+
+ListShape MainView::listShape(int kind)
+{
+    return m_lists[kind]->shape();
+}
+
+void MainView::listRefreshed(int kind, int count)
+{
+    m_lists[kind]->setItemCount(count);
+}
+
+void MainView::repaintListRows(int kind)
+{
+    m_lists[kind]->repaintRows();
+}
+
+void MainView::refreshSummaryWindow()
+{
+    m_summary->refresh();
+}
+
+void MainView::sampleSummaryGraphs(bool repaint)
+{
+    m_summaryGraphs->sample(repaint);
+}
+
+void MainView::refreshFloatingWindow()
+{
+    emit floatingRefreshRequested();
+}
+
+} // namespace orvane

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "shell/ViewLayout.h"
+#include "shell/core/RefreshCycle.h"
+#include "shell/core/ViewState.h"
+
+#include <QTimer>
+#include <QWidget>
+
+class XEngine;
+
+namespace orvane {
+
+class AdvertWindow;
+class ConnectionsPage;
+class DetailPanel;
+class GaugeWindow;
+class RankingPage;
+class StatusBar;
+class SummaryGraphs;
+class SummaryWindow;
+class TabStrip;
+class TitleBar;
+class TrafficListPage;
+class TrafficModel;
+
+// The main window's content: title bar, summary panes, tabs, the page of the list area,
+// the detail side panel, status bar and advert. It owns the one-second timer that drives the
+// refresh cycle and switches pages.
+class MainView : public QWidget, private RefreshTargets {
+    Q_OBJECT
+public:
+    static constexpr int kRefreshMs = 1000;
+
+    MainView(XEngine& engine, TrafficModel& model, QWidget* parent = nullptr);
+    ~MainView() override;
+
+    TitleBar* titleBar() const { return m_titleBar; }
+    StatusBar* statusBar() const { return m_statusBar; }
+    TabStrip* tabStrip() const { return m_tabs; }
+    AdvertWindow* advert() const { return m_advert; }
+    TrafficListPage* trafficList(int kind) const { return m_lists[kind]; }
+    RankingPage* rankingPage() const { return m_ranking; }
+    ConnectionsPage* connectionsPage() const { return m_connections; }
+    GaugeWindow* gaugeWindow() const { return m_gauge; }
+    DetailPanel* detailPanel() const { return m_detail; }
+    QWidget* currentPage() const { return pageWidget(m_state.current); }
+    const ViewState& state() const { return m_state; }
+    const ViewMetrics& metrics() const { return m_metrics; }
+    const RefreshCycle& cycle() const { return m_cycle; }
+    bool timerRunning() const { return m_timer.isActive(); }
+
+    // The automatic list refresh of the tray menu.
+    void setAutoRefresh(bool on);
+
+public slots:
+    // One tick of the refresh cycle (the timer's slot; tests call it directly).
+    void refreshTick();
+    // A tab of the tab strip was clicked: the strip's selection decides the page.
+    void showSelectedTab();
+    // The window came back (from the tray, the floating strip or the menu): show the current
+    // page again, refreshed. fromFloating clears the title bar's links for one tick.
+    void reshowCurrentPage(bool fromFloating);
+    // The gauge window becomes the page, in a mode of its own.
+    void showGauge(long long mode);
+    // The window is on show (true) or in the tray (false); tellAdvert starts or stops the
+    // advert's display as well.
+    void setShown(bool shown, bool tellAdvert);
+    // The detail side panel: follow the current list, open it, close it.
+    void detailFollowCurrentList(long long argument);
+    void openSidePanel();
+    void closeSidePanel();
+
+signals:
+    // Sent on every tick, for the floating strip.
+    void floatingRefreshRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createPanes();
+    void applyLayout();
+    void beginPageSwitch();
+    void finishPageSwitch();
+    QWidget* pageWidget(PageKind page) const;
+    void fullRefreshOf(int kind);
+
+    // The refresh cycle's steps.
+    void refreshRanking(bool onShow) override;
+    void takeTotals(const TrafficTotals& totals, std::uint32_t elapsedMs) override;
+    void repaintStatus() override;
+    void repaintGauge() override;
+    void feedDetailPanel(std::uint32_t elapsedMs) override;
+    void repaintDetailPanel() override;
+    ListShape listShape(int kind) override;
+    void listRefreshed(int kind, int count) override;
+    void repaintListRows(int kind) override;
+    void refreshSummaryWindow() override;
+    void sampleSummaryGraphs(bool repaint) override;
+    void refreshFloatingWindow() override;
+
+    XEngine& m_engine;
+    TrafficModel& m_model;
+    ViewMetrics m_metrics;
+    ViewState m_state;
+    RefreshCycle m_cycle;
+    QTimer m_timer;
+
+    TitleBar* m_titleBar = nullptr;
+    StatusBar* m_statusBar = nullptr;
+    TabStrip* m_tabs = nullptr;
+    SummaryGraphs* m_summaryGraphs = nullptr;
+    AdvertWindow* m_advert = nullptr;
+    SummaryWindow* m_summary = nullptr;
+    RankingPage* m_ranking = nullptr;
+    GaugeWindow* m_gauge = nullptr;
+    DetailPanel* m_detail = nullptr;
+    TrafficListPage* m_lists[3] = {nullptr, nullptr, nullptr};
+    ConnectionsPage* m_connections = nullptr;
+};
+
+} // namespace orvane

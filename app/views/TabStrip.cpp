@@ -1,0 +1,104 @@
+#include "views/TabStrip.h"
+
+#include "views/Skin.h"
+#include "views/ViewMetrics.h"
+
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace orvane {
+
+namespace {
+
+const QColor kBackground(39, 54, 49);
+const QColor kFrame(168, 102, 68);
+const QColor kCurrentColors[3] = {{158, 207, 163}, {0, 158, 15}, {0, 156, 12}};
+const QColor kOtherColors[3] = {{119, 119, 119}, {79, 81, 80}, {39, 39, 39}};
+const QColor kCurrentText(240, 240, 240);
+const QColor kOtherText(165, 165, 165);
+constexpr int kWidths[TabStrip::kCount] = {60, 60, 60, 74, 74};
+constexpr int kGap = 5;
+constexpr int kTabHeight = 20;
+
+const char* const kTexts[TabStrip::kCount] = {"TCP流量", "UDP流量", "聊天流量", "流量排名", "网络连接"};
+
+void fillGradient(QPainter& painter, const QRect& band, const QColor& from, const QColor& to)
+{
+    if (band.isEmpty())
+        return;
+    QLinearGradient gradient(band.topLeft(), band.bottomLeft());
+    gradient.setColorAt(0, from);
+    gradient.setColorAt(1, to);
+    painter.fillRect(band, gradient);
+}
+
+} // namespace
+
+TabStrip::TabStrip(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    int left = skin::value("sl_firsttabx", 5);
+    // The tab window's height: the tab area below the summary window.
+    const ViewMetrics metrics = ViewMetrics::fromSkin();
+    const int height = metrics.tabAreaHeight - metrics.summaryHeight;
+    const int bottom = height > 0 ? height : kTabHeight;
+    for (int i = 0; i < kCount; ++i) {
+        m_tabs[i] = QRect(left, bottom - kTabHeight, kWidths[i], kTabHeight);
+        left += kWidths[i] + kGap;
+    }
+    m_font = skin::font("f_lhc", 14);
+}
+
+void TabStrip::select(int index)
+{
+    if (index >= 0 && index < kCount) {
+        m_current = index;
+        update();
+    }
+}
+
+QRect TabStrip::tabRect(int index) const
+{
+    return index >= 0 && index < kCount ? m_tabs[index] : QRect();
+}
+
+void TabStrip::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), kBackground);
+    painter.setFont(m_font);
+    for (int i = 0; i < kCount; ++i) {
+        const QRect& tab = m_tabs[i];
+        const QColor* colors = i == m_current ? kCurrentColors : kOtherColors;
+        const int half = tab.height() / 2;
+        fillGradient(painter, QRect(tab.left(), tab.top(), tab.width(), half), colors[0], colors[1]);
+        fillGradient(painter, QRect(tab.left(), tab.top() + half, tab.width(), tab.height() - half), colors[1], colors[2]);
+        // Left, top and right edges; the bottom stays open towards the page.
+        painter.setPen(kFrame);
+        painter.drawLine(tab.bottomLeft(), tab.topLeft());
+        painter.drawLine(tab.topLeft(), tab.topRight());
+        painter.drawLine(tab.topRight(), tab.bottomRight());
+        if (tab.width() > 0) {
+            painter.setPen(i == m_current ? kCurrentText : kOtherText);
+            painter.drawText(tab, Qt::AlignCenter | Qt::TextSingleLine, QString::fromUtf8(kTexts[i]));
+        }
+    }
+}
+
+void TabStrip::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint pos = event->position().toPoint();
+    for (int i = 0; i < kCount; ++i) {
+        if (m_tabs[i].contains(pos)) {
+            m_current = i;
+            emit tabClicked(i);
+            break;
+        }
+    }
+    update();
+}
+
+} // namespace orvane
