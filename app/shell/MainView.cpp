@@ -3,8 +3,8 @@
 #include "monitor/ConnectionsPage.h"
 #include "monitor/GaugeWindow.h"
 #include "monitor/SummaryGraphs.h"
-#include "monitor/SummaryWindow.h"
-#include "shell/AdvertWindow.h"
+#include "monitor/summary/BusiestProgramPanel.h"
+#include "shell/advert/AdvertWindow.h"
 #include "shell/core/TrafficModel.h"
 #include "views/DetailPanel.h"
 #include "views/RankingPage.h"
@@ -44,7 +44,7 @@ void MainView::createPanes()
     m_tabs = new TabStrip(this);
     m_summaryGraphs = new SummaryGraphs(this);
     m_advert = new AdvertWindow(this);
-    m_summary = new SummaryWindow(this);
+    m_summary = new BusiestProgramPanel(m_figures, this);
     m_ranking = new RankingPage(this);
     m_gauge = new GaugeWindow(this);
     m_detail = new DetailPanel(this);
@@ -197,7 +197,7 @@ void MainView::setShown(bool shown, bool tellAdvert)
 {
     m_state.shown = shown;
     if (tellAdvert)
-        m_advert->setDisplayActive(shown);
+        m_advert->setAnimation(shown);
 }
 
 void MainView::detailFollowCurrentList(long long argument)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/summary/SystemFigures.h"
 #include "shell/ViewLayout.h"
 #include "shell/core/RefreshCycle.h"
 #include "shell/core/ViewState.h"
@@ -12,13 +13,13 @@ class XEngine;
 namespace orvane {
 
 class AdvertWindow;
+class BusiestProgramPanel;
 class ConnectionsPage;
 class DetailPanel;
 class GaugeWindow;
 class RankingPage;
 class StatusBar;
 class SummaryGraphs;
-class SummaryWindow;
 class TabStrip;
 class TitleBar;
 class TrafficListPage;
@@ -39,6 +40,10 @@ public:
     StatusBar* statusBar() const { return m_statusBar; }
     TabStrip* tabStrip() const { return m_tabs; }
     AdvertWindow* advert() const { return m_advert; }
+    BusiestProgramPanel* busiestProgramPanel() const { return m_summary; }
+    // The machine's current figures the monitor views share (CPU, memory, disk and network
+    // speeds, busiest programs).
+    SystemFigures& figures() { return m_figures; }
     TrafficListPage* trafficList(int kind) const { return m_lists[kind]; }
     RankingPage* rankingPage() const { return m_ranking; }
     ConnectionsPage* connectionsPage() const { return m_connections; }
@@ -104,6 +109,7 @@ private:
 
     XEngine& m_engine;
     TrafficModel& m_model;
+    SystemFigures m_figures;
     ViewMetrics m_metrics;
     ViewState m_state;
     RefreshCycle m_cycle;
@@ -114,7 +120,7 @@ private:
     TabStrip* m_tabs = nullptr;
     SummaryGraphs* m_summaryGraphs = nullptr;
     AdvertWindow* m_advert = nullptr;
-    SummaryWindow* m_summary = nullptr;
+    BusiestProgramPanel* m_summary = nullptr;
     RankingPage* m_ranking = nullptr;
     GaugeWindow* m_gauge = nullptr;
     DetailPanel* m_detail = nullptr;

@@ -3,6 +3,7 @@
 #include "monitor/dashboard/DashboardLayout.h"
 
 #include "config/ConfigStore.h"
+#include "views/Skin.h"
 
 #include <QPainter>
 
@@ -28,12 +29,6 @@ const char* const kPacketLabels[4] = {"50", "500", "1K", "5K"};
 const QColor kTitleText(250, 250, 250);
 constexpr int kTitleBand = 35;  // room under each dial of the gauge grid
 
-QColor skinColour(const char* key)
-{
-    const std::uint32_t bgr = ConfigStore::instance().getSkinColor(key);
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-}
-
 QString dataFile(const char* name)
 {
     return QString::fromStdString(ConfigStore::instance().dataDir()) + QString::fromLatin1(name);
@@ -45,10 +40,8 @@ DashboardWindow::DashboardWindow(SystemFigures& figures, QWidget* parent) : QWid
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setObjectName(QStringLiteral("dashboardWindow"));
-    const ConfigStore& store = ConfigStore::instance();
-    m_background = skinColour("cbk_monitorwnd");
-    m_titleFont = QFont(QString::fromUtf8(store.getSkinValue("f_statusbar")));
-    m_titleFont.setPixelSize(12);
+    m_background = skin::color("cbk_monitorwnd");
+    m_titleFont = skin::font("f_statusbar", 15);
 
     // The dial images lie in the data folder, wherever the program was started from.
     for (Gauge& gauge : m_gauges) {
@@ -71,7 +64,7 @@ DashboardWindow::DashboardWindow(SystemFigures& figures, QWidget* parent) : QWid
                            QString::fromLatin1(packets ? kPacketLabels[band] : kByteLabels[band]));
         chart.setColours(QColor(15, 90, 54), QColor(31, 177, 107));
         chart.setTextColour(packets ? QColor(192, 120, 20) : QColor(31, 177, 107));
-        m_titles[std::size_t(i)] = QString::fromUtf8(store.getText(kCharts[i].titleKey));
+        m_titles[std::size_t(i)] = skin::text(kCharts[i].titleKey);
         chart.setTitle(m_titles[std::size_t(i)]);
     }
 }

@@ -2,7 +2,7 @@
 
 #include "monitor/summary/SummaryText.h"
 
-#include "config/ConfigStore.h"
+#include "views/Skin.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -14,11 +14,6 @@ namespace {
 const QColor kBackground(39, 54, 49);
 const QColor kText(210, 210, 216);
 constexpr int kLineHeight = 16 + 2;
-
-QString text(const char* key)
-{
-    return QString::fromUtf8(lumivex::config::ConfigStore::instance().getText(key));
-}
 
 QColor fromRgb(std::uint32_t rgb)
 {
@@ -32,12 +27,12 @@ BusiestProgramPanel::BusiestProgramPanel(const SystemFigures& figures, QWidget* 
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setObjectName(QStringLiteral("busiestProgramPanel"));
-    m_font = QFont(QStringLiteral("Tahoma"));
+    m_font = skin::fontOfFace(QStringLiteral("Tahoma"), 16);
     m_font.setWeight(QFont::Thin);
-    m_font.setPixelSize(13);  // a 16-pixel line
-    m_captions[0] = text("sum_curr_process_disk");
-    m_captions[1] = text("sum_curr_process_net");
-    setToolTip(QStringLiteral("<table width=\"250\"><tr><td>%1</td></tr></table>").arg(text("tip_sum_process").toHtmlEscaped()));
+    m_captions[0] = skin::text("sum_curr_process_disk");
+    m_captions[1] = skin::text("sum_curr_process_net");
+    setToolTip(QStringLiteral("<table width=\"250\"><tr><td>%1</td></tr></table>")
+                   .arg(skin::text("tip_sum_process").toHtmlEscaped()));
     setToolTipDuration(20000);
 }
 

@@ -2,7 +2,7 @@
 
 #include "monitor/summary/SummaryText.h"
 
-#include "config/ConfigStore.h"
+#include "views/Skin.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -35,7 +35,7 @@ constexpr Level kNetwork[4] = {{51200, "50K"}, {512000, "500k"}, {1048576, "1M"}
 
 QString text(const char* key)
 {
-    return QString::fromUtf8(lumivex::config::ConfigStore::instance().getText(key));
+    return skin::text(key);
 }
 
 QColor fromRgb(std::uint32_t rgb)

@@ -2,7 +2,7 @@
 
 #include "shell/advert/AdvertFetcher.h"
 
-#include "config/ConfigStore.h"
+#include "views/Skin.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -14,20 +14,12 @@ namespace orvane {
 
 namespace {
 
-using lumivex::config::ConfigStore;
-
 constexpr int kStopWaitMs = 5000;
 const QColor kTextColour(160, 160, 160);
 
 QString text(const char* key)
 {
-    return QString::fromUtf8(ConfigStore::instance().getText(key));
-}
-
-QColor skinColour(const char* key)
-{
-    const std::uint32_t bgr = ConfigStore::instance().getSkinColor(key);
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+    return skin::text(key);
 }
 
 } // namespace
@@ -48,9 +40,8 @@ AdvertWindow::AdvertWindow(AdvertSettings settings, std::unique_ptr<UrlOpener> o
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setObjectName(QStringLiteral("advertWindow"));
-    m_background = skinColour("cbk_advertwnd");
-    m_font = QFont(QStringLiteral("Tahoma"));
-    m_font.setPixelSize(15);  // an 18-pixel line
+    m_background = skin::color("cbk_advertwnd");
+    m_font = skin::fontOfFace(QStringLiteral("Tahoma"), 18);
     m_font.setWeight(QFont::Thin);
     // The built-in text breaks its line with CR LF; one line feed is what Qt lays out.
     m_text = text("advert_free_ver_descr").replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + advertContact();

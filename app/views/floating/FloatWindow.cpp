@@ -1,8 +1,7 @@
 #include "views/floating/FloatWindow.h"
 
-#include "views/floating/FloatSpeedText.h"
-
-#include "config/ConfigStore.h"
+#include "shell/core/ValueFormat.h"
+#include "views/Skin.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -19,29 +18,16 @@ constexpr QSize kFallbackSize(500, 22);
 const QColor kPlainText(240, 240, 240);
 const QColor kFallbackBackground(39, 54, 49);
 
-QColor fromRgb(std::uint32_t rgb)
+QColor toColor(Rgb rgb)
 {
-    return QColor(int(rgb >> 16) & 0xFF, int(rgb >> 8) & 0xFF, int(rgb) & 0xFF);
+    return QColor(rgb.r, rgb.g, rgb.b);
 }
 
-QPixmap skinBackground()
+// Tahoma (or fontconfig's stand-in for it), a 15-pixel line, thin.
+QFont stripFont()
 {
-    const auto* store = lumivex::config::ConfigStore::existingInstance();
-    if (!store)
-        return {};
-    return QPixmap(QString::fromStdString(store->dataDir()) + QStringLiteral("ui/float_background.png"));
-}
-
-// A Tahoma (or its substitute) whose line is at most cellHeight pixels high.
-QFont stripFont(int cellHeight)
-{
-    QFont font(QStringLiteral("Tahoma"));
+    QFont font = skin::fontOfFace(QStringLiteral("Tahoma"), 15);
     font.setWeight(QFont::Thin);
-    for (int size = cellHeight; size > 6; --size) {
-        font.setPixelSize(size);
-        if (QFontMetrics(font).height() <= cellHeight)
-            break;
-    }
     return font;
 }
 
@@ -49,13 +35,13 @@ QFont stripFont(int cellHeight)
 
 FloatWindow::FloatWindow(const SystemFigures& figures, QPixmap background, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_figures(figures), m_background(background.isNull() ? skinBackground() : std::move(background)),
-      m_font(stripFont(15))
+      m_figures(figures), m_background(background.isNull() ? skin::image("float_background.png") : std::move(background)),
+      m_font(stripFont())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setObjectName(QStringLiteral("floatWindow"));
-    setWindowTitle(QString::fromUtf8(lumivex::config::ConfigStore::instance().getText("titlename")));
+    setWindowTitle(skin::text("titlename"));
     setFixedSize(m_background.isNull() ? kFallbackSize : m_background.size());
     activate();
 }
@@ -107,9 +93,8 @@ void FloatWindow::paintEvent(QPaintEvent*)
     painter.setFont(m_font);
 
     const double disk = double(m_figures.diskRead) + double(m_figures.diskWrite);
-    const floatstrip::SpeedText speeds[3] = {floatstrip::speedText(disk),
-                                             floatstrip::speedText(m_figures.upload),
-                                             floatstrip::speedText(m_figures.download)};
+    const ColoredText speeds[3] = {formatFloatSpeed(disk), formatFloatSpeed(m_figures.upload),
+                                   formatFloatSpeed(m_figures.download)};
     struct Cell {
         QString text;
         QColor colour;
@@ -117,9 +102,9 @@ void FloatWindow::paintEvent(QPaintEvent*)
     const Cell cells[5] = {
         {QStringLiteral("CPU: %1%").arg(m_figures.cpuPercent), kPlainText},
         {QStringLiteral("内存: %1%").arg(m_figures.memoryPercent), kPlainText},
-        {QStringLiteral("硬盘: ") + QString::fromStdString(speeds[0].text), fromRgb(speeds[0].rgb)},
-        {QStringLiteral("上传: ") + QString::fromStdString(speeds[1].text), fromRgb(speeds[1].rgb)},
-        {QStringLiteral("下载: ") + QString::fromStdString(speeds[2].text), fromRgb(speeds[2].rgb)},
+        {QStringLiteral("硬盘: ") + QString::fromStdString(speeds[0].text), toColor(speeds[0].color)},
+        {QStringLiteral("上传: ") + QString::fromStdString(speeds[1].text), toColor(speeds[1].color)},
+        {QStringLiteral("下载: ") + QString::fromStdString(speeds[2].text), toColor(speeds[2].color)},
     };
     for (int i = 0; i < 5; ++i) {
         painter.setPen(cells[i].colour);

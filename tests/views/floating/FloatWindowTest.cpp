@@ -1,4 +1,3 @@
-#include "views/floating/FloatSpeedText.h"
 #include "views/floating/FloatWindow.h"
 
 #include "PaintProbe.h"
@@ -61,14 +60,6 @@ TEST(FloatWindow, FiguresFollowTheSharedValuesAtEachPaint)
     figures.download = 150000000;  // beyond 1e8: G, the bare letter
     const QImage image = paintprobe::render(strip);
     EXPECT_TRUE(showsFigure(strip, image, 4, "下载: 0.14G", kBlue));
-}
-
-TEST(FloatWindow, SpeedTexts)
-{
-    EXPECT_EQ(floatstrip::speedText(0).text, "  0 /S");
-    EXPECT_EQ(floatstrip::speedText(999.6).text, "1000 /S");
-    EXPECT_EQ(floatstrip::speedText(2048).text, "2.0 K/S");
-    EXPECT_EQ(floatstrip::speedText(2048).rgb, 0xFFF500u);
 }
 
 TEST(FloatWindow, HomeIsLeftOfTheMiddleOfTheWorkArea)
