@@ -6,6 +6,8 @@
 # given to cmake --install --prefix (or configured), never counting DESTDIR; and setcap is run
 # on the file just installed, under DESTDIR.
 set(LUMIVEX_RUNPATH_ROOM 1024)  # the longest library folder an install can write in
+# What the front ends need to capture without root.
+set(LUMIVEX_CAPTURE_CAPABILITIES cap_net_raw,cap_dac_read_search,cap_sys_ptrace+ep)
 
 function(lumivex_install_capable_program target)
   cmake_parse_arguments(P "" "CAPABILITIES" "" ${ARGN})

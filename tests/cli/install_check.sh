@@ -25,6 +25,14 @@ report=$(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all "
 grep -q '"privileged": true' <<<"$report" || fail "not privileged as nobody: $report"
 grep -q '"capturing": true' <<<"$report" || fail "no capture as nobody: $report"
 
+# The window program, when built, is installed the same way.
+window="$prefix/bin/orvane"
+if [ -e "$window" ]; then
+  readelf -d "$window" | grep -q "RUNPATH.*\[$prefix/lib\]" || fail "$window does not look in $prefix/lib"
+  getcap "$window" | grep -q cap_net_raw || fail "$window has no capabilities"
+  [ -f "$prefix/share/applications/orvane.desktop" ] || fail "no desktop entry"
+fi
+
 # A staged install (DESTDIR) names the final prefix and gives the staged file its capabilities.
 stage="$work/stage"
 DESTDIR="$stage" cmake --install "$build" --prefix /opt/lumivex-install-check >/dev/null
