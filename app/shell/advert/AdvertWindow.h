@@ -37,6 +37,7 @@ public:
     bool showingBanner() const { return m_showing; }
     const BannerImage& banner() const { return m_banner; }
     int frameIndex() const { return m_frame; }
+    bool animationEnabled() const { return m_animationEnabled; }
     bool animating() const { return m_frameTimer.isActive(); }
     int frameTimerInterval() const { return m_frameTimer.interval(); }
 

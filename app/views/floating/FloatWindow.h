@@ -36,6 +36,7 @@ public:
     static QPoint homePosition(const QRect& workArea);
 
     const QFont& textFont() const { return m_font; }
+    const SystemFigures& figures() const { return m_figures; }
     // Where figure i (0-4) is drawn: from its left edge to the right edge, below a 2-pixel top.
     QRect figureBox(int index) const;
 
