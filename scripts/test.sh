@@ -51,5 +51,5 @@ if [ "${1:-}" = "--ci" ]; then
   stage "build (fuzz targets)"
   configure_and_build fuzz
   stage "fuzzing"
-  bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-15}"
 fi
