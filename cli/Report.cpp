@@ -206,7 +206,9 @@ std::string privilegeAdvice(const std::string& executable)
 {
     const std::string program = executable.empty() ? "lumivex" : terminalSafe(executable);
     return "not privileged: packet capture needs root or the capabilities cap_net_raw, cap_dac_read_search "
-           "and cap_sys_ptrace. Grant them with: sudo setcap cap_net_raw,cap_dac_read_search,cap_sys_ptrace+ep " +
+           "and cap_sys_ptrace, and per-flow counting in the kernel cap_bpf, cap_perfmon and cap_net_admin. "
+           "Grant them with: sudo setcap "
+           "cap_net_raw,cap_dac_read_search,cap_sys_ptrace,cap_bpf,cap_perfmon,cap_net_admin+ep " +
            program + " (or install with: sudo cmake --install <build folder>)";
 }
 

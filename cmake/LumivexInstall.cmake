@@ -6,8 +6,10 @@
 # given to cmake --install --prefix (or configured), never counting DESTDIR; and setcap is run
 # on the file just installed, under DESTDIR.
 set(LUMIVEX_RUNPATH_ROOM 1024)  # the longest library folder an install can write in
-# What the front ends need to capture without root.
-set(LUMIVEX_CAPTURE_CAPABILITIES cap_net_raw,cap_dac_read_search,cap_sys_ptrace+ep)
+# What the front ends need to capture without root: the raw sockets and the pcap fallback
+# (net_raw), /proc of every process (dac_read_search, sys_ptrace), and the flow-counting BPF
+# programs (bpf, perfmon, net_admin).
+set(LUMIVEX_CAPTURE_CAPABILITIES cap_net_raw,cap_dac_read_search,cap_sys_ptrace,cap_bpf,cap_perfmon,cap_net_admin+ep)
 
 function(lumivex_install_capable_program target)
   cmake_parse_arguments(P "" "CAPABILITIES" "" ${ARGN})

@@ -1,17 +1,18 @@
 #include "shell/MainView.h"
 
-#include "monitor/ConnectionsPage.h"
 #include "monitor/GaugeWindow.h"
+#include "monitor/connections/ConnectionsPage.h"
 #include "monitor/SummaryGraphs.h"
 #include "monitor/summary/BusiestProgramPanel.h"
 #include "shell/advert/AdvertWindow.h"
 #include "shell/core/TrafficModel.h"
-#include "views/DetailPanel.h"
-#include "views/RankingPage.h"
 #include "views/StatusBar.h"
 #include "views/TabStrip.h"
 #include "views/TitleBar.h"
-#include "views/TrafficListPage.h"
+#include "views/detail/IpDetailPane.h"
+#include "views/lists/TrafficListCtrl.h"
+#include "views/lists/TrafficListModel.h"
+#include "views/ranking/RankingPage.h"
 
 #include "capengine/XEngine.h"
 
@@ -39,18 +40,27 @@ MainView::~MainView() = default;
 // its class here and nothing else.
 void MainView::createPanes()
 {
+    const CellSources sources = CellSources::fromProgram();
     m_titleBar = new TitleBar(this);
     m_statusBar = new StatusBar(this);
     m_tabs = new TabStrip(this);
     m_summaryGraphs = new SummaryGraphs(this);
     m_advert = new AdvertWindow(this);
     m_summary = new BusiestProgramPanel(m_figures, this);
-    m_ranking = new RankingPage(this);
+    m_ranking = new RankingPage(m_engine, sources, this);
     m_gauge = new GaugeWindow(this);
-    m_detail = new DetailPanel(this);
-    for (int kind = 0; kind < 3; ++kind)
-        m_lists[kind] = new TrafficListPage(kind, m_model, this);
-    m_connections = new ConnectionsPage(this);
+    m_detail = new IpDetailPane(m_model, sources, this);
+    XEngine& engine = m_engine;
+    for (int kind = 0; kind < 3; ++kind) {
+        auto* rows = new TrafficListModel(kind, m_model, [&engine] { return engine.tick(); }, sources);
+        TrafficListCtrl* list = m_lists[kind] = new TrafficListCtrl(rows, this);
+        connect(list, &TrafficListCtrl::addressClicked, this,
+                [this](std::uint32_t address) { detailFollowCurrentList(address); });
+        connect(list, &TrafficListCtrl::addressOpened, this, &MainView::openSidePanel);
+    }
+    m_connections = new ConnectionsPage(m_engine, sources, this);
+    connect(m_detail, &IpDetailPane::closeRequested, this, &MainView::closeSidePanel);
+    connect(m_detail, &IpDetailPane::selectionShowRequested, this, &MainView::showCurrentSelection);
 
     connect(m_tabs, &TabStrip::tabClicked, this, &MainView::showSelectedTab);
     connect(m_titleBar, &TitleBar::onlineHelpRequested, m_advert, &AdvertWindow::openOnlineHelp);
@@ -88,7 +98,7 @@ void MainView::applyLayout()
     m_tabs->setGeometry(l.tabs);
     m_summaryGraphs->setGeometry(l.summaryGraphs);
     const ViewLayout full = ViewLayout::compute(m_metrics, width(), height(), false);
-    for (TrafficListPage* list : m_lists)
+    for (TrafficListCtrl* list : m_lists)
         list->setGeometry(l.pages);
     for (QWidget* page : {static_cast<QWidget*>(m_ranking), static_cast<QWidget*>(m_connections),
                           static_cast<QWidget*>(m_gauge)})
@@ -119,7 +129,7 @@ void MainView::paintEvent(QPaintEvent*)
 void MainView::setAutoRefresh(bool on)
 {
     m_state.autoRefresh = on;
-    for (TrafficListPage* list : m_lists)
+    for (TrafficListCtrl* list : m_lists)
         list->setAutoRefresh(on);
     currentPage()->update();
 }
@@ -158,14 +168,14 @@ void MainView::showSelectedTab()
     const int index = m_tabs->current();
     if (index == 3) {
         m_state.current = PageKind::Ranking;
-        m_ranking->refresh(true);
+        m_ranking->showRanking();
     } else if (index == 4) {
         m_state.current = PageKind::Connections;
         m_connections->refresh();
     } else {
         m_state.current = static_cast<PageKind>(index);
         fullRefreshOf(index);
-        m_detail->follow(index, 0);
+        m_detail->setKind(index);
     }
     finishPageSwitch();
 }
@@ -176,11 +186,11 @@ void MainView::reshowCurrentPage(bool fromFloating)
     if (fromFloating)
         m_titleBar->setLinksEnabled(false);
     if (m_state.current == PageKind::Ranking) {
-        m_ranking->refresh(true);
+        m_ranking->showRanking();
     } else if (isTrafficList(m_state.current)) {
         const int kind = trafficKindOf(m_state.current);
         fullRefreshOf(kind);
-        m_detail->follow(kind, 0);
+        m_detail->setKind(kind);
     }
     finishPageSwitch();
 }
@@ -203,7 +213,7 @@ void MainView::setShown(bool shown, bool tellAdvert)
 void MainView::detailFollowCurrentList(long long argument)
 {
     if (isTrafficList(m_state.current))
-        m_detail->follow(trafficKindOf(m_state.current), argument);
+        m_detail->follow(trafficKindOf(m_state.current), std::uint32_t(argument));
     m_detail->update();
 }
 
@@ -217,10 +227,18 @@ void MainView::openSidePanel()
 
 void MainView::closeSidePanel()
 {
+    for (TrafficListCtrl* list : m_lists)
+        list->clearSelection();
     m_state.sidePanelOpen = false;
     m_detail->hide();
     applyLayout();
     currentPage()->update();
+}
+
+void MainView::showCurrentSelection()
+{
+    if (isTrafficList(m_state.current))
+        m_lists[trafficKindOf(m_state.current)]->showSelection();
 }
 
 void MainView::refreshRanking(bool onShow)
@@ -247,7 +265,7 @@ void MainView::repaintGauge()
 
 void MainView::feedDetailPanel(std::uint32_t elapsedMs)
 {
-    m_detail->feed(elapsedMs);
+    m_detail->sample(elapsedMs);
 }
 
 void MainView::repaintDetailPanel()

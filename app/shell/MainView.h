@@ -15,14 +15,14 @@ namespace orvane {
 class AdvertWindow;
 class BusiestProgramPanel;
 class ConnectionsPage;
-class DetailPanel;
 class GaugeWindow;
+class IpDetailPane;
 class RankingPage;
 class StatusBar;
 class SummaryGraphs;
 class TabStrip;
 class TitleBar;
-class TrafficListPage;
+class TrafficListCtrl;
 class TrafficModel;
 
 // The main window's content: title bar, summary panes, tabs, the page of the list area,
@@ -44,11 +44,11 @@ public:
     // The machine's current figures the monitor views share (CPU, memory, disk and network
     // speeds, busiest programs).
     SystemFigures& figures() { return m_figures; }
-    TrafficListPage* trafficList(int kind) const { return m_lists[kind]; }
+    TrafficListCtrl* trafficList(int kind) const { return m_lists[kind]; }
     RankingPage* rankingPage() const { return m_ranking; }
     ConnectionsPage* connectionsPage() const { return m_connections; }
     GaugeWindow* gaugeWindow() const { return m_gauge; }
-    DetailPanel* detailPanel() const { return m_detail; }
+    IpDetailPane* detailPanel() const { return m_detail; }
     QWidget* currentPage() const { return pageWidget(m_state.current); }
     const ViewState& state() const { return m_state; }
     const ViewMetrics& metrics() const { return m_metrics; }
@@ -71,10 +71,12 @@ public slots:
     // The window is on show (true) or in the tray (false); tellAdvert starts or stops the
     // advert's display as well.
     void setShown(bool shown, bool tellAdvert);
-    // The detail side panel: follow the current list, open it, close it.
+    // The detail side panel: follow an address of the current list, open it, close it (which
+    // also clears the selection of the three lists), show the current list's selection.
     void detailFollowCurrentList(long long argument);
     void openSidePanel();
     void closeSidePanel();
+    void showCurrentSelection();
 
 signals:
     // Sent on every tick, for the floating strip.
@@ -123,8 +125,8 @@ private:
     BusiestProgramPanel* m_summary = nullptr;
     RankingPage* m_ranking = nullptr;
     GaugeWindow* m_gauge = nullptr;
-    DetailPanel* m_detail = nullptr;
-    TrafficListPage* m_lists[3] = {nullptr, nullptr, nullptr};
+    IpDetailPane* m_detail = nullptr;
+    TrafficListCtrl* m_lists[3] = {nullptr, nullptr, nullptr};
     ConnectionsPage* m_connections = nullptr;
 };
 

@@ -9,8 +9,9 @@
 
 #include "TestNetwork.h"
 #include "ThreadCpu.h"
+#include "platform/linux/PcapIoEventSource.h"
 
-EngineHarness::EngineHarness(Observer observer) : m_observer(std::move(observer)) {}
+EngineHarness::EngineHarness(Observer observer, bool pcap) : m_observer(std::move(observer)), m_pcap(pcap) {}
 
 EngineHarness::~EngineHarness()
 {
@@ -19,7 +20,8 @@ EngineHarness::~EngineHarness()
 
 bool EngineHarness::start(std::string& why, int timeoutMs)
 {
-    m_trace = std::make_unique<XKernelIoTrace>(platform::createSystemIoEventSource());
+    m_trace = std::make_unique<XKernelIoTrace>(m_pcap ? platform::createPcapIoEventSource("chosen by the benchmark")
+                                                      : platform::createSystemIoEventSource());
     m_info = std::make_unique<XPCProcessInfo>(XPCProcessInfo::Hooks::system(), m_trace.get());
     m_trace->enableNetEvents();
     m_trace->startTraceThread();

@@ -22,7 +22,8 @@ public:
     // Called on the parser thread for every event, with the pid addNetData returned.
     using Observer = std::function<void(const ORVANEPRO_NetIo& io, uint32_t attributedPid)>;
 
-    explicit EngineHarness(Observer observer);
+    // pcap: the libpcap source even where the eBPF one would load (its figures on their own).
+    explicit EngineHarness(Observer observer, bool pcap = false);
     ~EngineHarness();
     EngineHarness(const EngineHarness&) = delete;
     EngineHarness& operator=(const EngineHarness&) = delete;
@@ -51,6 +52,7 @@ private:
     void reloadLoop(int periodMs);
 
     Observer m_observer;
+    bool m_pcap = false;
     std::unique_ptr<XKernelIoTrace> m_trace;
     std::unique_ptr<XPCProcessInfo> m_info;
     std::thread m_parser;

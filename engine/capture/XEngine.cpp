@@ -17,6 +17,7 @@
 #include "hostinfo/XPCProcessInfo.h"
 #include "platform/Clock.h"
 #include "platform/LocalAddresses.h"
+#include "platform/ProcessNames.h"
 #include "platform/Processes.h"
 
 namespace {
@@ -29,7 +30,8 @@ XEngine::Parts completed(XEngine::Parts parts)
     if (!parts.clock)
         parts.clock = [] { return platform::tickCount(); };
     if (!parts.processName)
-        parts.processName = [](uint32_t pid) { return platform::processImageName(pid); };
+        // Names recorded while the process lived: a program that ran for 20 ms keeps its name.
+        parts.processName = [](uint32_t pid) { return platform::ProcessNames::instance().nameOf(pid); };
     if (!parts.processPath)
         parts.processPath = [](uint32_t pid) { return platform::processImagePath(pid); };
     return parts;
@@ -126,6 +128,8 @@ bool XEngine::start(std::string* why)
         packets->createListeners(addrs.data(), int(addrs.size()));
     });
 
+    // The sockets open now are older than the engine: their start time stays unknown.
+    e.sockets.stamp();
     e.worker->init(e.packets, e.queues, e.trace ? e.trace->ring() : nullptr);
     e.worker->start();
     e.state.store(Impl::State::Running);
@@ -169,8 +173,13 @@ void XEngine::sample(uint32_t nowMs)
         return;
     // The owner tables are refreshed every two seconds: a /proc scan every second would cost
     // more than the traffic it names.
-    if (++e.sampleCalls % 2 == 0)
+    if (++e.sampleCalls % 2 == 0) {
         info->reload();
+        // The system keeps no creation time of a socket: stamping new ones now gives the
+        // connections list a start time within two seconds of the real one.
+        if (e.state.load() == Impl::State::Running)
+            e.sockets.stamp();
+    }
     IoTriple net[100];
     IoTriple disk[100];
     const int n = info->getNetIO(net, 100);

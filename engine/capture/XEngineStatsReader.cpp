@@ -25,6 +25,7 @@ void readCapture(XKernelIoTrace* trace, XEngineStats& s)
     s.fragmentsUnmatched = k.source.fragmentsUnmatched;
     s.kernelDrops = k.source.kernelDrops;
     s.interfaceDrops = k.source.interfaceDrops;
+    s.flowMapFull = k.source.flowMapFullPackets;
     s.flowsResolved = k.source.flowsResolved;
     s.flowsUnowned = k.source.flowsUnowned;
     s.heldTimeouts = k.source.heldTimeouts;

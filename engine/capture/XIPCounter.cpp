@@ -117,7 +117,7 @@ void XIPCounter::addICQCounter(const _X_R_PACKETCOUNTER* r)
     insertRecord(mine);
 }
 
-void XIPCounter::count(unsigned long ip, int, int size, int direction)
+void XIPCounter::count(unsigned long ip, int, int size, int direction, int packets)
 {
     if (direction != 0 && direction != 1)
         return;
@@ -129,7 +129,7 @@ void XIPCounter::count(unsigned long ip, int, int size, int direction)
     const uint32_t now = this->now();
     _X_R_PACKETCOUNTER* r = it->second;
     r->bytes[direction] += size;
-    r->packets[direction] += 1;
+    r->packets[direction] += packets;
     r->lastUpdate = now;
     m_lastUpdate = now;
 }

@@ -36,7 +36,7 @@ public:
     // program is a registered chat program and the address has no DNS name.
     void addICQCounter(const _X_R_PACKETCOUNTER* r);
     // Parser thread: counts one event of an adopted address (host order); others are ignored.
-    void count(unsigned long ip, int unused, int size, int direction);
+    void count(unsigned long ip, int unused, int size, int direction, int packets = 1);
 
 protected:
     bool listedByGetIPs(const _X_R_PACKETCOUNTER& r) const override;

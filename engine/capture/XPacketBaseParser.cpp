@@ -1,5 +1,6 @@
 #include "capture/XPacketBaseParser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -17,6 +18,12 @@ namespace {
 inline unsigned read16(const unsigned char* p)
 {
     return (unsigned(p[0]) << 8) | p[1];
+}
+
+// An event stands for at least one packet; records made without a count carry 0.
+inline int packetsOf(const ORVANEPRO_NetIo& io)
+{
+    return io.packets > 1 ? int(std::min<uint32_t>(io.packets, 0x7FFFFFFF)) : 1;
 }
 
 } // namespace
@@ -163,7 +170,7 @@ XPacketCounter* XPacketBaseParser::createCounter(const char* name, const ORVANEP
         return nullptr;
     counter->init(m_processInfo, m_other);
     counter->setClock(m_clock);
-    counter->count(addr, io.remotePort, io.localPort, size, io.direction, pid);
+    counter->count(addr, io.remotePort, io.localPort, size, io.direction, pid, packetsOf(io));
     if (!m_results->addResult(name, counter)) {
         delete counter;
         return nullptr;
@@ -189,7 +196,7 @@ void XPacketBaseParser::parserSock(const ORVANEPRO_NetIo& io)
     }
     if (slot) {
         if (*slot) {
-            (*slot)->count(addr, io.remotePort, io.localPort, size, io.direction, pid);
+            (*slot)->count(addr, io.remotePort, io.localPort, size, io.direction, pid, packetsOf(io));
         } else {
             *slot = createCounter(name, io, addr, size, pid);
             if (!*slot)
@@ -197,5 +204,5 @@ void XPacketBaseParser::parserSock(const ORVANEPRO_NetIo& io)
         }
     }
     if (m_other)
-        m_other->count(addr, 0, size, io.direction);
+        m_other->count(addr, 0, size, io.direction, packetsOf(io));
 }

@@ -29,7 +29,7 @@ void XPacketCounter::init(XPCProcessInfo* processInfo, XIPCounter* chatCounter)
 }
 
 void XPacketCounter::count(unsigned long ip, unsigned short remotePort, unsigned short localPort,
-                           int size, int direction, unsigned long pid)
+                           int size, int direction, unsigned long pid, int packets)
 {
     if (direction != 0 && direction != 1)
         return;
@@ -38,21 +38,21 @@ void XPacketCounter::count(unsigned long ip, unsigned short remotePort, unsigned
     {
         XLockGuard guard(m_lock);
         applyPendingClear();
-        addTotals(direction, size, now);
+        addTotals(direction, size, now, packets);
         const auto it = m_records.find(address);
         if (it != m_records.end()) {
             _X_R_PACKETCOUNTER* r = it->second;
             r->bytes[direction] += size;
-            r->packets[direction] += 1;
+            r->packets[direction] += packets;
             r->lastUpdate = now;
             return;
         }
     }
-    addRecord(address, remotePort, localPort, size, direction, pid, now);
+    addRecord(address, remotePort, localPort, size, direction, pid, packets, now);
 }
 
 void XPacketCounter::addRecord(uint32_t ip, unsigned short remotePort, unsigned short localPort,
-                               int size, int direction, unsigned long pid, uint32_t now)
+                               int size, int direction, unsigned long pid, int packets, uint32_t now)
 {
     // The program name is looked up before the lock is taken: reading it may touch the
     // file system, and readers should not wait for that.
@@ -72,7 +72,7 @@ void XPacketCounter::addRecord(uint32_t ip, unsigned short remotePort, unsigned 
     r->bytes[0] = r->bytes[1] = 0;
     r->packets[0] = r->packets[1] = 0;
     r->bytes[direction] = size;
-    r->packets[direction] = 1;
+    r->packets[direction] = packets;
     r->remotePort = remotePort;
     r->localPort = localPort;
     std::memcpy(r->programName, name, sizeof name);

@@ -22,13 +22,14 @@ public:
     void init(XPCProcessInfo* processInfo, XIPCounter* chatCounter);
 
     // Parser thread only. ip in host order, ports in network order, direction 0 (received) or
-    // 1 (sent); events with any other direction are not counted. pid 0 when unknown.
+    // 1 (sent); events with any other direction are not counted. pid 0 when unknown. An event
+    // may stand for several packets (a flow's packets of one read interval).
     void count(unsigned long ip, unsigned short remotePort, unsigned short localPort, int size,
-               int direction, unsigned long pid);
+               int direction, unsigned long pid, int packets = 1);
 
 private:
     void addRecord(uint32_t ip, unsigned short remotePort, unsigned short localPort, int size,
-                   int direction, unsigned long pid, uint32_t now);
+                   int direction, unsigned long pid, int packets, uint32_t now);
 
     XIPCounter* m_chatCounter = nullptr;
     XPCProcessInfo* m_processInfo = nullptr;

@@ -32,12 +32,12 @@ double XParserResult::getTotalBytes(int which)
     return m_totalBytes[0] + m_totalBytes[1];
 }
 
-void XParserResult::addTotals(int direction, double size, uint32_t now)
+void XParserResult::addTotals(int direction, double size, uint32_t now, double packets)
 {
     if (direction != 0 && direction != 1)
         return;
     m_totalBytes[direction] += size;
-    m_totalPackets[direction] += 1;
+    m_totalPackets[direction] += packets;
     m_lastUpdate = now;
 }
 

@@ -48,9 +48,9 @@ protected:
     XParserResult(const XParserResult&) = delete;
     XParserResult& operator=(const XParserResult&) = delete;
 
-    // Adds one event to the totals; the caller holds m_lock. Directions other than 0 and 1
-    // are not counted.
-    void addTotals(int direction, double size, uint32_t now);
+    // Adds one event (of packets packets) to the totals; the caller holds m_lock. Directions
+    // other than 0 and 1 are not counted.
+    void addTotals(int direction, double size, uint32_t now, double packets = 1);
     // Zeroes the totals; the caller holds m_lock.
     void resetTotals();
 

@@ -12,6 +12,7 @@ struct ORVANEPRO_NetIo {
     uint16_t localPort;      // network byte order; always 0 for TCP
     uint16_t protocol;       // 1 = TCP, 2 = UDP
     uint16_t direction;      // 1 = send, 0 = receive
+    uint32_t packets;        // packets the event stands for; 0 counts as 1
 };
 
 enum : uint16_t { kNetIoTcp = 1, kNetIoUdp = 2 };

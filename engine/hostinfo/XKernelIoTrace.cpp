@@ -16,11 +16,18 @@ XKernelIoTrace* XKernelIoTrace::Instance()
 
 XKernelIoTrace::XKernelIoTrace(std::unique_ptr<platform::IoEventSource> source)
     : m_ring(std::make_unique<XNetIoRing>()), m_source(std::move(source)),
-      m_startTime(platform::systemTimeFiletime())
+      m_ownersExact(m_source && m_source->name() == "ebpf"), m_startTime(platform::systemTimeFiletime())
 {
     // A full ring holds the capture back instead of losing events: the capture's kernel
     // buffer keeps the packets meanwhile.
     m_ring->waitWhenFull(&m_stopping);
+    // Per-flow counts begin when the kernel programs are attached, after the start time: there
+    // is nothing stale to hold back, and a first event that sums a whole flow's traffic must
+    // not be dropped.
+    if (m_ownersExact) {
+        m_gate[kGateTcp].store(1, std::memory_order_relaxed);
+        m_gate[kGateUdp].store(1, std::memory_order_relaxed);
+    }
 }
 
 XKernelIoTrace::~XKernelIoTrace()
@@ -87,7 +94,7 @@ void XKernelIoTrace::onNetEvent(const platform::NetEvent& event)
     // TCP events carry no local port.
     const uint16_t localPort = protocol == kNetIoTcp ? 0 : event.localPort;
     m_ring->pushNetIo(event.pid, event.size, event.direction, protocol, event.remoteAddr,
-                      event.remotePort, localPort);
+                      event.remotePort, localPort, event.packets);
 }
 
 void XKernelIoTrace::onDiskEvent(const platform::DiskEvent& event)

@@ -56,6 +56,9 @@ public:
     // Any thread: the source's name, and why it does not deliver when it could not be
     // opened ("pcap", "pcap: no capture privileges ...").
     std::string sourceStatus() const;
+    // Whether the source names the process of each socket itself (per-flow counts from the
+    // kernel): the pids it gives need no second opinion from the owner tables.
+    bool ownersExact() const { return m_ownersExact; }
 
     // Event-source callbacks (the source's threads).
     void onNetEvent(const platform::NetEvent& event) override;
@@ -79,6 +82,7 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopping{false};  // the ring's writer gives up waiting for room
     std::unique_ptr<platform::IoEventSource> m_source;
+    bool m_ownersExact = false;
     mutable std::mutex m_statusMutex;
     std::string m_openError;              // guarded by m_statusMutex
     std::thread m_thread;

@@ -25,7 +25,7 @@ long XNetIoRing::pending() const
 }
 
 bool XNetIoRing::pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uint16_t protocol,
-                           uint32_t remoteAddr, uint16_t remotePort, uint16_t localPort)
+                           uint32_t remoteAddr, uint16_t remotePort, uint16_t localPort, uint32_t packets)
 {
     const uint64_t written = m_written.load(std::memory_order_relaxed);
     if (written - m_readSeen >= uint64_t(m_slots)) {
@@ -44,6 +44,7 @@ bool XNetIoRing::pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uin
     r.remotePort = remotePort;
     r.localPort = localPort;
     r.direction = direction;
+    r.packets = packets;
     r.bytesReceived = direction == kNetIoReceive ? bytes : 0;
     r.bytesSent = direction == kNetIoReceive ? 0 : bytes;
     m_written.store(written + 1, std::memory_order_release);

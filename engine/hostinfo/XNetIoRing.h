@@ -37,7 +37,7 @@ public:
 
     // Writer thread only. Returns false when the event was dropped (ring full or not set up).
     bool pushNetIo(uint32_t pid, uint32_t bytes, uint16_t direction, uint16_t protocol,
-                   uint32_t remoteAddr, uint16_t remotePort, uint16_t localPort);
+                   uint32_t remoteAddr, uint16_t remotePort, uint16_t localPort, uint32_t packets = 1);
     // Reader thread only. 1 with the next event in out, 0 when none is pending; never waits.
     int tryPopNetIo(ORVANEPRO_NetIo* out);
     // Reader thread only. 1 with the next event in out; 0 after waiting at most kIdleWaitMs

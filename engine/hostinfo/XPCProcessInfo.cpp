@@ -10,6 +10,7 @@
 
 #include "hostinfo/XKernelIoTrace.h"
 #include "platform/ByteOrder.h"
+#include "platform/ProcessNames.h"
 #include "platform/Processes.h"
 
 XPCProcessInfo* XPCProcessInfo::m_instance = nullptr;
@@ -22,7 +23,8 @@ XPCProcessInfo::Hooks XPCProcessInfo::Hooks::system()
         return platform::readSocketTable(protocol, rows);
     };
     hooks.imagePath = [](uint32_t pid) { return platform::processImagePath(pid); };
-    hooks.shortName = [](uint32_t pid) { return platform::processImageName(pid); };
+    // The event source records owners' names while they run, so an exited one is still named.
+    hooks.shortName = [](uint32_t pid) { return platform::ProcessNames::instance().nameOf(pid); };
     return hooks;
 }
 
@@ -230,7 +232,7 @@ uint32_t XPCProcessInfo::addNetData(const ORVANEPRO_NetIo& io)
         const uint32_t remote = platform::netToHost32(io.remoteAddr);
         if (pid == 0) {
             pid = tcpOwner(remote);
-        } else if (pid < 65536 && m_confirmed && m_confirmed[pid] == 0) {
+        } else if (!(m_trace && m_trace->ownersExact()) && pid < 65536 && m_confirmed && m_confirmed[pid] == 0) {
             const uint32_t owner = tcpOwner(remote);
             if (owner == pid)
                 m_confirmed[pid] = 1;

@@ -10,15 +10,15 @@ XProcessRunTotals::XProcessRunTotals(NameOf name, NameOf path)
 XProcessRow& XProcessRunTotals::rowFor(uint32_t pid)
 {
     auto [it, inserted] = m_rows.try_emplace(pid);
-    if (inserted) {
-        // Named while it still runs: a drain follows its events within a second.
-        it->second.pid = pid;
-        if (m_name)
-            it->second.name = m_name(pid);
-        if (m_path)
-            it->second.path = m_path(pid);
-    }
-    return it->second;
+    XProcessRow& row = it->second;
+    row.pid = pid;
+    // Named while it still runs: a drain follows its events within a second. A process first
+    // seen without a name (its disk bytes came before the source named it) is asked again.
+    if (m_name && row.name.empty())
+        row.name = m_name(pid);
+    if (m_path && inserted)
+        row.path = m_path(pid);
+    return row;
 }
 
 void XProcessRunTotals::add(const IoTriple* net, int netCount, const IoTriple* disk, int diskCount,

@@ -16,7 +16,8 @@ class XProcessRunTotals {
 public:
     using NameOf = std::function<std::string(uint32_t pid)>;
 
-    // name and path are asked once per pid, when it first appears in a drain.
+    // name and path are asked when a pid first appears in a drain; a name not found then is
+    // asked again at its next drain.
     XProcessRunTotals(NameOf name, NameOf path);
 
     // One interval: the drained network and disk triples, and the interval's length.

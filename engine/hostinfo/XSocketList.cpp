@@ -30,18 +30,43 @@ int XSocketList::read(std::vector<XSocketRow>& out)
     const uint64_t nowMs = m_hooks.wallMs ? m_hooks.wallMs() : 0;
     std::unordered_map<uint64_t, uint64_t> seen;
     m_names.clear();
-    append(platform::SocketProtocol::Tcp, nowMs, out, seen);
-    append(platform::SocketProtocol::Udp, nowMs, out, seen);
+    append(platform::SocketProtocol::Tcp, nowMs, &out, seen);
+    append(platform::SocketProtocol::Udp, nowMs, &out, seen);
     m_firstSeen.swap(seen);  // sockets gone since the last read are forgotten
     m_firstRead = false;
     return int(out.size());
 }
 
-void XSocketList::append(platform::SocketProtocol protocol, uint64_t nowMs, std::vector<XSocketRow>& out,
+void XSocketList::stamp()
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    const uint64_t nowMs = m_hooks.wallMs ? m_hooks.wallMs() : 0;
+    std::unordered_map<uint64_t, uint64_t> seen;
+    append(platform::SocketProtocol::Tcp, nowMs, nullptr, seen);
+    append(platform::SocketProtocol::Udp, nowMs, nullptr, seen);
+    m_firstSeen.swap(seen);
+    m_firstRead = false;
+}
+
+uint64_t XSocketList::firstSeen(uint64_t inode, uint64_t nowMs, std::unordered_map<uint64_t, uint64_t>& seen) const
+{
+    const auto known = m_firstSeen.find(inode);
+    const uint64_t first = known != m_firstSeen.end() ? known->second : (m_firstRead ? 0 : nowMs);
+    seen[inode] = first;
+    return first;
+}
+
+void XSocketList::append(platform::SocketProtocol protocol, uint64_t nowMs, std::vector<XSocketRow>* out,
                          std::unordered_map<uint64_t, uint64_t>& seen)
 {
     if (!m_hooks.readTable || !m_hooks.readTable(protocol, m_rows))
         return;
+    if (!out) {
+        for (const platform::SocketRow& r : m_rows)
+            if (r.inode != 0)
+                firstSeen(r.inode, nowMs, seen);
+        return;
+    }
     for (const platform::SocketRow& r : m_rows) {
         XSocketRow row;
         row.tcp = protocol == platform::SocketProtocol::Tcp;
@@ -60,11 +85,8 @@ void XSocketList::append(platform::SocketProtocol protocol, uint64_t nowMs, std:
             row.program = it->second.first;
             row.path = it->second.second;
         }
-        if (r.inode != 0) {
-            const auto known = m_firstSeen.find(r.inode);
-            row.firstSeenMs = known != m_firstSeen.end() ? known->second : (m_firstRead ? 0 : nowMs);
-            seen[r.inode] = row.firstSeenMs;
-        }
-        out.push_back(std::move(row));
+        if (r.inode != 0)
+            row.firstSeenMs = firstSeen(r.inode, nowMs, seen);
+        out->push_back(std::move(row));
     }
 }

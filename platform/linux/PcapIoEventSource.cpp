@@ -1,5 +1,8 @@
 #include <pcap/pcap.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -13,7 +16,9 @@
 #include "platform/FlowAttributor.h"
 #include "platform/IoEventSource.h"
 #include "platform/PacketDecode.h"
+#include "platform/linux/BpfIoEventSource.h"
 #include "platform/linux/DiskSampler.h"
+#include "platform/linux/PcapIoEventSource.h"
 #include "platform/linux/SockDiagFlowOwners.h"
 
 namespace platform {
@@ -30,7 +35,7 @@ constexpr int kBufferBytes = 64 * 1024 * 1024;
 // for every few packets: a flood costs one wake-up per batch.
 constexpr int kBusyBatch = 32;
 constexpr auto kBusyNap = std::chrono::microseconds(500);
-constexpr int kIdleWaitMs = 100;  // bounds how long stop() waits
+constexpr int kIdleWaitMs = 1000;  // the flow cache's sweep is due once a second; stop() wakes it
 constexpr int kHeldWaitMs = 2;    // while packets wait for their owner
 constexpr char kFilter[] = "ip and (tcp or udp) and not net 127.0.0.0/8";
 
@@ -42,8 +47,14 @@ uint64_t monotonicMs()
 
 class PcapIoEventSource : public IoEventSource {
 public:
+    explicit PcapIoEventSource(std::string fallbackReason)
+        : m_fallbackReason(std::move(fallbackReason)), m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+    }
     ~PcapIoEventSource() override
     {
+        if (m_wakeFd >= 0)
+            ::close(m_wakeFd);
         if (m_pcap)
             pcap_close(m_pcap);
     }
@@ -52,13 +63,15 @@ public:
     void run(IoEventSink& sink) override;
     void stop() override;
     IoSourceStats stats() const override;
-    std::string name() const override { return "pcap"; }
+    std::string name() const override { return m_fallbackReason.empty() ? "pcap" : "pcap: " + m_fallbackReason; }
 
 private:
     static void onPacket(u_char* user, const pcap_pkthdr* header, const u_char* bytes);
     void updateKernelStats();
     void publishStats();
 
+    const std::string m_fallbackReason;
+    const int m_wakeFd;  // stop() wakes the idle capture loop through it
     pcap_t* m_pcap = nullptr;
     int m_linkType = 0;
     std::atomic<bool> m_stop{false};
@@ -128,6 +141,7 @@ void PcapIoEventSource::run(IoEventSink& sink)
 {
     if (!m_pcap)
         return;
+    pthread_setname_np(pthread_self(), "lvx-pcap");
     SockDiagFlowOwners owners;
     owners.start();
     FlowAttributor attributor(owners, sink);
@@ -139,8 +153,9 @@ void PcapIoEventSource::run(IoEventSink& sink)
     const int fd = pcap_get_selectable_fd(m_pcap);
     uint64_t lastStats = 0;
     while (!m_stop.load(std::memory_order_acquire)) {
-        pollfd waitFd{fd, POLLIN, 0};
-        ::poll(&waitFd, 1, attributor.heldCount() ? kHeldWaitMs : kIdleWaitMs);
+        pollfd waitFds[2] = {{fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        pollfd& waitFd = waitFds[0];
+        ::poll(waitFds, m_wakeFd >= 0 ? 2 : 1, attributor.heldCount() ? kHeldWaitMs : kIdleWaitMs);
         m_nowMs = monotonicMs();
         const int n = pcap_dispatch(m_pcap, -1, &PcapIoEventSource::onPacket, reinterpret_cast<u_char*>(this));
         m_nowMs = monotonicMs();
@@ -196,6 +211,10 @@ void PcapIoEventSource::updateKernelStats()
 void PcapIoEventSource::stop()
 {
     m_stop.store(true, std::memory_order_release);
+    const uint64_t one = 1;
+    if (m_wakeFd >= 0 && ::write(m_wakeFd, &one, sizeof one) < 0) {
+        // Already signalled.
+    }
     std::lock_guard<std::mutex> guard(m_stopMutex);
     if (m_pcap)
         pcap_breakloop(m_pcap);
@@ -223,9 +242,20 @@ IoSourceStats PcapIoEventSource::stats() const
 
 } // namespace
 
+std::unique_ptr<IoEventSource> createPcapIoEventSource(const std::string& fallbackReason)
+{
+    return std::make_unique<PcapIoEventSource>(fallbackReason);
+}
+
 std::unique_ptr<IoEventSource> createSystemIoEventSource()
 {
-    return std::make_unique<PcapIoEventSource>();
+    std::string why;
+    if (std::unique_ptr<IoEventSource> source = createBpfIoEventSource(why)) {
+        XLog::debug(1, "kernel I/O events: per-flow counts from eBPF programs at the cgroup2 root");
+        return source;
+    }
+    XLog::debug(1, "kernel I/O events: eBPF flow counting unavailable (" + why + "), capturing packets with libpcap");
+    return createPcapIoEventSource(why);
 }
 
 } // namespace platform

@@ -1,7 +1,11 @@
 #include "platform/linux/SockDiagFlowOwners.h"
 
+#include <pthread.h>
+
 #include "platform/linux/InodeOwners.h"
 #include "platform/IoEvents.h"
+#include "platform/ProcessNames.h"
+#include "platform/Processes.h"
 #include "platform/linux/SockDiag.h"
 
 namespace platform {
@@ -73,6 +77,7 @@ void SockDiagFlowOwners::takeAnswers(std::vector<FlowOwnerAnswer>& out)
 
 void SockDiagFlowOwners::run()
 {
+    pthread_setname_np(pthread_self(), "lvx-owners");
     std::vector<Request> batch;
     std::vector<FlowOwnerAnswer> answers;
     for (;;) {
@@ -99,8 +104,14 @@ void SockDiagFlowOwners::resolve(std::vector<Request>& batch, std::vector<FlowOw
     for (size_t i = 0; i < batch.size(); ++i)
         inodes[i] = batch[i].inode ? batch[i].inode : socketInodeOf(batch[i].key);
     owners.findOwners(inodes);
-    for (size_t i = 0; i < batch.size(); ++i)
-        answers.push_back({batch[i].key, inodes[i] ? owners.cachedOwnerOf(inodes[i]) : 0});
+    ProcessNames& names = ProcessNames::instance();
+    for (size_t i = 0; i < batch.size(); ++i) {
+        const uint32_t pid = inodes[i] ? owners.cachedOwnerOf(inodes[i]) : 0;
+        answers.push_back({batch[i].key, pid});
+        // Named now, while the owner still runs: its traffic is counted later.
+        if (pid != 0 && names.freshNameOf(pid).empty())
+            names.remember(pid, processImageName(pid));
+    }
 }
 
 } // namespace platform

@@ -9,7 +9,7 @@
 #include "views/StatusBar.h"
 #include "views/TabStrip.h"
 #include "views/TitleBar.h"
-#include "views/TrafficListPage.h"
+#include "views/lists/TrafficListCtrl.h"
 
 #include <QApplication>
 #include <QFile>

@@ -214,7 +214,7 @@ TEST_F(ParserTest, FirstEventOfAProtocolCreatesAndRegistersItsCounter)
     EXPECT_NE(registry.getResult("other", 2), nullptr);
     EXPECT_EQ(registry.getResult("tcp"), nullptr);
 
-    ORVANEPRO_NetIo io{0, 1040, 0, netAddr("198.51.100.60"), htons(443), 0, kNetIoTcp, kNetIoSend};
+    ORVANEPRO_NetIo io{0, 1040, 0, netAddr("198.51.100.60"), htons(443), 0, kNetIoTcp, kNetIoSend, 1};
     parser.parserSock(io);
     auto* tcp = registry.getResult("tcp", 1);
     ASSERT_NE(tcp, nullptr);
@@ -246,7 +246,7 @@ TEST(ParserWithoutRegistry, EventsAreCountedAsLost)
 {
     XPacketBaseParser parser;
     parser.init(nullptr, nullptr, nullptr);
-    ORVANEPRO_NetIo io{0, 10, 0, 1, 1, 0, kNetIoTcp, kNetIoSend};
+    ORVANEPRO_NetIo io{0, 10, 0, 1, 1, 0, kNetIoTcp, kNetIoSend, 1};
     parser.parserSock(io);
     parser.parserSock(io);
     EXPECT_EQ(parser.stats().eventsUncounted, 2u);

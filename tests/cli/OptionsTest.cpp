@@ -48,7 +48,8 @@ TEST(ConsoleOptions, HelpSecondsAndErrors)
 TEST(ConsoleOptions, PrivilegeAdviceNamesTheCommandForTheProgramThatRuns)
 {
     const std::string advice = privilegeAdvice("/opt/lumivex/bin/lumivex");
-    EXPECT_NE(advice.find("sudo setcap cap_net_raw,cap_dac_read_search,cap_sys_ptrace+ep /opt/lumivex/bin/lumivex"),
+    EXPECT_NE(advice.find("sudo setcap cap_net_raw,cap_dac_read_search,cap_sys_ptrace,cap_bpf,cap_perfmon,cap_net_admin+ep "
+                          "/opt/lumivex/bin/lumivex"),
               std::string::npos)
         << advice;
     EXPECT_NE(advice.find("sudo cmake --install"), std::string::npos) << advice;

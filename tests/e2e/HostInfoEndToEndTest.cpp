@@ -178,11 +178,16 @@ TEST_F(HostInfoEndToEnd, TransfersAreDeliveredWithDirectionsSizesAndOwner)
                                              std::to_string(kUdpPort), "500", "20", "300"});
     ASSERT_EQ(m_net.waitExit(udpClient, 10000), 0);
 
-    // UDP: 20 datagrams of 500 bytes each way, 28 header bytes each.
-    ASSERT_TRUE(waitFor([&] { return eventsFor(kNetIoUdp, kUdpPort).size() >= 40; }, 10000)) << describe();
+    // UDP: 20 datagrams of 500 bytes each way, 28 header bytes each; one event per packet, or
+    // per flow and read interval.
+    ASSERT_TRUE(waitFor([&] {
+        const Sums s = sumEvents(eventsFor(kNetIoUdp, kUdpPort), 0);
+        return s.sent >= 20u * 528u && s.received >= 20u * 528u;
+    }, 10000)) << describe();
     const std::vector<SeenEvent> udp = eventsFor(kNetIoUdp, kUdpPort);
     const Sums u = sumEvents(udp, uint32_t(udpClient));
-    EXPECT_EQ(u.events, 40u);
+    EXPECT_GE(u.events, 2u);
+    EXPECT_LE(u.events, 40u);
     EXPECT_EQ(u.wrongPid, 0u);
     EXPECT_EQ(u.sent, 20u * 528u);
     EXPECT_EQ(u.received, 20u * 528u);

@@ -9,7 +9,8 @@
 //   e2e_peer write-file PATH BYTES HOLD_MS        write, fsync, stay alive HOLD_MS
 //   e2e_peer dns-server ADDR CNAME               answer every A query on port 53 with
 //                                                 QNAME CNAME CNAME, CNAME A ADDR (compressed)
-// Clients print "done" when finished; every mode exits non-zero on failure.
+// Clients print "port P" (their local port) once connected and "done" when finished; every
+// mode exits non-zero on failure.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -55,6 +56,15 @@ bool sendAll(int fd, size_t bytes)
 }
 
 void sleepMs(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void printLocalPort(int fd)
+{
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len);
+    std::printf("port %d\n", ntohs(local.sin_port));
+    std::fflush(stdout);
+}
 
 int tcpServer(int port, size_t reply)
 {
@@ -107,6 +117,7 @@ int tcpClient(const char* addr, int port, size_t bytes, long holdMs)
     if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
         return 1;
     const auto opened = std::chrono::steady_clock::now();
+    printLocalPort(s);
     if (!sendAll(s, bytes))
         return 1;
     std::this_thread::sleep_until(opened + std::chrono::milliseconds(holdMs));
@@ -127,6 +138,7 @@ int udpClient(const char* addr, int port, size_t size, int count, long holdMs)
     sockaddr_in a = endpoint(addr, port);
     if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
         return 1;
+    printLocalPort(s);
     std::vector<char> buf(std::max<size_t>(size, 65536), 'u');
     for (int i = 0; i < count; ++i) {
         if (send(s, buf.data(), size, 0) != ssize_t(size))

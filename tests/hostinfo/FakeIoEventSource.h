@@ -9,7 +9,7 @@
 // straight into the trace's callbacks.
 class FakeIoEventSource : public platform::IoEventSource {
 public:
-    explicit FakeIoEventSource(bool opens = true) : m_opens(opens) {}
+    explicit FakeIoEventSource(bool opens = true, std::string name = "fake") : m_opens(opens), m_name(std::move(name)) {}
     bool open(std::string* error) override
     {
         if (!m_opens && error)
@@ -28,10 +28,11 @@ public:
         m_cond.notify_all();
     }
     platform::IoSourceStats stats() const override { return {}; }
-    std::string name() const override { return "fake"; }
+    std::string name() const override { return m_name; }
 
 private:
     bool m_opens;
+    std::string m_name;
     std::mutex m_mutex;
     std::condition_variable m_cond;
     bool m_stopped = false;

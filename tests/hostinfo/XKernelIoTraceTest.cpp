@@ -78,6 +78,28 @@ TEST_F(KernelIoTraceTest, GateDropsOnlyEventsFromBeforeTheStartPerClass)
     EXPECT_EQ(m_trace.stats().gatedEvents, 3u);
 }
 
+TEST(KernelIoTracePerFlowTest, PerFlowCountsAreNotHeldBackAtTheStartAndKeepTheirPackets)
+{
+    // Its first event may sum all a flow carried in its first read.
+    XKernelIoTrace trace(std::make_unique<FakeIoEventSource>(true, "ebpf"));
+    trace.enableNetEvents();
+    NetEvent e;
+    e.timestamp = trace.startTime() + 1;
+    e.pid = 42;
+    e.size = 150000;
+    e.packets = 104;
+    e.remoteAddr = kRemote;
+    e.protocol = platform::kProtoTcp;
+    e.direction = 1;
+    trace.onNetEvent(e);
+    ORVANEPRO_NetIo io{};
+    ASSERT_EQ(trace.ring()->popNetIo(&io), 1);
+    EXPECT_EQ(io.bytesSent, 150000u);
+    EXPECT_EQ(io.packets, 104u);
+    EXPECT_TRUE(trace.ownersExact());
+    EXPECT_EQ(trace.stats().gatedEvents, 0u);
+}
+
 TEST_F(KernelIoTraceTest, NetworkEventsNeedEnablingAndSkipLoopback)
 {
     openGates();

@@ -57,7 +57,8 @@ public:
     bool isRunning() const;
 
     // The front end's timer, once a second, one caller. nowMs is the caller's tick (tests
-    // drive it). Reloads the owner tables on every second call and drains the per-process
+    // drive it). Reloads the owner tables on every second call (and, while running, notes the
+    // sockets that appeared, for their start time in sockets()) and drains the per-process
     // network and disk totals into the run totals (see processTotals()).
     void sample(uint32_t nowMs);
 

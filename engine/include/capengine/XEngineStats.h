@@ -15,6 +15,7 @@
     X(fragmentsUnmatched, "fragments_without_first", kMiss, "fragments counted for the address alone: first fragment not seen") \
     X(kernelDrops, "kernel_drops", kDrop, "packets the capture dropped in the kernel")            \
     X(interfaceDrops, "interface_drops", kDrop, "packets the interface dropped")                  \
+    X(flowMapFull, "flow_map_full_packets", kDrop, "packets the kernel left uncounted: flow map full") \
     X(eventsQueued, "events_queued", kFlow, "network events written into the event ring")         \
     X(ringDropped, "events_dropped_ring_full", kDrop, "network events dropped: event ring full")  \
     X(ringFullWaits, "ring_full_waits", kFlow, "times the capture waited for room in the ring")   \

@@ -25,10 +25,15 @@ struct IoSourceStats {
     uint64_t lookupQueueFull = 0;    // lookups refused because the request queue was full
     uint64_t diskSamples = 0;        // /proc/[pid]/io sampling rounds
     uint64_t diskEventsDelivered = 0;
+    uint64_t flowReads = 0;          // eBPF: reads of the kernel's per-flow counts
+    uint64_t flowDeltas = 0;         // eBPF: per-flow counts read
+    uint64_t flowMapFullPackets = 0; // eBPF: packets not counted because the flow map was full
+    uint64_t flowMapFullBytes = 0;
 };
 
-// The kernel I/O event source: every IPv4 TCP/UDP packet with its owner, and per-process disk
-// byte deltas once a second. run() blocks on the calling thread until stop() is called from
+// The kernel I/O event source: the IPv4 TCP/UDP traffic of every process (per packet, or per
+// flow and read interval, each event with its owner), and per-process disk byte deltas once a
+// second. run() blocks on the calling thread until stop() is called from
 // another thread or the capture ends; stop() makes run() return within a second.
 class IoEventSource {
 public:
@@ -43,7 +48,9 @@ public:
     virtual std::string name() const = 0;
 };
 
-// libpcap on the "any" device plus the /proc/[pid]/io sampler.
+// The system's source: per-flow counts from the kernel (eBPF) where the programs load, else
+// libpcap on the "any" device; both with the /proc/[pid]/io sampler. The name says which, and
+// for libpcap why the other was refused ("ebpf", "pcap: no CAP_BPF"); the log says so too.
 std::unique_ptr<IoEventSource> createSystemIoEventSource();
 
 } // namespace platform

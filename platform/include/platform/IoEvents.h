@@ -7,11 +7,14 @@ namespace platform {
 enum : uint8_t { kProtoTcp = 1, kProtoUdp = 2 };
 enum : uint8_t { kDirReceive = 0, kDirSend = 1 };
 
-// One IPv4 TCP or UDP packet seen on the wire, attributed to the local process that owns it.
+// IPv4 TCP or UDP traffic of one flow in one direction (one packet, or what a flow carried in
+// one read interval), attributed to the local process that owns it.
 struct NetEvent {
     uint64_t timestamp = 0;   // FILETIME scale (see Clock.h)
     uint32_t pid = 0;         // owner; 0 when no local socket owns the flow
-    uint32_t size = 0;        // IP total length: headers included
+    uint32_t size = 0;        // IP total lengths: headers included
+    uint32_t packets = 1;     // packets the event stands for: one captured packet, or a flow's
+                              // packets of one read interval
     uint32_t remoteAddr = 0;  // network order
     uint16_t remotePort = 0;  // network order
     uint16_t localPort = 0;   // network order

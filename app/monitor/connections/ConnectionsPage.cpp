@@ -1,0 +1,95 @@
+#include "monitor/connections/ConnectionsPage.h"
+
+#include "capengine/XEngine.h"
+#include "views/Skin.h"
+#include "views/lists/ListColours.h"
+#include "views/lists/ListRoles.h"
+#include "views/lists/SkinHeaderCtrl.h"
+
+#include <QMouseEvent>
+
+namespace orvane {
+
+namespace {
+
+constexpr ColumnSpec kColumns[ConnectionTable::kColumns] = {
+    {"netconn_tcpudp", 60, CellAlign::Centre},    {"netconn_program", 100, CellAlign::Left},
+    {"netconn_lip_port", 150, CellAlign::Left},   {"netconn_rip_port", 150, CellAlign::Left},
+    {"netconn_status", 90, CellAlign::Centre},    {"netconn_time", 90, CellAlign::Centre},
+    {"netconn_timelen", 90, CellAlign::Centre},   {"netconn_pid", 80, CellAlign::Centre},
+    {"netconn_dnsname", 150, CellAlign::Centre},  {"netconn_location", 150, CellAlign::Centre},
+};
+
+} // namespace
+
+ConnectionsModel::ConnectionsModel(ConnectionTable& table, QObject* parent) : SkinTableModel(parent), m_table(table) {}
+
+int ConnectionsModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ConnectionTable::kColumns;
+}
+
+QVariant ConnectionsModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const auto& entries = m_table.entries();
+    if (std::size_t(index.row()) >= entries.size())
+        return {};
+    const ConnectionTable::Entry& e = entries[std::size_t(index.row())];
+    switch (role) {
+    case Qt::DisplayRole: return QString::fromStdString(e.texts[std::size_t(index.column())]);
+    case Qt::TextAlignmentRole: return int(toQtAlignment(kColumns[index.column()].align));
+    case Qt::ForegroundRole: return toQColor(listcolour::text);
+    case RawValueRole: return QString::fromStdString(e.texts[std::size_t(index.column())]);
+    default: return {};
+    }
+}
+
+QVariant ConnectionsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ConnectionTable::kColumns || role != Qt::DisplayRole)
+        return {};
+    return skin::text(kColumns[section].key);
+}
+
+void ConnectionsModel::tableChanged()
+{
+    showRows(int(m_table.entries().size()));
+}
+
+ConnectionsPage::ConnectionsPage(XEngine& engine, CellSources sources, QWidget* parent)
+    : SkinTableView(parent), m_engine(engine),
+      m_table(std::move(sources), [](const char* key) { return skin::text(key).toStdString(); }),
+      m_model(new ConnectionsModel(m_table, this))
+{
+    setModel(m_model);
+    setColumnWidths(kColumns);
+    horizontalHeader()->setMinimumSectionSize(kMinColumnWidth);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        m_table.clickColumn(column);
+        m_selectedRow = -1;
+        m_model->tableChanged();
+    });
+}
+
+void ConnectionsPage::refresh()
+{
+    m_selectedRow = -1;
+    m_table.rebuild(m_engine);
+    m_model->tableChanged();
+}
+
+void ConnectionsPage::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const int row = rowAt(event->position().toPoint().y());
+    if (row < 0)
+        return;
+    m_selectedRow = row;
+    setFocus(Qt::MouseFocusReason);
+    viewport()->update();
+}
+
+} // namespace orvane

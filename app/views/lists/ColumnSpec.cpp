@@ -1,0 +1,32 @@
+#include "views/lists/ColumnSpec.h"
+
+namespace orvane {
+
+namespace {
+
+// The address column asks for right alignment, but a report list draws its first column
+// left-aligned; the address then starts with one blank either way.
+constexpr ColumnSpec kAddressColumns[] = {
+    {"remoteip", 118, CellAlign::Left},     {"remoteport", 80, CellAlign::Centre},
+    {"dnsname", 150, CellAlign::Right},     {"location", 160, CellAlign::Centre},
+    {"sendbyte", 80, CellAlign::Right},     {"recvbyte", 80, CellAlign::Right},
+    {"lasttime", 100, CellAlign::Right},    {"program", 180, CellAlign::Left},
+};
+
+constexpr ColumnSpec kChatColumns[] = {
+    {"friend_remoteip", 118, CellAlign::Left}, {"protocol", 90, CellAlign::Centre},
+    {"dnsname", 150, CellAlign::Right},        {"location", 160, CellAlign::Centre},
+    {"sendbyte", 80, CellAlign::Right},        {"recvbyte", 80, CellAlign::Right},
+    {"lasttime", 200, CellAlign::Centre},
+};
+
+} // namespace
+
+std::span<const ColumnSpec> trafficColumns(int kind)
+{
+    if (kind == 2)
+        return kChatColumns;
+    return kAddressColumns;
+}
+
+} // namespace orvane

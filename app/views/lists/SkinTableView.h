@@ -1,0 +1,74 @@
+#pragma once
+
+#include "views/lists/ColumnSpec.h"
+
+#include <QColor>
+#include <QHash>
+#include <QStaticText>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+#include <span>
+
+namespace orvane {
+
+class SkinHeaderCtrl;
+
+// The skinned report list every list of the program builds on: 18-pixel rows in alternating
+// colours painted by the list itself (also right of the last column, and a plain area below
+// the last row), the skinned header, no grid, no platform selection. Models give the text,
+// alignment, text colour and cell fill of each cell (see ListRoles.h).
+class SkinTableView : public QTableView {
+    Q_OBJECT
+public:
+    static constexpr int kRowHeight = 18;
+
+    explicit SkinTableView(QWidget* parent = nullptr);
+
+    // Header widths from the column specs (the model gives the captions).
+    void setColumnWidths(std::span<const ColumnSpec> columns);
+    SkinHeaderCtrl* skinHeader() const;
+
+    // The background of a row: even, odd, or selected.
+    virtual QColor rowColour(int row) const;
+    // The selected row, -1 when none (the lists keep their own selection).
+    virtual int selectedRow() const { return -1; }
+
+    int rowsPerPage() const;
+    int topRow() const;
+    // Text is not drawn in a column this narrow or narrower (0: always drawn).
+    void setTextlessWidth(int width) { m_textlessWidth = width; }
+    int textlessWidth() const { return m_textlessWidth; }
+    // Pixels left free before left-aligned text.
+    void setTextInset(int inset) { m_textInset = inset; }
+    int textInset() const { return m_textInset; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int m_textlessWidth = 0;
+    int m_textInset = 0;
+};
+
+// Paints one cell of a SkinTableView: the row colour, the model's cell fill, the text.
+class SkinCellDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    explicit SkinCellDelegate(SkinTableView* view);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    // Laid-out texts: a page repaints the same cell texts every refresh, and laying a text out
+    // costs more than drawing it.
+    const QStaticText& laidOut(const QString& text, const QFont& font) const;
+
+    SkinTableView* m_view;
+    static constexpr int kLaidOutLimit = 8192;
+    mutable QHash<QString, QStaticText> m_laidOut;
+    mutable QFont m_laidOutFont;
+};
+
+} // namespace orvane

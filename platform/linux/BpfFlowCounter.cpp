@@ -1,0 +1,316 @@
+#include "platform/linux/BpfFlowCounter.h"
+
+#include <bpf/bpf.h>
+#include <bpf/libbpf.h>
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <linux/types.h>
+#include <netinet/in.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <mutex>
+
+#include "corekit/XLog.h"
+#include "platform/IoEvents.h"
+
+// The generated skeleton and the records it shares with the programs.
+#include "platform/linux/bpf/FlowCounterShared.h"
+#include "FlowCounter.skel.h"
+
+namespace platform {
+
+namespace {
+
+#ifndef SO_NETNS_COOKIE
+constexpr int SO_NETNS_COOKIE = 71;
+#endif
+#ifndef CAP_PERFMON
+constexpr int CAP_PERFMON = 38;
+#endif
+#ifndef CAP_BPF
+constexpr int CAP_BPF = 39;
+#endif
+
+bool hasCapability(int cap)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return false;
+    return (data[cap / 32].effective & (1u << (cap % 32))) != 0;
+}
+
+// libbpf's messages go to the log; the last warning of a failed load becomes the reason.
+thread_local std::string* t_lastWarning = nullptr;
+
+int libbpfMessage(enum libbpf_print_level level, const char* format, va_list args)
+{
+    if (level == LIBBPF_DEBUG)
+        return 0;
+    char text[1024];
+    std::vsnprintf(text, sizeof text, format, args);
+    std::string line(text);
+    while (!line.empty() && line.back() == '\n')
+        line.pop_back();
+    XLog::debug(2, "libbpf: " + line);
+    if (level == LIBBPF_WARN && t_lastWarning && line.find("failed to load") != std::string::npos &&
+        t_lastWarning->empty())
+        *t_lastWarning = line;
+    return 0;
+}
+
+uint64_t ownNetnsCookie()
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return 0;
+    uint64_t cookie = 0;
+    socklen_t len = sizeof cookie;
+    if (::getsockopt(fd, SOL_SOCKET, SO_NETNS_COOKIE, &cookie, &len) != 0)
+        cookie = 0;
+    ::close(fd);
+    return cookie;
+}
+
+std::string errorText(int err)
+{
+    return std::strerror(err < 0 ? -err : err);
+}
+
+uint8_t protocolOf(uint8_t ipProtocol)
+{
+    return ipProtocol == IPPROTO_TCP ? kProtoTcp : kProtoUdp;
+}
+
+} // namespace
+
+std::unique_ptr<BpfFlowCounter> BpfFlowCounter::attach(const std::string& cgroupRoot, std::string& why)
+{
+    static std::once_flag printSet;
+    std::call_once(printSet, [] { libbpf_set_print(libbpfMessage); });
+
+    if (!hasCapability(CAP_BPF) && !hasCapability(CAP_SYS_ADMIN)) {
+        why = "no CAP_BPF";
+        return nullptr;
+    }
+    if (!hasCapability(CAP_NET_ADMIN)) {
+        why = "no CAP_NET_ADMIN";
+        return nullptr;
+    }
+    const uint64_t cookie = ownNetnsCookie();
+    if (cookie == 0) {
+        why = "the kernel names no network namespace (SO_NETNS_COOKIE)";
+        return nullptr;
+    }
+
+    std::unique_ptr<BpfFlowCounter> counter(new BpfFlowCounter);
+    counter->m_withTasks = hasCapability(CAP_PERFMON) || hasCapability(CAP_SYS_ADMIN);
+    const int cpus = libbpf_num_possible_cpus();
+    counter->m_cpus = cpus > 0 ? cpus : 1;
+
+    flow_counter* skel = flow_counter::open();
+    if (!skel) {
+        why = "cannot open the BPF object: " + errorText(errno);
+        return nullptr;
+    }
+    counter->m_skel = skel;
+    skel->rodata->own_netns_cookie = cookie;
+    skel->rodata->with_tasks = counter->m_withTasks;
+    skel->rodata->with_skb_netns =
+        libbpf_probe_bpf_helper(BPF_PROG_TYPE_CGROUP_SKB, BPF_FUNC_get_netns_cookie, nullptr) == 1;
+    // With task access every send and receive names the socket's process; without it,
+    // sendmsg and recvmsg of unconnected sockets do (connect does in both cases).
+    const std::vector<bpf_program*> perCall = {skel->progs.lvx_sent, skel->progs.lvx_received};
+    const std::vector<bpf_program*> perAddressCall = {skel->progs.lvx_sendmsg4, skel->progs.lvx_sendmsg6,
+                                                      skel->progs.lvx_recvmsg4, skel->progs.lvx_recvmsg6};
+    for (bpf_program* program : counter->m_withTasks ? perAddressCall : perCall)
+        bpf_program__set_autoload(program, false);
+
+    std::string warning;
+    t_lastWarning = &warning;
+    const int loaded = flow_counter::load(skel);
+    t_lastWarning = nullptr;
+    if (loaded != 0) {
+        why = "the kernel refused the BPF programs (" + errorText(loaded) + ")" +
+              (warning.empty() ? std::string() : ": " + warning);
+        return nullptr;
+    }
+
+    counter->m_cgroupFd = ::open(cgroupRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (counter->m_cgroupFd < 0) {
+        why = "cannot open " + cgroupRoot + ": " + errorText(errno);
+        return nullptr;
+    }
+    std::vector<bpf_program*> cgroupPrograms = {skel->progs.lvx_sock_create, skel->progs.lvx_connect4,
+                                                skel->progs.lvx_connect6, skel->progs.lvx_egress,
+                                                skel->progs.lvx_ingress};
+    if (!counter->m_withTasks)
+        cgroupPrograms.insert(cgroupPrograms.end(), perAddressCall.begin(), perAddressCall.end());
+    for (bpf_program* program : cgroupPrograms) {
+        bpf_link* link = bpf_program__attach_cgroup(program, counter->m_cgroupFd);
+        if (!link) {
+            why = std::string("cannot attach ") + bpf_program__name(program) + " at " + cgroupRoot + ": " +
+                  errorText(errno);
+            return nullptr;
+        }
+        counter->m_links.push_back(link);
+    }
+    counter->m_doorbell = ring_buffer__new(bpf_map__fd(skel->maps.doorbell), [](void*, void*, size_t) { return 0; },
+                                           nullptr, nullptr);
+    counter->m_epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+    epoll_event ringReady{};
+    ringReady.events = EPOLLIN;
+    if (!counter->m_doorbell || counter->m_epollFd < 0 ||
+        ::epoll_ctl(counter->m_epollFd, EPOLL_CTL_ADD, ring_buffer__epoll_fd(counter->m_doorbell), &ringReady) != 0) {
+        why = "cannot wait on the doorbell ring: " + errorText(errno);
+        return nullptr;
+    }
+    if (counter->m_withTasks) {
+        for (bpf_program* program : {skel->progs.lvx_sent, skel->progs.lvx_received}) {
+            bpf_link* link = bpf_program__attach(program);
+            if (!link) {
+                why = std::string("cannot attach ") + bpf_program__name(program) + ": " + errorText(errno);
+                return nullptr;
+            }
+            counter->m_links.push_back(link);
+        }
+    }
+    return counter;
+}
+
+BpfFlowCounter::~BpfFlowCounter()
+{
+    // Links first, so that no program runs while its maps go.
+    for (bpf_link* link : m_links)
+        bpf_link__destroy(link);
+    if (m_doorbell)
+        ring_buffer__free(m_doorbell);
+    if (m_epollFd >= 0)
+        ::close(m_epollFd);
+    if (m_skel)
+        flow_counter::destroy(m_skel);
+    if (m_cgroupFd >= 0)
+        ::close(m_cgroupFd);
+}
+
+uint64_t BpfFlowCounter::packetsCounted() const
+{
+    std::vector<uint64_t> perCpu(size_t(m_cpus), 0);
+    const uint32_t zero = 0;
+    if (bpf_map_lookup_elem(bpf_map__fd(m_skel->maps.packets_counted), &zero, perCpu.data()) != 0)
+        return 0;
+    uint64_t sum = 0;
+    for (const uint64_t n : perCpu)
+        sum += n;
+    return sum;
+}
+
+void BpfFlowCounter::waitForTraffic(uint64_t countedSoFar, int wakeFd, int timeoutMs)
+{
+    if (wakeFd != m_wakeFd) {
+        epoll_event wake{};
+        wake.events = EPOLLIN;
+        wake.data.fd = wakeFd;
+        if (::epoll_ctl(m_epollFd, EPOLL_CTL_ADD, wakeFd, &wake) == 0)
+            m_wakeFd = wakeFd;
+    }
+    std::atomic_ref<__u32>(m_skel->bss->reader_waiting).store(1, std::memory_order_seq_cst);
+    // A packet counted before the doorbell was armed rang nothing.
+    if (packetsCounted() != countedSoFar)
+        return;
+    epoll_event events[2];
+    ::epoll_wait(m_epollFd, events, 2, timeoutMs);
+    ring_buffer__consume(m_doorbell);
+}
+
+bool BpfFlowCounter::drain(std::vector<FlowDelta>& out)
+{
+    bpf_map* const maps[2] = {m_skel->maps.flows_a, m_skel->maps.flows_b};
+    const uint32_t zero = 0;
+    const int next = 1 - m_active;
+    const int nextFd = bpf_map__fd(maps[next]);
+    // Replacing a map-in-map entry returns only once every program that may still hold the
+    // old map has finished.
+    if (bpf_map_update_elem(bpf_map__fd(m_skel->maps.active_flows), &zero, &nextFd, BPF_ANY) != 0)
+        return false;
+    const int oldFd = bpf_map__fd(maps[m_active]);
+    m_active = next;
+    return readEmpty(oldFd, out);
+}
+
+bool BpfFlowCounter::readEmpty(int mapFd, std::vector<FlowDelta>& out)
+{
+    constexpr uint32_t kBatch = 1024;
+    std::vector<lvx_flow_key> keys(kBatch);
+    std::vector<lvx_flow_counts> values(kBatch);
+    auto take = [&](uint32_t n) {
+        for (uint32_t i = 0; i < n; ++i) {
+            const lvx_flow_key& k = keys[i];
+            FlowDelta d;
+            d.key = FlowKey{protocolOf(k.protocol), k.local_addr, k.local_port, k.remote_addr, k.remote_port};
+            d.pid = k.pid;
+            for (int dir = 0; dir < 2; ++dir) {
+                d.bytes[dir] = values[i].bytes[dir];
+                d.packets[dir] = values[i].packets[dir];
+            }
+            out.push_back(d);
+        }
+    };
+    LIBBPF_OPTS(bpf_map_batch_opts, opts);
+    uint64_t batch = 0;
+    bool first = true;
+    for (;;) {
+        uint32_t count = kBatch;
+        const int err = bpf_map_lookup_and_delete_batch(mapFd, first ? nullptr : &batch, &batch, keys.data(),
+                                                        values.data(), &count, &opts);
+        const int code = err < 0 ? -err : 0;
+        if (err == 0 || code == ENOENT)
+            take(count);
+        if (code == ENOENT)
+            return true;
+        if (err != 0)
+            break;
+        first = false;
+    }
+    if (!first)
+        return false;
+    // Kernels without batch operations: one entry at a time (nothing writes to this map).
+    lvx_flow_key key{};
+    while (bpf_map_get_next_key(mapFd, nullptr, &key) == 0) {
+        if (bpf_map_lookup_and_delete_elem(mapFd, &key, values.data()) != 0 &&
+            (bpf_map_lookup_elem(mapFd, &key, values.data()) != 0 || bpf_map_delete_elem(mapFd, &key) != 0))
+            return false;
+        keys[0] = key;
+        take(1);
+    }
+    return true;
+}
+
+bool BpfFlowCounter::processName(uint32_t pid, KernelProcessName& out) const
+{
+    lvx_process_name entry{};
+    if (bpf_map_lookup_elem(bpf_map__fd(m_skel->maps.names), &pid, &entry) != 0)
+        return false;
+    out.start = entry.start;
+    out.name.assign(entry.name, strnlen(entry.name, sizeof entry.name));
+    return true;
+}
+
+BpfFlowCounter::Counters BpfFlowCounter::counters() const
+{
+    // The programs update these with atomic adds in memory this process maps.
+    auto load = [](__u64& v) { return uint64_t(std::atomic_ref<__u64>(v).load(std::memory_order_relaxed)); };
+    Counters c;
+    c.packetsDropped = load(m_skel->bss->packets_dropped);
+    c.bytesDropped = load(m_skel->bss->bytes_dropped);
+    return c;
+}
+
+} // namespace platform

@@ -1,0 +1,191 @@
+#include "platform/linux/BpfIoEventSource.h"
+
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "corekit/XLog.h"
+#include "platform/Clock.h"
+#include "platform/ProcessNames.h"
+#include "platform/Processes.h"
+#include "platform/SocketTable.h"
+#include "platform/linux/BpfFlowCounter.h"
+#include "platform/linux/CgroupMounts.h"
+#include "platform/linux/DiskSampler.h"
+#include "platform/linux/FlowDeltaReader.h"
+
+namespace platform {
+
+namespace {
+
+// How often the kernel's counts are read while there is traffic.
+constexpr auto kReadInterval = std::chrono::milliseconds(250);
+// Without traffic the reader sleeps until the kernel rings; this long at most, in case a ring
+// went astray.
+constexpr int kIdleWaitMs = 2000;
+
+class BpfIoEventSource : public IoEventSource {
+public:
+    explicit BpfIoEventSource(std::unique_ptr<BpfFlowCounter> counter)
+        : m_counter(std::move(counter)), m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+    }
+    ~BpfIoEventSource() override
+    {
+        if (m_wakeFd >= 0)
+            ::close(m_wakeFd);
+    }
+
+    bool open(std::string*) override { return m_counter != nullptr; }
+    void run(IoEventSink& sink) override;
+    void stop() override;
+    IoSourceStats stats() const override;
+    std::string name() const override { return "ebpf"; }
+
+private:
+    bool read(FlowDeltaReader& reader);
+    void publish(const FlowDeltaReader& reader);
+
+    std::unique_ptr<BpfFlowCounter> m_counter;  // the reader thread's while run() runs
+    const int m_wakeFd;                         // stop() wakes a reader waiting for traffic
+    DiskSampler m_disk;
+    std::mutex m_mutex;
+    std::condition_variable m_cond;
+    bool m_stop = false;
+    uint64_t m_lastCounted = 0;
+    uint64_t m_loggedFullPackets = 0;
+    std::chrono::steady_clock::time_point m_fullLogged;
+    std::vector<FlowDelta> m_deltas;
+
+    std::atomic<uint64_t> m_packets{0}, m_events{0}, m_reads{0}, m_deltaCount{0}, m_ownedAtStart{0};
+    std::atomic<uint64_t> m_unowned{0}, m_fullPackets{0}, m_fullBytes{0};
+};
+
+void BpfIoEventSource::run(IoEventSink& sink)
+{
+    if (!m_counter)
+        return;
+    pthread_setname_np(pthread_self(), "lvx-flows");
+    FlowDeltaReader reader(
+        sink, ProcessNames::instance(),
+        [this](uint32_t pid, KernelProcessName& out) { return m_counter->processName(pid, out); },
+        [](uint32_t pid) { return processImageName(pid); });
+    // Sockets opened before the programs were attached carry no owner in the kernel.
+    std::vector<SocketRow> rows;
+    for (const SocketProtocol protocol : {SocketProtocol::Tcp, SocketProtocol::Udp})
+        if (readSocketTable(protocol, rows))
+            reader.setStartSockets(protocol, rows);
+    m_disk.start(sink);
+    auto lastRead = std::chrono::steady_clock::now() - kReadInterval;
+    for (;;) {
+        {
+            // At most one read per interval.
+            std::unique_lock<std::mutex> guard(m_mutex);
+            if (m_cond.wait_until(guard, lastRead + kReadInterval, [this] { return m_stop; }))
+                break;
+        }
+        const bool any = read(reader);
+        lastRead = std::chrono::steady_clock::now();
+        if (!any)
+            m_counter->waitForTraffic(m_lastCounted, m_wakeFd, kIdleWaitMs);
+    }
+    read(reader);
+    m_disk.stop();
+    publish(reader);
+    // Detaches the programs and frees their maps.
+    m_counter.reset();
+}
+
+bool BpfIoEventSource::read(FlowDeltaReader& reader)
+{
+    const uint64_t counted = m_counter->packetsCounted();
+    if (counted == m_lastCounted)
+        return false;  // nothing new: no map swap, no wait
+    m_lastCounted = counted;
+    m_packets.store(counted, std::memory_order_relaxed);
+    m_deltas.clear();
+    if (!m_counter->drain(m_deltas))
+        XLog::debug(1, "eBPF flow counts: a read failed");
+    reader.deliver(m_deltas, systemTimeFiletime());
+    publish(reader);
+    return true;
+}
+
+void BpfIoEventSource::publish(const FlowDeltaReader& reader)
+{
+    const FlowDeltaReader::Stats& s = reader.stats();
+    m_events.store(s.events, std::memory_order_relaxed);
+    m_reads.store(s.reads, std::memory_order_relaxed);
+    m_deltaCount.store(s.deltas, std::memory_order_relaxed);
+    m_ownedAtStart.store(s.ownedAtStart, std::memory_order_relaxed);
+    m_unowned.store(s.unowned, std::memory_order_relaxed);
+    if (m_counter) {
+        const BpfFlowCounter::Counters c = m_counter->counters();
+        // Logged when it first happens, then at most once a minute while it goes on.
+        const auto now = std::chrono::steady_clock::now();
+        if (c.packetsDropped > m_loggedFullPackets && (m_loggedFullPackets == 0 || now - m_fullLogged >= std::chrono::minutes(1))) {
+            XLog::debug(1, "eBPF flow counts: the flow map was full; packets not counted so far: ", c.packetsDropped);
+            m_loggedFullPackets = c.packetsDropped;
+            m_fullLogged = now;
+        }
+        m_fullPackets.store(c.packetsDropped, std::memory_order_relaxed);
+        m_fullBytes.store(c.bytesDropped, std::memory_order_relaxed);
+    }
+}
+
+void BpfIoEventSource::stop()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_stop = true;
+    }
+    m_cond.notify_all();
+    const uint64_t one = 1;
+    if (m_wakeFd >= 0 && ::write(m_wakeFd, &one, sizeof one) < 0) {
+        // Already signalled.
+    }
+}
+
+IoSourceStats BpfIoEventSource::stats() const
+{
+    IoSourceStats s;
+    s.packetsSeen = m_packets.load(std::memory_order_relaxed);
+    s.netEventsDelivered = m_events.load(std::memory_order_relaxed);
+    s.flowReads = m_reads.load(std::memory_order_relaxed);
+    s.flowDeltas = m_deltaCount.load(std::memory_order_relaxed);
+    s.flowsResolved = m_ownedAtStart.load(std::memory_order_relaxed);
+    s.flowsUnowned = m_unowned.load(std::memory_order_relaxed);
+    s.flowMapFullPackets = m_fullPackets.load(std::memory_order_relaxed);
+    s.flowMapFullBytes = m_fullBytes.load(std::memory_order_relaxed);
+    s.diskSamples = m_disk.rounds();
+    s.diskEventsDelivered = m_disk.delivered();
+    return s;
+}
+
+} // namespace
+
+std::unique_ptr<IoEventSource> createBpfIoEventSource(std::string& why)
+{
+    const CgroupLayout layout = readCgroupLayout();
+    if (!layout.legacyNetControl.empty()) {
+        // Sockets of a legacy net_cls or net_prio hierarchy may not reach programs attached
+        // to the cgroup2 root.
+        why = "legacy " + layout.legacyNetControl + " cgroup controller in use";
+        return nullptr;
+    }
+    if (layout.unifiedRoot.empty()) {
+        why = "no cgroup2 hierarchy mounted";
+        return nullptr;
+    }
+    std::unique_ptr<BpfFlowCounter> counter = BpfFlowCounter::attach(layout.unifiedRoot, why);
+    if (!counter)
+        return nullptr;
+    return std::make_unique<BpfIoEventSource>(std::move(counter));
+}
+
+} // namespace platform
