@@ -15,11 +15,11 @@ namespace orvane {
 class AdvertWindow;
 class BusiestProgramPanel;
 class ConnectionsPage;
-class GaugeWindow;
+class DashboardWindow;
 class IpDetailPane;
 class RankingPage;
 class StatusBar;
-class SummaryGraphs;
+class SummaryGraphWindow;
 class TabStrip;
 class TitleBar;
 class TrafficListCtrl;
@@ -47,7 +47,8 @@ public:
     TrafficListCtrl* trafficList(int kind) const { return m_lists[kind]; }
     RankingPage* rankingPage() const { return m_ranking; }
     ConnectionsPage* connectionsPage() const { return m_connections; }
-    GaugeWindow* gaugeWindow() const { return m_gauge; }
+    DashboardWindow* dashboard() const { return m_dashboard; }
+    SummaryGraphWindow* summaryGraphs() const { return m_summaryGraphs; }
     IpDetailPane* detailPanel() const { return m_detail; }
     QWidget* currentPage() const { return pageWidget(m_state.current); }
     const ViewState& state() const { return m_state; }
@@ -66,7 +67,7 @@ public slots:
     // The window came back (from the tray, the floating strip or the menu): show the current
     // page again, refreshed. fromFloating clears the title bar's links for one tick.
     void reshowCurrentPage(bool fromFloating);
-    // The gauge window becomes the page, in a mode of its own.
+    // The dashboard becomes the page, with its dials (mode 1) or its curves (mode 2).
     void showGauge(long long mode);
     // The window is on show (true) or in the tray (false); tellAdvert starts or stops the
     // advert's display as well.
@@ -120,11 +121,11 @@ private:
     TitleBar* m_titleBar = nullptr;
     StatusBar* m_statusBar = nullptr;
     TabStrip* m_tabs = nullptr;
-    SummaryGraphs* m_summaryGraphs = nullptr;
+    SummaryGraphWindow* m_summaryGraphs = nullptr;
     AdvertWindow* m_advert = nullptr;
     BusiestProgramPanel* m_summary = nullptr;
     RankingPage* m_ranking = nullptr;
-    GaugeWindow* m_gauge = nullptr;
+    DashboardWindow* m_dashboard = nullptr;
     IpDetailPane* m_detail = nullptr;
     TrafficListCtrl* m_lists[3] = {nullptr, nullptr, nullptr};
     ConnectionsPage* m_connections = nullptr;

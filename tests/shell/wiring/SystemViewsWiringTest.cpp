@@ -1,13 +1,16 @@
 // The monitor views, the floating strip and the advert window wired into the program.
 #include "support/ShellFixture.h"
 
+#include "monitor/dashboard/DashboardWindow.h"
 #include "monitor/summary/BusiestProgramPanel.h"
+#include "monitor/summary/SummaryGraphWindow.h"
 #include "shell/MainFrame.h"
 #include "shell/MainView.h"
 #include "shell/ProgramMenu.h"
 #include "shell/advert/AdvertWindow.h"
 #include "views/TitleBar.h"
 #include "views/floating/FloatWindow.h"
+#include "views/lists/TrafficListCtrl.h"
 
 #include <QAction>
 #include <QMessageBox>
@@ -81,9 +84,12 @@ TEST_F(SystemViewsWiring, StripAndPanelShowTheViewsSharedFigures)
 {
     ASSERT_TRUE(start());
     orvane::SystemFigures& figures = view()->figures();
+    // Every tick fills the figures from the process monitor, which knows no program here:
+    // set them after the tick, as the monitor would have, and repaint the panel.
+    view()->refreshTick();
     figures.busiestNet = {2048, "curl"};
     figures.memoryPercent = 61;
-    view()->refreshTick();
+    view()->busiestProgramPanel()->refresh();
     EXPECT_EQ(view()->busiestProgramPanel()->geometry().size(), QSize(360, 96));  // sw_tabwnd x sh_advertwnd
     const QImage panel = view()->busiestProgramPanel()->grab().toImage();
     const auto boxes = view()->busiestProgramPanel()->lineBoxes(1);
@@ -108,4 +114,40 @@ TEST_F(SystemViewsWiring, HelpLinkWithoutAServiceSaysHelpIsUnavailable)
     notice->close();
     EXPECT_FALSE(view()->advert()->recordOk());
     EXPECT_FALSE(QFile::exists(dataDir() + "preal.dat"));
+}
+
+TEST_F(SystemViewsWiring, DoubleClickOnTheSummaryGraphsShowsTheDashboardsCurves)
+{
+    ASSERT_TRUE(start());
+    orvane::SummaryGraphWindow* graphs = view()->summaryGraphs();
+    orvane::DashboardWindow* dashboard = view()->dashboard();
+    ASSERT_EQ(dashboard->mode(), orvane::DashboardWindow::Gauges);
+    QTest::mouseDClick(graphs, Qt::LeftButton, {}, graphs->panelRect(1).center());
+    EXPECT_EQ(view()->currentPage(), dashboard);
+    EXPECT_TRUE(dashboard->isVisible());
+    EXPECT_FALSE(view()->trafficList(0)->isVisible());
+    EXPECT_EQ(dashboard->mode(), orvane::DashboardWindow::Curves);
+    // The page is as wide as the list area; the grid's first cell shows a chart.
+    EXPECT_EQ(dashboard->geometry(), view()->trafficList(0)->geometry());
+    const QImage page = dashboard->grab().toImage();
+    const QRect cell = dashboard->cellRect(0);
+    EXPECT_EQ(page.pixelColor(cell.x() + 60, cell.bottom() - 5), QColor(15, 90, 54));
+}
+
+TEST_F(SystemViewsWiring, EveryTicksTotalsReachTheDashboardAndTheSharedSpeeds)
+{
+    ASSERT_TRUE(start());
+    view()->refreshTick();  // the dashboard's first update marks the start
+    test.now += 1000;
+    test.count("tcp", 0x0A000001u, 4000, 0);
+    test.count("tcp", 0x0A000001u, 1000, 1);
+    test.count("udp", 0x0A000002u, 600, 0);
+    view()->refreshTick();
+    // Rates that start show half their value for one tick.
+    EXPECT_EQ(view()->figures().download, 2300u);
+    EXPECT_EQ(view()->figures().upload, 500u);
+    EXPECT_EQ(view()->dashboard()->rates().shown(orvane::kPacketsReceived), 1.0);
+    const orvane::ChartRing& download = view()->summaryGraphs()->chart().ring(5);
+    ASSERT_GT(download.writeIndex(), 0);
+    EXPECT_EQ(download.at(download.writeIndex() - 1), 2300.0);
 }
