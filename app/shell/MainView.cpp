@@ -37,8 +37,9 @@ MainView::MainView(XEngine& engine, TrafficModel& model, QWidget* parent)
 
 MainView::~MainView() = default;
 
-// Every pane of the view, in the order they are made; a pane that is built later replaces
-// its class here and nothing else.
+// Every pane of the view, in the order they are made. The summary panes, the dashboard and
+// the floating strip share m_figures: each writes its own figures once a tick, the others
+// read them.
 void MainView::createPanes()
 {
     const CellSources sources = CellSources::fromProgram();
