@@ -5,7 +5,7 @@
 #include "shell/AppIcon.h"
 #include "shell/MainView.h"
 #include "shell/ProgramMenu.h"
-#include "views/FloatingWindow.h"
+#include "views/floating/FloatWindow.h"
 #include "views/Skin.h"
 #include "views/TitleBar.h"
 
@@ -52,16 +52,16 @@ MainFrame::MainFrame(XEngine& engine, TrafficModel& model, FrameOptions options,
     m_outer = skin::color("c_frmborder");
     m_inner = skin::color("c_frmborderc");
 
-    m_floating = new FloatingWindow;
     m_menu = new ProgramMenu(this);
     m_view = new MainView(engine, model, this);
+    m_floating = new FloatWindow(m_view->figures());
     createTray();
     loadSwitches();
     connectTitleBar();
     connectMenu();
-    connect(m_view, &MainView::floatingRefreshRequested, m_floating, &FloatingWindow::refreshNow);
-    connect(m_floating, &FloatingWindow::menuRequested, this, &MainFrame::popupMenu);
-    connect(m_floating, &FloatingWindow::showMainRequested, this, [this] { showFromTray(true); });
+    connect(m_view, &MainView::floatingRefreshRequested, m_floating, &FloatWindow::refreshNow);
+    connect(m_floating, &FloatWindow::menuRequested, this, &MainFrame::popupMenu);
+    connect(m_floating, &FloatWindow::showMainRequested, this, [this] { showFromTray(true); });
 
     const QRect area = workArea(*this);
     resize(kInitialSize.boundedTo(area.size()));

@@ -14,7 +14,7 @@ class XEngine;
 
 namespace orvane {
 
-class FloatingWindow;
+class FloatWindow;
 class MainView;
 class ProgramMenu;
 class TrafficModel;
@@ -44,7 +44,7 @@ public:
 
     MainView* view() const { return m_view; }
     ProgramMenu* menu() const { return m_menu; }
-    FloatingWindow* floatingWindow() const { return m_floating; }
+    FloatWindow* floatingWindow() const { return m_floating; }
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     State state() const { return m_state; }
     bool maximized() const { return m_maximized; }
@@ -96,7 +96,7 @@ private:
     FrameOptions m_options;
     MainView* m_view = nullptr;
     ProgramMenu* m_menu = nullptr;
-    FloatingWindow* m_floating = nullptr;
+    FloatWindow* m_floating = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
     QColor m_outer;
     QColor m_inner;

@@ -1,10 +1,11 @@
 #include "shell/MainView.h"
 
-#include "monitor/GaugeWindow.h"
 #include "monitor/connections/ConnectionsPage.h"
-#include "monitor/SummaryGraphs.h"
-#include "monitor/SummaryWindow.h"
-#include "shell/AdvertWindow.h"
+#include "monitor/dashboard/DashboardWindow.h"
+#include "monitor/processes/ProcessMonitorList.h"
+#include "monitor/summary/BusiestProgramPanel.h"
+#include "monitor/summary/SummaryGraphWindow.h"
+#include "shell/advert/AdvertWindow.h"
 #include "shell/core/TrafficModel.h"
 #include "views/StatusBar.h"
 #include "views/TabStrip.h"
@@ -36,19 +37,20 @@ MainView::MainView(XEngine& engine, TrafficModel& model, QWidget* parent)
 
 MainView::~MainView() = default;
 
-// Every pane of the view, in the order they are made; a pane that is built later replaces
-// its class here and nothing else.
+// Every pane of the view, in the order they are made. The summary panes, the dashboard and
+// the floating strip share m_figures: each writes its own figures once a tick, the others
+// read them.
 void MainView::createPanes()
 {
     const CellSources sources = CellSources::fromProgram();
     m_titleBar = new TitleBar(this);
     m_statusBar = new StatusBar(this);
     m_tabs = new TabStrip(this);
-    m_summaryGraphs = new SummaryGraphs(this);
+    m_summaryGraphs = new SummaryGraphWindow(m_figures, this);
     m_advert = new AdvertWindow(this);
-    m_summary = new SummaryWindow(this);
+    m_summary = new BusiestProgramPanel(m_figures, this);
     m_ranking = new RankingPage(m_engine, sources, this);
-    m_gauge = new GaugeWindow(this);
+    m_dashboard = new DashboardWindow(m_figures, this);
     m_detail = new IpDetailPane(m_model, sources, this);
     XEngine& engine = m_engine;
     for (int kind = 0; kind < 3; ++kind) {
@@ -63,6 +65,8 @@ void MainView::createPanes()
     connect(m_detail, &IpDetailPane::selectionShowRequested, this, &MainView::showCurrentSelection);
 
     connect(m_tabs, &TabStrip::tabClicked, this, &MainView::showSelectedTab);
+    connect(m_summaryGraphs, &SummaryGraphWindow::curvesRequested, this,
+            [this] { showGauge(DashboardWindow::Curves); });
     connect(m_titleBar, &TitleBar::onlineHelpRequested, m_advert, &AdvertWindow::openOnlineHelp);
 
     for (PageKind page : {PageKind::UdpList, PageKind::ChatList, PageKind::Ranking, PageKind::Connections, PageKind::Gauge})
@@ -83,7 +87,7 @@ QWidget* MainView::pageWidget(PageKind page) const
     case PageKind::Connections:
         return m_connections;
     case PageKind::Gauge:
-        return m_gauge;
+        return m_dashboard;
     }
     return m_lists[0];
 }
@@ -101,7 +105,7 @@ void MainView::applyLayout()
     for (TrafficListCtrl* list : m_lists)
         list->setGeometry(l.pages);
     for (QWidget* page : {static_cast<QWidget*>(m_ranking), static_cast<QWidget*>(m_connections),
-                          static_cast<QWidget*>(m_gauge)})
+                          static_cast<QWidget*>(m_dashboard)})
         page->setGeometry(full.pages);
     m_detail->setGeometry(l.sidePanel);
 }
@@ -199,7 +203,7 @@ void MainView::showGauge(long long mode)
 {
     beginPageSwitch();
     m_state.current = PageKind::Gauge;
-    m_gauge->setMode(mode);
+    m_dashboard->setMode(int(mode));
     finishPageSwitch();
 }
 
@@ -207,7 +211,7 @@ void MainView::setShown(bool shown, bool tellAdvert)
 {
     m_state.shown = shown;
     if (tellAdvert)
-        m_advert->setDisplayActive(shown);
+        m_advert->setAnimation(shown);
 }
 
 void MainView::detailFollowCurrentList(long long argument)
@@ -244,12 +248,28 @@ void MainView::showCurrentSelection()
 void MainView::refreshRanking(bool onShow)
 {
     m_ranking->refresh(onShow);
+    // The process monitor has just taken the tick's per-program totals: its disk speeds and
+    // busiest programs are the ones the summary panes and the floating strip show.
+    const ProcessFigures& programs = m_ranking->processList()->monitor().figures();
+    m_figures.diskRead = programs.diskRead;
+    m_figures.diskWrite = programs.diskWrite;
+    m_figures.busiestDisk = {programs.busiestDisk.speed, programs.busiestDisk.name};
+    m_figures.busiestNet = {programs.busiestNet.speed, programs.busiestNet.name};
 }
 
 void MainView::takeTotals(const TrafficTotals& totals, std::uint32_t elapsedMs)
 {
     m_statusBar->updateTotals(totals);
-    m_gauge->takeTotals(totals, elapsedMs);
+    RateTotals rates;
+    rates.tcpSentBytes = totals.sentBytes[0];
+    rates.tcpReceivedBytes = totals.recvBytes[0];
+    rates.udpSentBytes = totals.sentBytes[1];
+    rates.udpReceivedBytes = totals.recvBytes[1];
+    for (int kind = 0; kind < 3; ++kind) {
+        rates.sentPackets += totals.sentPackets[kind];
+        rates.receivedPackets += totals.recvPackets[kind];
+    }
+    m_dashboard->takeTotals(rates, elapsedMs);
 }
 
 void MainView::repaintStatus()
@@ -260,7 +280,7 @@ void MainView::repaintStatus()
 
 void MainView::repaintGauge()
 {
-    m_gauge->update();
+    m_dashboard->update();
 }
 
 void MainView::feedDetailPanel(std::uint32_t elapsedMs)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/summary/SystemFigures.h"
 #include "shell/ViewLayout.h"
 #include "shell/core/RefreshCycle.h"
 #include "shell/core/ViewState.h"
@@ -12,13 +13,13 @@ class XEngine;
 namespace orvane {
 
 class AdvertWindow;
+class BusiestProgramPanel;
 class ConnectionsPage;
-class GaugeWindow;
+class DashboardWindow;
 class IpDetailPane;
 class RankingPage;
 class StatusBar;
-class SummaryGraphs;
-class SummaryWindow;
+class SummaryGraphWindow;
 class TabStrip;
 class TitleBar;
 class TrafficListCtrl;
@@ -39,10 +40,15 @@ public:
     StatusBar* statusBar() const { return m_statusBar; }
     TabStrip* tabStrip() const { return m_tabs; }
     AdvertWindow* advert() const { return m_advert; }
+    BusiestProgramPanel* busiestProgramPanel() const { return m_summary; }
+    // The machine's current figures the monitor views share (CPU, memory, disk and network
+    // speeds, busiest programs).
+    SystemFigures& figures() { return m_figures; }
     TrafficListCtrl* trafficList(int kind) const { return m_lists[kind]; }
     RankingPage* rankingPage() const { return m_ranking; }
     ConnectionsPage* connectionsPage() const { return m_connections; }
-    GaugeWindow* gaugeWindow() const { return m_gauge; }
+    DashboardWindow* dashboard() const { return m_dashboard; }
+    SummaryGraphWindow* summaryGraphs() const { return m_summaryGraphs; }
     IpDetailPane* detailPanel() const { return m_detail; }
     QWidget* currentPage() const { return pageWidget(m_state.current); }
     const ViewState& state() const { return m_state; }
@@ -61,7 +67,7 @@ public slots:
     // The window came back (from the tray, the floating strip or the menu): show the current
     // page again, refreshed. fromFloating clears the title bar's links for one tick.
     void reshowCurrentPage(bool fromFloating);
-    // The gauge window becomes the page, in a mode of its own.
+    // The dashboard becomes the page, with its dials (mode 1) or its curves (mode 2).
     void showGauge(long long mode);
     // The window is on show (true) or in the tray (false); tellAdvert starts or stops the
     // advert's display as well.
@@ -106,6 +112,7 @@ private:
 
     XEngine& m_engine;
     TrafficModel& m_model;
+    SystemFigures m_figures;
     ViewMetrics m_metrics;
     ViewState m_state;
     RefreshCycle m_cycle;
@@ -114,11 +121,11 @@ private:
     TitleBar* m_titleBar = nullptr;
     StatusBar* m_statusBar = nullptr;
     TabStrip* m_tabs = nullptr;
-    SummaryGraphs* m_summaryGraphs = nullptr;
+    SummaryGraphWindow* m_summaryGraphs = nullptr;
     AdvertWindow* m_advert = nullptr;
-    SummaryWindow* m_summary = nullptr;
+    BusiestProgramPanel* m_summary = nullptr;
     RankingPage* m_ranking = nullptr;
-    GaugeWindow* m_gauge = nullptr;
+    DashboardWindow* m_dashboard = nullptr;
     IpDetailPane* m_detail = nullptr;
     TrafficListCtrl* m_lists[3] = {nullptr, nullptr, nullptr};
     ConnectionsPage* m_connections = nullptr;

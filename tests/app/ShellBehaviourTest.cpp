@@ -5,7 +5,7 @@
 #include "shell/MainFrame.h"
 #include "shell/MainView.h"
 #include "shell/ProgramMenu.h"
-#include "views/FloatingWindow.h"
+#include "views/floating/FloatWindow.h"
 #include "views/StatusBar.h"
 #include "views/TabStrip.h"
 #include "views/TitleBar.h"
@@ -103,7 +103,7 @@ TEST_F(ShellBehaviour, WithoutATrayCloseMinimisesToTheTaskbar)
     EXPECT_TRUE(frame()->windowState() & Qt::WindowMinimized);
     EXPECT_EQ(frame()->state(), MainFrame::State::InTray);
     // The floating strip offers the menu, Exit included.
-    QSignalSpy menuAsked(frame()->floatingWindow(), &orvane::FloatingWindow::menuRequested);
+    QSignalSpy menuAsked(frame()->floatingWindow(), &orvane::FloatWindow::menuRequested);
     QTest::mouseClick(frame()->floatingWindow(), Qt::RightButton);
     EXPECT_EQ(menuAsked.count(), 1);
     frame()->menu()->hide();

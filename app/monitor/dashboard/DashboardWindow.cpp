@@ -1,0 +1,134 @@
+#include "monitor/dashboard/DashboardWindow.h"
+
+#include "monitor/dashboard/DashboardLayout.h"
+
+#include "config/ConfigStore.h"
+#include "views/Skin.h"
+
+#include <QPainter>
+
+namespace orvane {
+
+namespace {
+
+using lumivex::config::ConfigStore;
+
+struct ChartSpec {
+    const char* titleKey;
+    bool packets;
+};
+
+constexpr ChartSpec kCharts[kDashboardRates] = {
+    {"mon_tcpb", false},  {"mon_tcpsend", false}, {"mon_tcprcv", false},
+    {"mon_udpb", false},  {"mon_udpsend", false}, {"mon_udprcv", false},
+    {"mon_ptotal", true}, {"mon_psend", true},    {"mon_prcv", true},
+};
+
+const char* const kByteLabels[4] = {"50K", "500K", "1M", "10M"};
+const char* const kPacketLabels[4] = {"50", "500", "1K", "5K"};
+const QColor kTitleText(250, 250, 250);
+constexpr int kTitleBand = 35;  // room under each dial of the gauge grid
+
+QString dataFile(const char* name)
+{
+    return QString::fromStdString(ConfigStore::instance().dataDir()) + QString::fromLatin1(name);
+}
+
+} // namespace
+
+DashboardWindow::DashboardWindow(SystemFigures& figures, QWidget* parent) : QWidget(parent), m_figures(figures)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setObjectName(QStringLiteral("dashboardWindow"));
+    m_background = skin::color("cbk_monitorwnd");
+    m_titleFont = skin::font("f_statusbar", 15);
+
+    // The dial images lie in the data folder, wherever the program was started from.
+    for (Gauge& gauge : m_gauges) {
+        gauge.setCap(dataFile("dashcover.dat"));
+        gauge.setStyle(2, 20);
+        gauge.setReadoutPlacement(3);
+    }
+    m_gauges[0].setBackground(dataFile("dashbk.dat"));
+    m_gauges[0].setReadoutOffset(39, 4);
+    m_gauges[1].setBackground(dataFile("dashbk1.dat"));
+    m_gauges[1].setReadoutOffset(50, 4);
+    m_gauges[1].setShowDecimal(false);
+
+    for (int i = 0; i < kDashboardRates; ++i) {
+        CurveChart& chart = m_charts[std::size_t(i)];
+        const bool packets = kCharts[i].packets;
+        const RateScale& scale = packets ? kPacketRateScale : kByteRateScale;
+        for (int band = 0; band < 4; ++band)
+            chart.setLevel(band, int(scale[std::size_t(band)]),
+                           QString::fromLatin1(packets ? kPacketLabels[band] : kByteLabels[band]));
+        chart.setColours(QColor(15, 90, 54), QColor(31, 177, 107));
+        chart.setTextColour(packets ? QColor(192, 120, 20) : QColor(31, 177, 107));
+        m_titles[std::size_t(i)] = skin::text(kCharts[i].titleKey);
+        chart.setTitle(m_titles[std::size_t(i)]);
+    }
+}
+
+void DashboardWindow::takeTotals(const RateTotals& totals, std::uint32_t elapsedMs)
+{
+    if (!m_rates.update(totals, elapsedMs))
+        return;
+    for (int i = 0; i < kDashboardRates; ++i)
+        m_charts[std::size_t(i)].push(m_rates.shown(i));
+    m_figures.download = m_rates.downloadSpeed();
+    m_figures.upload = m_rates.uploadSpeed();
+}
+
+void DashboardWindow::setMode(int mode)
+{
+    if (mode == m_mode)
+        return;
+    m_mode = mode;
+    update();
+}
+
+QRect DashboardWindow::cellRect(int index) const
+{
+    const CellRect cell = m_mode == Curves ? curveCell(index, width(), height())
+                                           : gaugeCell(index, m_gauges[0].width(), m_gauges[0].height());
+    return QRect(cell.x, cell.y, cell.width, cell.height);
+}
+
+void DashboardWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), m_background);
+    if (m_mode == Curves)
+        paintCurves(painter);
+    else
+        paintGauges(painter);
+}
+
+void DashboardWindow::paintCurves(QPainter& painter)
+{
+    for (int i = 0; i < kDashboardRates; ++i) {
+        const QRect cell = cellRect(i);
+        CurveChart& chart = m_charts[std::size_t(i)];
+        chart.setSize(cell.width(), cell.height());
+        chart.draw(painter, cell.x(), cell.y());
+    }
+}
+
+void DashboardWindow::paintGauges(QPainter& painter)
+{
+    for (int i = 0; i < kDashboardRates; ++i) {
+        const bool packets = kCharts[i].packets;
+        Gauge& gauge = m_gauges[packets ? 1 : 0];
+        const QRect cell = cellRect(i);
+        if (gauge.width() <= 0 || cell.width() <= 0)
+            continue;  // a dial whose image is missing
+        const double value = m_rates.shown(i);
+        gauge.draw(painter, cell.x(), cell.y(), gaugeSweep(value, packets ? kPacketRateScale : kByteRateScale), value);
+        const QRect title(cell.x(), cell.bottom() + 1, cell.width(), kTitleBand);
+        painter.setFont(m_titleFont);
+        painter.setPen(kTitleText);
+        painter.drawText(title, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_titles[std::size_t(i)]);
+    }
+}
+
+} // namespace orvane

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace orvane {
+
+// The busiest program of one kind of I/O and its speed (bytes per second).
+struct BusiestProgram {
+    std::uint32_t speed = 0;  // 0 when no program did any
+    std::string name;
+};
+
+// The machine's current figures, shared by the views that show them: the summary graphs
+// write CPU and memory, the process monitor the disk speeds and the busiest programs, the
+// dashboard the network speeds; the summary panes and the floating strip read them. One
+// object, owned by the main view, written and read on the GUI thread once per tick.
+struct SystemFigures {
+    int cpuPercent = 0;
+    int memoryPercent = 0;
+    std::uint32_t diskRead = 0;   // bytes per second, all programs
+    std::uint32_t diskWrite = 0;
+    std::uint32_t download = 0;   // bytes per second of all captured traffic
+    std::uint32_t upload = 0;
+    BusiestProgram busiestDisk;   // read + write
+    BusiestProgram busiestNet;    // download + upload
+};
+
+} // namespace orvane

@@ -1,0 +1,150 @@
+#include "views/floating/FloatWindow.h"
+
+#include "shell/core/ValueFormat.h"
+#include "views/Skin.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+namespace orvane {
+
+namespace {
+
+constexpr QSize kFallbackSize(500, 22);
+const QColor kPlainText(240, 240, 240);
+const QColor kFallbackBackground(39, 54, 49);
+
+QColor toColor(Rgb rgb)
+{
+    return QColor(rgb.r, rgb.g, rgb.b);
+}
+
+// Tahoma (or fontconfig's stand-in for it), a 15-pixel line, thin.
+QFont stripFont()
+{
+    QFont font = skin::fontOfFace(QStringLiteral("Tahoma"), 15);
+    font.setWeight(QFont::Thin);
+    return font;
+}
+
+} // namespace
+
+FloatWindow::FloatWindow(const SystemFigures& figures, QPixmap background, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_figures(figures), m_background(background.isNull() ? skin::image("float_background.png") : std::move(background)),
+      m_font(stripFont())
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setObjectName(QStringLiteral("floatWindow"));
+    setWindowTitle(skin::text("titlename"));
+    setFixedSize(m_background.isNull() ? kFallbackSize : m_background.size());
+    activate();
+}
+
+QPoint FloatWindow::homePosition(const QRect& workArea)
+{
+    // The right edge of the work area, one past its last column.
+    return {(workArea.x() + workArea.width()) / 2 - 80, workArea.top() + 1};
+}
+
+void FloatWindow::activate()
+{
+    hide();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(homePosition(screen->availableGeometry()));
+}
+
+void FloatWindow::setAllowed(bool allowed)
+{
+    m_allowed = allowed;
+    if (!allowed)
+        hide();
+}
+
+void FloatWindow::showIfAllowed()
+{
+    if (m_allowed)
+        show();
+}
+
+QRect FloatWindow::figureBox(int index) const
+{
+    return QRect(QPoint(kColumns[index], 2), QPoint(width() - 1, height() - 2));
+}
+
+void FloatWindow::refreshNow()
+{
+    if (isVisible())
+        update();
+}
+
+void FloatWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (m_background.isNull())
+        painter.fillRect(rect(), kFallbackBackground);
+    else
+        painter.drawPixmap(0, 0, m_background);
+    painter.setFont(m_font);
+
+    const double disk = double(m_figures.diskRead) + double(m_figures.diskWrite);
+    const ColoredText speeds[3] = {formatFloatSpeed(disk), formatFloatSpeed(m_figures.upload),
+                                   formatFloatSpeed(m_figures.download)};
+    struct Cell {
+        QString text;
+        QColor colour;
+    };
+    const Cell cells[5] = {
+        {QStringLiteral("CPU: %1%").arg(m_figures.cpuPercent), kPlainText},
+        {QStringLiteral("内存: %1%").arg(m_figures.memoryPercent), kPlainText},
+        {QStringLiteral("硬盘: ") + QString::fromStdString(speeds[0].text), toColor(speeds[0].color)},
+        {QStringLiteral("上传: ") + QString::fromStdString(speeds[1].text), toColor(speeds[1].color)},
+        {QStringLiteral("下载: ") + QString::fromStdString(speeds[2].text), toColor(speeds[2].color)},
+    };
+    for (int i = 0; i < 5; ++i) {
+        painter.setPen(cells[i].colour);
+        painter.drawText(figureBox(i), Qt::AlignLeft | Qt::AlignTop, cells[i].text);
+    }
+}
+
+void FloatWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        emit menuRequested(event->globalPosition().toPoint());
+        return;
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    // The window manager moves the strip where it can; else it follows the mouse here.
+    if (windowHandle() && windowHandle()->startSystemMove())
+        return;
+    m_dragging = true;
+    m_dragOffset = event->globalPosition().toPoint() - pos();
+}
+
+void FloatWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_dragging)
+        move(event->globalPosition().toPoint() - m_dragOffset);
+}
+
+void FloatWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_dragging = false;
+}
+
+void FloatWindow::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_dragging = false;
+        emit showMainRequested();
+    }
+}
+
+} // namespace orvane
