@@ -126,7 +126,6 @@ void XParserWorker::run()
             parser = p;
 
     auto nextListenerScan = std::chrono::steady_clock::now();
-    bool busy = false;
     while (m_stopRequest.load(std::memory_order_relaxed) != 1 && parser) {
         // Without any queue yet (no address at start-up) look for addresses every five
         // seconds, while the network events go on being counted. Listeners started later
@@ -136,11 +135,7 @@ void XParserWorker::run()
         else if (m_queueMgr && int(m_queues.size()) != m_queueMgr->size())
             addQueues();
         const int handled = drainQueues(parser) + drainEvents(parser);
-        // Events that came after the writer's last wake-up get no signal of their own: after
-        // any work the next look is at most kWakeIntervalMs away, and only a pass that found
-        // nothing sleeps the whole idle wait.
         if (handled == 0)
-            m_ring->waitForEvents(busy ? XNetIoRing::kWakeIntervalMs : XNetIoRing::kIdleWaitMs);
-        busy = handled > 0;
+            m_ring->waitForEvents();
     }
 }

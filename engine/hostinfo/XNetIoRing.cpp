@@ -114,6 +114,11 @@ void XNetIoRing::wake()
 
 void XNetIoRing::waitForEvents(int timeoutMs)
 {
+    if (timeoutMs <= 0) {
+        const uint64_t read = m_read.load(std::memory_order_relaxed);
+        timeoutMs = read != m_readAtWait ? kWakeIntervalMs : kIdleWaitMs;
+        m_readAtWait = read;
+    }
     if (m_slots == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
         return;

@@ -43,11 +43,13 @@ public:
                    uint32_t remoteAddr, uint16_t remotePort, uint16_t localPort, uint32_t packets = 1);
     // Reader thread only. 1 with the next event in out, 0 when none is pending; never waits.
     int tryPopNetIo(ORVANEPRO_NetIo* out);
-    // Reader thread only. 1 with the next event in out; 0 after waiting at most kIdleWaitMs
+    // Reader thread only. 1 with the next event in out; 0 after waiting (see waitForEvents)
     // when nothing is pending (or out is null).
     int popNetIo(ORVANEPRO_NetIo* out);
     // Reader thread only: sleeps until events are pending, wake() is called or timeoutMs pass.
-    void waitForEvents(int timeoutMs = kIdleWaitMs);
+    // Without a timeout: kWakeIntervalMs when events were taken since the last wait (events
+    // written after the writer's last wake-up get no signal of their own), else kIdleWaitMs.
+    void waitForEvents(int timeoutMs = 0);
 
     // Any thread.
     int slots() const { return m_slots; }
@@ -75,6 +77,7 @@ private:
     int m_writePos = 0;
 
     alignas(64) std::atomic<uint64_t> m_read{0};     // reader's count
+    uint64_t m_readAtWait = 0;                       // reader's count when it last waited
     uint64_t m_writtenSeen = 0;                      // reader's copy of m_written
     int m_readPos = 0;
 
