@@ -12,7 +12,7 @@ namespace orvane {
 
 namespace {
 
-constexpr ColumnSpec kColumns[ConnectionTable::kColumns] = {
+constexpr ListColumn kColumns[ConnectionTable::kColumns] = {
     {"netconn_tcpudp", 60, CellAlign::Centre},    {"netconn_program", 100, CellAlign::Left},
     {"netconn_lip_port", 150, CellAlign::Left},   {"netconn_rip_port", 150, CellAlign::Left},
     {"netconn_status", 90, CellAlign::Centre},    {"netconn_time", 90, CellAlign::Centre},

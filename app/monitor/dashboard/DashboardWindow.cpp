@@ -13,12 +13,12 @@ namespace {
 
 using lumivex::config::ConfigStore;
 
-struct ChartSpec {
+struct DashboardChart {
     const char* titleKey;
     bool packets;
 };
 
-constexpr ChartSpec kCharts[kDashboardRates] = {
+constexpr DashboardChart kCharts[kDashboardRates] = {
     {"mon_tcpb", false},  {"mon_tcpsend", false}, {"mon_tcprcv", false},
     {"mon_udpb", false},  {"mon_udpsend", false}, {"mon_udprcv", false},
     {"mon_ptotal", true}, {"mon_psend", true},    {"mon_prcv", true},

@@ -12,7 +12,7 @@ namespace orvane {
 
 namespace {
 
-constexpr ColumnSpec kColumns[ProcessMonitor::kColumns] = {
+constexpr ListColumn kColumns[ProcessMonitor::kColumns] = {
     {"pmon_processname", 120, CellAlign::Left}, {"pmon_down_speed", 80, CellAlign::Right},
     {"pmon_up_speed", 80, CellAlign::Right},    {"pmon_down_total", 80, CellAlign::Right},
     {"pmon_up_total", 80, CellAlign::Right},    {"pmon_disk_rs", 80, CellAlign::Right},

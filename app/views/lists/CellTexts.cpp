@@ -4,7 +4,7 @@
 #include "config/DataFileStore.h"
 #include "shell/core/TrafficModel.h"
 #include "shell/core/ValueFormat.h"
-#include "views/lists/ColumnSpec.h"
+#include "views/lists/ListColumn.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "shell/core/ValueFormat.h"
-#include "views/lists/ColumnSpec.h"
+#include "views/lists/ListColumn.h"
 
 #include <QColor>
 #include <Qt>

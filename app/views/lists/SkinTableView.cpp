@@ -45,7 +45,7 @@ SkinHeaderCtrl* SkinTableView::skinHeader() const
     return static_cast<SkinHeaderCtrl*>(horizontalHeader());
 }
 
-void SkinTableView::setColumnWidths(std::span<const ColumnSpec> columns)
+void SkinTableView::setColumnWidths(std::span<const ListColumn> columns)
 {
     for (std::size_t i = 0; i < columns.size(); ++i)
         setColumnWidth(int(i), columns[i].width);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/lists/ColumnSpec.h"
+#include "views/lists/ListColumn.h"
 
 #include <QColor>
 #include <QHash>
@@ -26,7 +26,7 @@ public:
     explicit SkinTableView(QWidget* parent = nullptr);
 
     // Header widths from the column specs (the model gives the captions).
-    void setColumnWidths(std::span<const ColumnSpec> columns);
+    void setColumnWidths(std::span<const ListColumn> columns);
     SkinHeaderCtrl* skinHeader() const;
 
     // The background of a row: even, odd, or selected.

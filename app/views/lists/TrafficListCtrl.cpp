@@ -1,6 +1,6 @@
 #include "views/lists/TrafficListCtrl.h"
 
-#include "views/lists/ColumnSpec.h"
+#include "views/lists/ListColumn.h"
 #include "views/lists/SkinHeaderCtrl.h"
 #include "views/lists/TrafficListModel.h"
 

@@ -2,7 +2,7 @@
 
 #include "shell/core/TrafficModel.h"
 #include "views/Skin.h"
-#include "views/lists/ColumnSpec.h"
+#include "views/lists/ListColumn.h"
 #include "views/lists/ListColours.h"
 #include "views/lists/ListRoles.h"
 

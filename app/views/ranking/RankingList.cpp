@@ -10,7 +10,7 @@ namespace orvane {
 
 namespace {
 
-constexpr ColumnSpec kColumns[Ranking::kColumns] = {
+constexpr ListColumn kColumns[Ranking::kColumns] = {
     {"remoteip", 118, CellAlign::Left},  {"remoteport", 80, CellAlign::Centre}, {"dnsname", 150, CellAlign::Right},
     {"location", 150, CellAlign::Centre}, {"topnvalue", 80, CellAlign::Right},   {"program", 200, CellAlign::Left},
 };

@@ -1,4 +1,4 @@
-#include "views/lists/ColumnSpec.h"
+#include "views/lists/ListColumn.h"
 
 namespace orvane {
 
@@ -6,14 +6,14 @@ namespace {
 
 // The address column asks for right alignment, but a report list draws its first column
 // left-aligned; the address then starts with one blank either way.
-constexpr ColumnSpec kAddressColumns[] = {
+constexpr ListColumn kAddressColumns[] = {
     {"remoteip", 118, CellAlign::Left},     {"remoteport", 80, CellAlign::Centre},
     {"dnsname", 150, CellAlign::Right},     {"location", 160, CellAlign::Centre},
     {"sendbyte", 80, CellAlign::Right},     {"recvbyte", 80, CellAlign::Right},
     {"lasttime", 100, CellAlign::Right},    {"program", 180, CellAlign::Left},
 };
 
-constexpr ColumnSpec kChatColumns[] = {
+constexpr ListColumn kChatColumns[] = {
     {"friend_remoteip", 118, CellAlign::Left}, {"protocol", 90, CellAlign::Centre},
     {"dnsname", 150, CellAlign::Right},        {"location", 160, CellAlign::Centre},
     {"sendbyte", 80, CellAlign::Right},        {"recvbyte", 80, CellAlign::Right},
@@ -22,7 +22,7 @@ constexpr ColumnSpec kChatColumns[] = {
 
 } // namespace
 
-std::span<const ColumnSpec> trafficColumns(int kind)
+std::span<const ListColumn> trafficColumns(int kind)
 {
     if (kind == 2)
         return kChatColumns;
