@@ -25,7 +25,7 @@ public:
 
     explicit SkinTableView(QWidget* parent = nullptr);
 
-    // Header widths from the column specs (the model gives the captions).
+    // Header widths from the column table (the model gives the captions).
     void setColumnWidths(std::span<const ListColumn> columns);
     SkinHeaderCtrl* skinHeader() const;
 
