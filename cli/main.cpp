@@ -65,6 +65,9 @@ int main(int argc, char** argv)
         XLog::debug(1, privilegeAdvice(platform::executablePath()));
 
     XEngine engine;
+    // The live view reprints the per-program disk totals every second; one report at the
+    // end needs them only then.
+    engine.setDiskRatesNeeded(options.seconds == 0);
     std::string why;
     if (!engine.start(&why)) {
         std::fprintf(stderr, "lumivex: cannot start the engine: %s\n", terminalSafe(why).c_str());

@@ -17,12 +17,18 @@ BpfRunStats::~BpfRunStats()
 
 std::map<uint32_t, BpfRunStats::Program> BpfRunStats::sample() const
 {
+    return sample(getpid());
+}
+
+std::map<uint32_t, BpfRunStats::Program> BpfRunStats::sample(pid_t pid)
+{
     std::map<uint32_t, Program> programs;
-    DIR* dir = opendir("/proc/self/fdinfo");
+    const std::string fdinfo = "/proc/" + std::to_string(pid) + "/fdinfo/";
+    DIR* dir = opendir(fdinfo.c_str());
     if (!dir)
         return programs;
     while (dirent* e = readdir(dir)) {
-        std::ifstream info(std::string("/proc/self/fdinfo/") + e->d_name);
+        std::ifstream info(fdinfo + e->d_name);
         std::string line;
         while (std::getline(info, line))
             if (line.rfind("prog_id:", 0) == 0)
