@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "Options.h"
 #include "Report.h"
@@ -17,6 +16,7 @@
 #include "platform/ExecutablePath.h"
 #include "platform/Processes.h"
 #include "platform/Terminal.h"
+#include "platform/TerminationSignals.h"
 
 namespace {
 
@@ -28,15 +28,20 @@ std::atomic<int> g_signals{0};
 void onSignal(int signal)
 {
     g_interrupted.store(true);
+    platform::signalWake();
     if (g_signals.fetch_add(1) >= 1)
         std::_Exit(128 + signal);
 }
 
-// Sleeps until the deadline or an interrupt.
+// Sleeps until the deadline or an interrupt, waking for nothing else.
 void sleepUntil(std::chrono::steady_clock::time_point deadline)
 {
-    while (!g_interrupted.load() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    while (!g_interrupted.load()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return;
+        platform::sleepUntilSignalWake(int(left.count()) + 1);
+    }
 }
 
 } // namespace
@@ -44,6 +49,7 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
 int main(int argc, char** argv)
 {
     // Before anything that may take long, so that an interrupt is never ignored.
+    platform::prepareSignalWake();
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 

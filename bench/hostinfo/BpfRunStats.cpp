@@ -50,3 +50,20 @@ std::map<uint32_t, BpfRunStats::Program> BpfRunStats::sample(pid_t pid)
     }
     return programs;
 }
+
+std::map<uint32_t, std::string> BpfRunStats::loaded(const std::string& prefix)
+{
+    std::map<uint32_t, std::string> programs;
+    uint32_t id = 0;
+    while (bpf_prog_get_next_id(id, &id) == 0) {
+        const int fd = bpf_prog_get_fd_by_id(id);
+        if (fd < 0)
+            continue;
+        bpf_prog_info info{};
+        uint32_t len = sizeof info;
+        if (bpf_obj_get_info_by_fd(fd, &info, &len) == 0 && std::string(info.name).rfind(prefix, 0) == 0)
+            programs[id] = info.name;
+        close(fd);
+    }
+    return programs;
+}

@@ -28,6 +28,8 @@ public:
     // The same for the programs another process holds (through program or link descriptors).
     // The counts stay 0 while no process has the statistics turned on.
     static std::map<uint32_t, Program> sample(pid_t pid);
+    // Every BPF program loaded on the machine whose name starts with prefix, by id.
+    static std::map<uint32_t, std::string> loaded(const std::string& prefix);
 
 private:
     int m_statsFd = -1;

@@ -29,6 +29,8 @@ ProcessCost ProcessCost::sample(pid_t pid)
         ThreadCost t;
         std::ifstream comm(taskFile(pid, tid, "comm"));
         std::getline(comm, t.name);
+        std::ifstream wchan(taskFile(pid, tid, "wchan"));
+        std::getline(wchan, t.waits);
         std::ifstream sched(taskFile(pid, tid, "schedstat"));
         unsigned long long runNs = 0;
         if (!(sched >> runNs))
@@ -66,8 +68,9 @@ std::map<std::string, ThreadCost> costBetween(const ProcessCost& before, const P
     std::map<std::string, ThreadCost> byName;
     for (const auto& [tid, t] : after.threads) {
         const auto was = before.threads.find(tid);
-        ThreadCost& sum = byName[t.name];
-        sum.name = t.name;
+        const std::string key = t.name + " [" + (t.waits.empty() || t.waits == "0" ? "running" : t.waits) + "]";
+        ThreadCost& sum = byName[key];
+        sum.name = key;
         sum.cpuNs += t.cpuNs - (was == before.threads.end() ? 0 : was->second.cpuNs);
         sum.sleeps += t.sleeps - (was == before.threads.end() ? 0 : was->second.sleeps);
     }

@@ -11,7 +11,8 @@
 // (voluntary context switches: each one a later wake-up). Threads that ended before a
 // sample are not in it.
 struct ThreadCost {
-    std::string name;
+    std::string name;   // comm
+    std::string waits;  // where it sleeps (wchan): tells threads of one name apart
     uint64_t cpuNs = 0;
     uint64_t sleeps = 0;
 };
@@ -24,6 +25,6 @@ struct ProcessCost {
     uint64_t sleeps() const;
 };
 
-// What the threads cost between two samples of one process, summed by thread name (threads
-// started in between count from zero).
+// What the threads cost between two samples of one process, summed by thread name and where
+// they sleep (threads started in between count from zero).
 std::map<std::string, ThreadCost> costBetween(const ProcessCost& before, const ProcessCost& after);

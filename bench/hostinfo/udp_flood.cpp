@@ -12,8 +12,9 @@
 //       prints "sent N seconds T cpu C" when done (C: its CPU seconds).
 //   bench_udp_flood burst BASE_ADDR ADDRESSES PORT_ADDR PORTS
 //       one datagram to each of ADDRESSES consecutive addresses from BASE_ADDR (port 9), then
-//       one to each of PORTS ports of PORT_ADDR from port 1024 on, all from one socket, as
-//       fast as it can; prints "port P" first and "sent N seconds T" when done.
+//       one to each of PORTS ports from port 1024 on, of PORT_ADDR and the addresses after it
+//       (64 512 ports each), all from one socket, as fast as it can; prints "port P" first and
+//       "sent N seconds T" when done.
 // All exit on their own (an alarm backs up the time limit).
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -193,7 +194,8 @@ int blast(const char* addr, int port, double seconds, int packetBytes, long perS
 
 int burst(const char* baseAddr, long addresses, const char* portAddr, long ports)
 {
-    if (addresses < 0 || addresses > (1 << 22) || ports < 0 || ports > 65535 - 1024)
+    constexpr long kPortsPerAddress = 65536 - 1024;
+    if (addresses < 0 || addresses > (1 << 22) || ports < 0 || ports > (1 << 22))
         return 2;
     alarm(60);
     in_addr base{}, portHost{};
@@ -224,8 +226,9 @@ int burst(const char* baseAddr, long addresses, const char* portAddr, long ports
                 d.sin_addr.s_addr = htonl(ntohl(base.s_addr) + uint32_t(i));
                 d.sin_port = htons(9);
             } else {
-                d.sin_addr = portHost;
-                d.sin_port = htons(uint16_t(1024 + (i - uint64_t(addresses))));
+                const uint64_t flow = i - uint64_t(addresses);
+                d.sin_addr.s_addr = htonl(ntohl(portHost.s_addr) + uint32_t(flow / kPortsPerAddress));
+                d.sin_port = htons(uint16_t(1024 + flow % kPortsPerAddress));
             }
             msgs[k].msg_hdr = msghdr{};
             msgs[k].msg_hdr.msg_name = &d;

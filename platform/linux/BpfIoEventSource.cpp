@@ -25,7 +25,7 @@ namespace {
 constexpr auto kReadInterval = std::chrono::milliseconds(250);
 // Without traffic the reader sleeps until the kernel rings; this long at most, in case a ring
 // went astray.
-constexpr int kIdleWaitMs = 2000;
+constexpr int kIdleWaitMs = 10000;
 
 class BpfIoEventSource : public IoEventSource {
 public:

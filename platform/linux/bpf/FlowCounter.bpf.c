@@ -338,6 +338,23 @@ static __always_inline void count_in(void *flows, __u32 map, const struct lvx_fl
     __sync_fetch_and_add(&bytes_dropped, bytes);
 }
 
+/* The storage of a socket older than the programs (or one they never saw created): made on
+ * its first packet, with no process known, so that its later packets take the short way. Null
+ * for what is not a TCP or UDP socket. */
+static __always_inline struct lvx_owner *adopt(struct __sk_buff *skb, struct bpf_sock *sk)
+{
+    struct bpf_sock *full = bpf_sk_fullsock(sk);
+    if (!full || !counted_socket(full->family, full->type, full->protocol))
+        return 0;
+    struct lvx_owner fresh = {};
+    fresh.protocol = full->protocol;
+    if (with_skb_netns && bpf_get_netns_cookie(skb) != own_netns_cookie)
+        fresh.flags = LVX_OWNER_FOREIGN;
+    struct lvx_owner *owner = bpf_sk_storage_get(&owners, full, &fresh, BPF_SK_STORAGE_GET_F_CREATE);
+    /* Another processor may have made it first. */
+    return owner ? owner : bpf_sk_storage_get(&owners, full, 0, 0);
+}
+
 static __always_inline int count_packet(struct __sk_buff *skb, int sent)
 {
     if (skb->protocol != bpf_htons(ETH_P_IP) || skb->ifindex == LOOPBACK_IFINDEX)
@@ -346,23 +363,14 @@ static __always_inline int count_packet(struct __sk_buff *skb, int sent)
     if (!sk)
         return ALLOW;
 
-    struct lvx_flow_key key = {};
-    /* Storage exists only on the TCP and UDP sockets the programs have seen; a raw socket's
-     * copies of packets its TCP or UDP socket counts already have none. */
     struct lvx_owner *owner = bpf_sk_storage_get(&owners, sk, 0, 0);
-    if (owner) {
-        if (owner->flags & LVX_OWNER_FOREIGN)
-            return ALLOW;
-        key.pid = owner->pid;
-        key.protocol = owner->protocol;
-    } else {
-        struct bpf_sock *full = bpf_sk_fullsock(sk);
-        if (!full || !counted_socket(full->family, full->type, full->protocol))
-            return ALLOW;
-        if (with_skb_netns && bpf_get_netns_cookie(skb) != own_netns_cookie)
-            return ALLOW;
-        key.protocol = full->protocol;
-    }
+    if (!owner && !(owner = adopt(skb, sk)))
+        return ALLOW;
+    if (owner->flags & LVX_OWNER_FOREIGN)
+        return ALLOW;
+    struct lvx_flow_key key = {};
+    key.pid = owner->pid;
+    key.protocol = owner->protocol;
 
     __u32 ihl = 20;
     if (key.protocol == IPPROTO_TCP && sk->dst_ip4 != 0) {
@@ -373,26 +381,26 @@ static __always_inline int count_packet(struct __sk_buff *skb, int sent)
         key.remote_port = sk->dst_port;
     } else {
         /* Straight from the packet's linear part, where the headers nearly always lie. */
-        struct ipv4_ports h;
-        const void *data = (void *)(long)skb->data;
-        const void *end = (void *)(long)skb->data_end;
-        if (data + sizeof h <= end)
-            __builtin_memcpy(&h, data, sizeof h);
-        else if (bpf_skb_load_bytes(skb, 0, &h, sizeof h))
+        struct ipv4_ports copy;
+        const struct ipv4_ports *h = (void *)(long)skb->data;
+        if ((void *)(h + 1) > (void *)(long)skb->data_end) {
+            if (bpf_skb_load_bytes(skb, 0, &copy, sizeof copy))
+                return ALLOW;
+            h = &copy;
+        }
+        const __u8 versionIhl = h->ip.version_ihl;
+        if ((versionIhl >> 4) != 4 || h->ip.protocol != key.protocol)
             return ALLOW;
-        if ((h.ip.version_ihl >> 4) != 4 || h.ip.protocol != key.protocol)
-            return ALLOW;
-        ihl = (h.ip.version_ihl & 0x0F) * 4;
+        ihl = (versionIhl & 0x0F) * 4;
         if (ihl < 20)
             return ALLOW;
-        __be16 ports[2] = {h.ports[0], h.ports[1]};
+        __be16 ports[2] = {h->ports[0], h->ports[1]};
+        key.local_addr = sent ? h->ip.source : h->ip.destination;
+        key.remote_addr = sent ? h->ip.destination : h->ip.source;
         if (ihl != 20 && bpf_skb_load_bytes(skb, ihl, ports, sizeof ports))
             return ALLOW;
-        const int local = sent ? 0 : 1;
-        key.local_addr = sent ? h.ip.source : h.ip.destination;
-        key.remote_addr = sent ? h.ip.destination : h.ip.source;
-        key.local_port = ports[local];
-        key.remote_port = ports[1 - local];
+        key.local_port = ports[sent ? 0 : 1];
+        key.remote_port = ports[sent ? 1 : 0];
     }
     if (is_loopback(key.local_addr) || is_loopback(key.remote_addr))
         return ALLOW;
