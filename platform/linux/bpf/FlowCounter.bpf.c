@@ -243,15 +243,19 @@ int BPF_PROG(lvx_received, struct sock *sk, int ret, int flags)
 SEC("tp_btf/sched_process_free")
 int BPF_PROG(lvx_process_free, struct task_struct *task)
 {
-    if (!task || BPF_CORE_READ(task, pid) != BPF_CORE_READ(task, tgid))
+    /* The kernel's own pointers: read directly (every process freed passes here). */
+    if (!task || task->pid != task->tgid)
+        return 0;
+    const struct signal_struct *signal = task->signal;
+    if (!signal)
         return 0;
     struct lvx_process_exit exit = {};
-    exit.read_bytes = BPF_CORE_READ(task, signal, ioac.read_bytes);
-    exit.write_bytes = BPF_CORE_READ(task, signal, ioac.write_bytes);
+    exit.read_bytes = signal->ioac.read_bytes;
+    exit.write_bytes = signal->ioac.write_bytes;
     if (exit.read_bytes == 0 && exit.write_bytes == 0)
         return 0;
-    exit.pid = BPF_CORE_READ(task, tgid);
-    exit.start = BPF_CORE_READ(task, start_time);
+    exit.pid = task->tgid;
+    exit.start = task->start_time;
     /* The sampler reads the ring on its own schedule, or when it passes half full. */
     const __u64 flags = bpf_ringbuf_query(&exits, BPF_RB_AVAIL_DATA) >= LVX_EXIT_RING_BYTES / 2
                             ? BPF_RB_FORCE_WAKEUP
