@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -237,6 +238,38 @@ TEST_F(HostInfoEndToEnd, ShortLivedConnectionIsAttributedToItsProgram)
     drainNetTotals(totals);
     EXPECT_EQ(totals[uint32_t(client)].out, s.sent);
     EXPECT_EQ(totals[uint32_t(client)].in, s.received);
+}
+
+TEST_F(HostInfoEndToEnd, APassedOnSocketCountsUnderTheProcessThatReceivesOnIt)
+{
+    if (m_trace->sourceStatus() != "ebpf")
+        GTEST_SKIP() << "per-socket owners come from the eBPF source: " << m_trace->sourceStatus();
+    startServers();
+    openNetworkGates();
+    // One exchange by the program that made the socket, then four by the child it passes the
+    // socket on to. The child's first datagram goes out, and its echo comes in, before its
+    // first receive makes it the owner.
+    const pid_t parent = m_net.spawnHere({peerProgram(), "udp-handoff", m_net.peerAddr(), std::to_string(kUdpPort), "100"});
+    ASSERT_GT(parent, 0);
+    const std::string output = m_net.readOutput(parent, 10000);
+    const size_t at = output.find("child ");
+    ASSERT_NE(at, std::string::npos) << output;
+    const int child = std::atoi(output.c_str() + at + 6);
+    ASSERT_NE(output.find("done"), std::string::npos) << output;
+    constexpr uint64_t kDatagram = 128;  // 100 bytes and the UDP and IP headers
+    ASSERT_TRUE(waitFor([&] {
+        const Sums all = sumEvents(eventsFor(kNetIoUdp, kUdpPort), 0);
+        return all.sent >= 5 * kDatagram && all.received >= 5 * kDatagram;
+    }, 5000)) << describe();
+    std::map<uint32_t, uint64_t> sent, received;
+    for (const SeenEvent& e : eventsFor(kNetIoUdp, kUdpPort)) {
+        sent[e.io.processId] += e.io.bytesSent;
+        received[e.io.processId] += e.io.bytesReceived;
+    }
+    EXPECT_EQ(sent[uint32_t(parent)], 2 * kDatagram) << describe();
+    EXPECT_EQ(received[uint32_t(parent)], 2 * kDatagram) << describe();
+    EXPECT_EQ(sent[uint32_t(child)], 3 * kDatagram) << describe();
+    EXPECT_EQ(received[uint32_t(child)], 3 * kDatagram) << describe();
 }
 
 // Writes files of our own until the disk gate has opened.
