@@ -92,7 +92,7 @@ uint8_t protocolOf(uint8_t ipProtocol)
 // The kernel's records of ended processes, from the programs' exit ring.
 class BpfExitFeed : public ProcessExitFeed {
 public:
-    BpfExitFeed(int ringFd, __u64* dropped) : m_dropped(dropped)
+    explicit BpfExitFeed(int ringFd)
     {
         m_ring = ring_buffer__new(ringFd, &BpfExitFeed::onRecord, this, nullptr);
     }
@@ -109,11 +109,6 @@ public:
         ring_buffer__consume(m_ring);
         m_out = nullptr;
     }
-    uint64_t dropped() const override
-    {
-        return std::atomic_ref<__u64>(*m_dropped).load(std::memory_order_relaxed);
-    }
-
 private:
     static int onRecord(void* context, void* data, size_t size)
     {
@@ -127,7 +122,6 @@ private:
     }
 
     ring_buffer* m_ring = nullptr;
-    __u64* m_dropped;  // in memory the programs update with atomic adds
     std::vector<ProcessExit>* m_out = nullptr;
 };
 
@@ -317,7 +311,7 @@ std::unique_ptr<ProcessExitFeed> BpfFlowCounter::exitFeed()
 {
     if (!m_withTasks)
         return nullptr;
-    auto feed = std::make_unique<BpfExitFeed>(bpf_map__fd(m_skel->maps.exits), &m_skel->bss->exits_dropped);
+    auto feed = std::make_unique<BpfExitFeed>(bpf_map__fd(m_skel->maps.exits));
     if (!feed->ok())
         return nullptr;
     return feed;

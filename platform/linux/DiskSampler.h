@@ -21,8 +21,6 @@ public:
     virtual int fd() const = 0;
     // Appends the exits recorded since the last call. Sampler thread only.
     virtual void take(std::vector<ProcessExit>& out) = 0;
-    // Exits the feed had no room for.
-    virtual uint64_t dropped() const = 0;
 };
 
 // Samples /proc/[pid]/io on a thread of its own and hands the storage bytes each process read

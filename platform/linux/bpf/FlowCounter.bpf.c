@@ -367,6 +367,8 @@ static __always_inline int count_packet(struct __sk_buff *skb, int sent)
     if (!sk)
         return ALLOW;
 
+    /* The socket's storage is at hand for every packet: whatever is kept per socket (its
+     * owner, flags) costs a test, not a lookup. */
     struct lvx_owner *owner = bpf_sk_storage_get(&owners, sk, 0, 0);
     if (!owner && !(owner = adopt(skb, sk)))
         return ALLOW;
