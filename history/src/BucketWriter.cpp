@@ -1,0 +1,249 @@
+#include "BucketWriter.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "history/Schema.h"
+
+namespace history {
+
+namespace {
+
+struct RowSum {
+    std::vector<HostEntry> entries;
+    uint64_t diskRead = 0, diskWritten = 0;
+};
+
+std::string purgeKey(Tier tier)
+{
+    return std::string("purged_before_") + tierName(tier);
+}
+
+} // namespace
+
+BucketWriter::BucketWriter(Database& db, Settings settings) : m_db(db), m_settings(std::move(settings)) {}
+
+void BucketWriter::forgetIds()
+{
+    m_programIds.clear();
+    m_hostIds.clear();
+}
+
+void BucketWriter::checkForOtherWriters()
+{
+    const int64_t version = m_db.queryInt("PRAGMA data_version", -1);
+    if (version != m_dataVersion)
+        forgetIds();
+    m_dataVersion = version;
+}
+
+int64_t BucketWriter::meta(const std::string& key, int64_t fallback)
+{
+    Statement st = m_db.prepare("SELECT value FROM meta WHERE key = ?1");
+    st.bind(1, key);
+    if (st.step() != SQLITE_ROW || st.isNull(0))
+        return fallback;
+    return st.int64(0);
+}
+
+bool BucketWriter::setMeta(const std::string& key, int64_t value)
+{
+    Statement st = m_db.prepare("INSERT OR REPLACE INTO meta (key, value) VALUES (?1, ?2)");
+    st.bind(1, key).bind(2, value);
+    return st.run();
+}
+
+int64_t BucketWriter::recordedUntilMs()
+{
+    return meta("recorded_until_ms", 0);
+}
+
+int64_t BucketWriter::programId(const ProgramKey& key)
+{
+    if (const auto it = m_programIds.find(key); it != m_programIds.end())
+        return it->second;
+    Statement find = m_db.prepare("SELECT id FROM programs WHERE name = ?1 AND path = ?2");
+    find.bind(1, key.name).bind(2, key.path);
+    int64_t id = -1;
+    const int rc = find.step();
+    if (rc == SQLITE_ROW) {
+        id = find.int64(0);
+    } else if (rc == SQLITE_DONE) {
+        Statement insert = m_db.prepare("INSERT INTO programs (name, path) VALUES (?1, ?2)");
+        insert.bind(1, key.name).bind(2, key.path);
+        if (!insert.run())
+            return -1;
+        id = m_db.lastInsertId();
+    } else {
+        return -1;
+    }
+    // Ids must fit the row key; past its room every new program is "other programs".
+    if (id < 1 || id > Schema::kProgramMask) {
+        Statement drop = m_db.prepare("DELETE FROM programs WHERE id = ?1");
+        drop.bind(1, id);
+        if (!drop.run())
+            return -1;
+        id = 0;
+    }
+    m_programIds.emplace(key, id);
+    return id;
+}
+
+int64_t BucketWriter::hostId(uint32_t address, const std::string& dnsName)
+{
+    const auto cacheKey = std::make_pair(address, dnsName);
+    if (const auto it = m_hostIds.find(cacheKey); it != m_hostIds.end())
+        return it->second;
+    auto loc = m_locations.find(address);
+    if (loc == m_locations.end())
+        loc = m_locations.emplace(address, m_settings.location ? m_settings.location(address) : std::string()).first;
+    Statement find = m_db.prepare("SELECT id FROM hosts WHERE address = ?1 AND dns_name = ?2 AND location = ?3");
+    find.bind(1, int64_t(address)).bind(2, dnsName).bind(3, loc->second);
+    int64_t id = -1;
+    const int rc = find.step();
+    if (rc == SQLITE_ROW) {
+        id = find.int64(0);
+    } else if (rc == SQLITE_DONE) {
+        Statement insert = m_db.prepare("INSERT INTO hosts (address, dns_name, location) VALUES (?1, ?2, ?3)");
+        insert.bind(1, int64_t(address)).bind(2, dnsName).bind(3, loc->second);
+        if (!insert.run())
+            return -1;
+        id = m_db.lastInsertId();
+    } else {
+        return -1;
+    }
+    if (id < 1 || id > int64_t(UINT32_MAX))
+        return -1;
+    m_hostIds.emplace(cacheKey, id);
+    return id;
+}
+
+bool BucketWriter::writeRow(Tier tier, int64_t start, int64_t program, const std::vector<HostEntry>& entries,
+                            uint64_t diskRead, uint64_t diskWritten, Outcome& outcome)
+{
+    const std::string table = tierTable(tier);
+    const int64_t key = Schema::rowKey(start, program);
+    Statement read = m_db.prepare("SELECT received, sent, packets_received, packets_sent, disk_read, disk_written, hosts FROM " +
+                                  table + " WHERE key = ?1");
+    read.bind(1, key);
+    std::vector<HostEntry> merged;
+    const int rc = read.step();
+    if (rc == SQLITE_ROW) {
+        diskRead = addCount(diskRead, uint64_t(std::max<int64_t>(0, read.int64(4))));
+        diskWritten = addCount(diskWritten, uint64_t(std::max<int64_t>(0, read.int64(5))));
+        if (!decodeEntries(read.blob(6), merged)) {
+            // A damaged host list: its hosts are lost, its bytes are not.
+            HostEntry other;
+            other.received = uint64_t(std::max<int64_t>(0, read.int64(0)));
+            other.sent = uint64_t(std::max<int64_t>(0, read.int64(1)));
+            other.packetsReceived = uint64_t(std::max<int64_t>(0, read.int64(2)));
+            other.packetsSent = uint64_t(std::max<int64_t>(0, read.int64(3)));
+            merged.assign(1, other);
+            ++outcome.rowsRepaired;
+        }
+    } else if (rc != SQLITE_DONE) {
+        return false;
+    }
+    read.reset();
+    mergeEntries(merged, entries);
+    outcome.hostsFolded += uint64_t(foldHosts(merged, m_settings.hostsPerProgram));
+    const HostEntry sum = totalOf(merged);
+    Statement write = m_db.prepare("INSERT OR REPLACE INTO " + table +
+                                   " (key, received, sent, packets_received, packets_sent, disk_read, disk_written, hosts)"
+                                   " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+    write.bind(1, key)
+        .bind(2, int64_t(sum.received))
+        .bind(3, int64_t(sum.sent))
+        .bind(4, int64_t(sum.packetsReceived))
+        .bind(5, int64_t(sum.packetsSent))
+        .bind(6, int64_t(diskRead))
+        .bind(7, int64_t(diskWritten))
+        .bindBlob(8, encodeEntries(merged));
+    return write.run();
+}
+
+bool BucketWriter::purge(int64_t now)
+{
+    for (Tier tier : kAllTiers) {
+        const int64_t cut = m_settings.retention.purgeBefore(tier, now);
+        if (cut == std::numeric_limits<int64_t>::min())
+            continue;
+        Statement drop = m_db.prepare(std::string("DELETE FROM ") + tierTable(tier) + " WHERE key < ?1");
+        drop.bind(1, Schema::rowKey(cut, 0));
+        if (!drop.run())
+            return false;
+        if (cut > meta(purgeKey(tier), std::numeric_limits<int64_t>::min()) && !setMeta(purgeKey(tier), cut))
+            return false;
+    }
+    return true;
+}
+
+bool BucketWriter::write(const PendingBuckets& batch, int64_t shiftSeconds, int64_t retentionNow,
+                         int64_t untilMs, Outcome& outcome, std::string* error)
+{
+    const auto fail = [&](const char* what) {
+        if (error)
+            *error = std::string(what) + ": " + m_db.lastError();
+        m_db.rollback();
+        forgetIds();
+        return false;
+    };
+    checkForOtherWriters();
+    if (!m_db.begin(true))
+        return fail("cannot start the transaction");
+    Outcome local;
+    std::map<std::tuple<int, int64_t, int64_t>, RowSum> rows;
+    for (const auto& [start5, bucket] : batch.buckets()) {
+        const int64_t start = start5 + shiftSeconds;
+        for (const auto& [key, program] : bucket.programs) {
+            const int64_t pid = programId(key);
+            if (pid < 0)
+                return fail("cannot name a program");
+            std::vector<HostEntry> entries;
+            entries.reserve(program.hosts.size());
+            for (const auto& [hostKey, host] : program.hosts) {
+                HostEntry e;
+                if (hostKey != 0) {
+                    const int64_t hid = hostId(uint32_t(hostKey >> 32), host.dnsName);
+                    if (hid < 0)
+                        return fail("cannot name a host");
+                    e.host = uint32_t(hid);
+                    e.service = uint32_t(hostKey & 0xFFFFFFFFu);
+                }
+                e.received = host.received;
+                e.sent = host.sent;
+                e.packetsReceived = host.packetsReceived;
+                e.packetsSent = host.packetsSent;
+                entries.push_back(e);
+            }
+            std::sort(entries.begin(), entries.end(), [](const HostEntry& a, const HostEntry& b) {
+                return a.host != b.host ? a.host < b.host : a.service < b.service;
+            });
+            for (Tier tier : kAllTiers) {
+                RowSum& sum = rows[{int(tier), bucketStart(tier, start), pid}];
+                mergeEntries(sum.entries, entries);
+                sum.diskRead = addCount(sum.diskRead, program.diskRead);
+                sum.diskWritten = addCount(sum.diskWritten, program.diskWritten);
+            }
+        }
+    }
+    for (const auto& [where, sum] : rows) {
+        const auto& [tier, start, pid] = where;
+        if (!writeRow(Tier(tier), start, pid, sum.entries, sum.diskRead, sum.diskWritten, local))
+            return fail("cannot write a bucket");
+    }
+    if (!purge(retentionNow))
+        return fail("cannot remove expired buckets");
+    if (untilMs > recordedUntilMs() && !setMeta("recorded_until_ms", untilMs))
+        return fail("cannot note the recorded time");
+    if (!m_db.commit())
+        return fail("cannot commit");
+    outcome.hostsFolded += local.hostsFolded;
+    outcome.rowsRepaired += local.rowsRepaired;
+    m_dataVersion = m_db.queryInt("PRAGMA data_version", -1);
+    return true;
+}
+
+} // namespace history

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "history/TimeRange.h"
+#include "history/Tier.h"
+
+namespace history {
+
+// A run of whole buckets of one tier that together answer part of one point of a query.
+struct PlannedPiece {
+    Tier tier = Tier::FiveMinutes;
+    int64_t from = 0, to = 0;  // bucket starts: from inclusive, to exclusive
+    int point = 0;
+};
+
+// Cuts range into whole buckets, the coarsest that fit, using for each moment only the
+// tiers that still hold it. horizons[t] is the time before which tier t was purged
+// (INT64_MIN when never). Where the finest tier left is coarser than the range's ends, the
+// ends move to the nearest bucket boundary of that tier (the newest end rounds up to the
+// next 5 minutes). Appends to out, tagging the pieces with point, and widens covered.
+void planRange(const TimeRange& range, const std::array<int64_t, kTiers>& horizons, int point,
+               std::vector<PlannedPiece>& out, TimeRange& covered);
+
+} // namespace history
