@@ -186,6 +186,7 @@ bool BucketWriter::write(const PendingBuckets& batch, int64_t shiftSeconds, int6
     const auto fail = [&](const char* what) {
         if (error)
             *error = std::string(what) + ": " + m_db.lastError();
+        outcome.errorCode = m_db.lastCode();
         m_db.rollback();
         forgetIds();
         return false;

@@ -28,6 +28,7 @@ public:
     struct Outcome {
         uint64_t hostsFolded = 0;
         uint64_t rowsRepaired = 0;
+        int errorCode = 0;  // SQLite's, when write() failed
     };
 
     BucketWriter(Database& db, Settings settings);

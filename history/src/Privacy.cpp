@@ -15,8 +15,8 @@ namespace history {
 
 namespace {
 
-// Freed pages are overwritten while the change runs, and the log is emptied after it, so
-// that the removed names and bytes do not stay readable in the file.
+// Freed pages are overwritten while the change runs, so that the removed names and bytes do
+// not stay readable in the file.
 class SecureChange {
 public:
     explicit SecureChange(Database& db) : m_db(db), m_was(db.queryInt("PRAGMA secure_delete", 0))
@@ -28,12 +28,13 @@ public:
         if (!m_was)
             m_db.exec("PRAGMA secure_delete=OFF");
     }
-    bool finish()
+    // Rebuilds the file, which leaves no old copy of a row in the slack of a page either,
+    // and empties the log. A reader holding an old snapshot makes either wait for a later
+    // checkpoint: not a failure of the change itself.
+    void finish()
     {
-        // A reader still holding an old snapshot keeps part of the log until the next
-        // checkpoint: not an error of the change itself.
+        m_db.exec("VACUUM");
         m_db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
-        return true;
     }
 
 private:
@@ -203,8 +204,6 @@ bool clearHistory(Database& db, std::string* message)
         return failed(db, message, "cannot clear the names");
     if (!db.commit())
         return failed(db, message, "cannot commit the change");
-    // Gives the emptied pages back; fails harmlessly while another process reads.
-    db.exec("VACUUM");
     secure.finish();
     if (message)
         *message = "history cleared";

@@ -104,6 +104,11 @@ void planRange(const TimeRange& range, const std::array<int64_t, kTiers>& horizo
             sa = nearestStart(tier, a);
             sb = nearestStart(tier, b);
         }
+        if (sa >= sb) {
+            // Shorter than half a bucket: the bucket that holds its middle answers.
+            sa = bucketStart(tier, a + (b - a) / 2);
+            sb = nextBucket(tier, sa);
+        }
         sa = std::max(sa, segmentBegin);
         sb = std::min(sb, top);
         if (sa >= sb)

@@ -20,7 +20,8 @@ struct PlannedPiece {
 // tiers that still hold it. horizons[t] is the time before which tier t was purged
 // (INT64_MIN when never). Where the finest tier left is coarser than the range's ends, the
 // ends move to the nearest bucket boundary of that tier (the newest end rounds up to the
-// next 5 minutes). Appends to out, tagging the pieces with point, and widens covered.
+// next 5 minutes); a range that would shrink to nothing is answered by the bucket that
+// holds its middle. Appends to out, tagging the pieces with point, and widens covered.
 void planRange(const TimeRange& range, const std::array<int64_t, kTiers>& horizons, int point,
                std::vector<PlannedPiece>& out, TimeRange& covered);
 

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <condition_variable>
 #include <ctime>
 #include <deque>
@@ -149,6 +150,19 @@ struct Recorder::Impl : public XThread {
         db.close();
     }
 
+    // The file's layout is newer than this program knows: never written, not even its mode.
+    void refuse()
+    {
+        closeDatabase();
+        {
+            std::lock_guard<std::mutex> lk(mutex);
+            accepting = false;
+            pending.clear();
+            stats.role = RecorderStats::Role::Refused;
+        }
+        message(options.path + " was made by a newer version of Lumivex; it is read, not recorded into");
+    }
+
     // Another process holds the lock: this one leaves its traffic out until it gets it.
     void becomeReader()
     {
@@ -187,7 +201,7 @@ struct Recorder::Impl : public XThread {
     }
 
     // Opens the file, checks it and brings it to the current layout. False when it cannot
-    // be written now.
+    // be written now. Nothing is written to the file before it has passed its check.
     bool openDatabase()
     {
         for (int attempt = 0; attempt < 2; ++attempt) {
@@ -197,54 +211,59 @@ struct Recorder::Impl : public XThread {
                 return false;
             }
             db.exec("PRAGMA busy_timeout=5000");
-            // WAL: readers never wait for the writer; FULL: a committed flush survives a power cut.
             std::string corrupt;
-            {
-                Statement mode = db.prepare("PRAGMA journal_mode=WAL");
-                const int rc = mode.step();
-                if (rc == SQLITE_ROW && mode.text(0) != "wal" && !walNoted) {
-                    message(options.path + " cannot use a write-ahead log here (journal mode " + mode.text(0) + ")");
-                    walNoted = true;
-                } else if (rc != SQLITE_ROW && isCorruption(db.lastCode())) {
+            const auto check = [&](const char* sql) {
+                Statement st = db.prepare(sql);
+                const int rc = st.step();
+                if (rc == SQLITE_ROW)
+                    return st.text(0);
+                if (isCorruption(db.lastCode()))
                     corrupt = db.lastError();
-                } else if (rc != SQLITE_ROW) {
+                else
                     failed(db.lastError());
+                return std::string();
+            };
+            const std::string version = check("PRAGMA user_version");
+            if (version.empty() && corrupt.empty()) {
+                closeDatabase();
+                return false;
+            }
+            if (corrupt.empty() && std::atoll(version.c_str()) > Schema::kVersion) {
+                refuse();
+                return false;
+            }
+            if (corrupt.empty() && checkAtOpen) {
+                const std::string verdict = check("PRAGMA quick_check");
+                if (verdict.empty() && corrupt.empty()) {
                     closeDatabase();
                     return false;
                 }
+                if (!verdict.empty() && verdict != "ok")
+                    corrupt = verdict;
             }
-            if (corrupt.empty() && checkAtOpen) {
-                Statement check = db.prepare("PRAGMA quick_check");
-                const int rc = check.step();
-                if (rc == SQLITE_ROW && check.text(0) != "ok")
-                    corrupt = check.text(0);
-                else if (rc != SQLITE_ROW && isCorruption(db.lastCode()))
-                    corrupt = db.lastError();
-                else if (rc != SQLITE_ROW) {
-                    failed(db.lastError());
+            if (corrupt.empty()) {
+                // WAL: readers never wait for the writer; FULL: a committed flush survives a
+                // power cut.
+                const std::string mode = check("PRAGMA journal_mode=WAL");
+                if (mode.empty() && corrupt.empty()) {
                     closeDatabase();
                     return false;
+                }
+                if (!mode.empty() && mode != "wal" && !walNoted) {
+                    message(options.path + " cannot use a write-ahead log here (journal mode " + mode + ")");
+                    walNoted = true;
                 }
             }
             if (corrupt.empty()) {
                 db.exec("PRAGMA synchronous=FULL");
                 std::string why;
-                switch (Schema::migrate(db, &why)) {
+                int code = 0;
+                switch (Schema::migrate(db, &why, &code)) {
                 case Schema::Outcome::Current:
                 case Schema::Outcome::Migrated: checkAtOpen = false; return true;
-                case Schema::Outcome::Newer: {
-                    closeDatabase();
-                    {
-                        std::lock_guard<std::mutex> lk(mutex);
-                        accepting = false;
-                        pending.clear();
-                        stats.role = RecorderStats::Role::Refused;
-                    }
-                    message(options.path + " was made by a newer version of Lumivex; it is read, not recorded into");
-                    return false;
-                }
+                case Schema::Outcome::Newer: refuse(); return false;
                 case Schema::Outcome::Failed:
-                    if (!isCorruption(db.lastCode())) {
+                    if (!isCorruption(code)) {
                         failed(why);
                         closeDatabase();
                         return false;
@@ -367,7 +386,7 @@ struct Recorder::Impl : public XThread {
             failing = false;
             return true;
         }
-        const int code = db.lastCode();
+        const int code = outcome.errorCode;
         {
             std::lock_guard<std::mutex> lk(mutex);
             pending.putBack(std::move(batch));

@@ -32,11 +32,13 @@ const std::vector<Schema::Step>& Schema::steps()
     return all;
 }
 
-Schema::Outcome Schema::migrate(Database& db, const std::vector<Step>& steps, std::string* error)
+Schema::Outcome Schema::migrate(Database& db, const std::vector<Step>& steps, std::string* error, int* errorCode)
 {
     const auto fail = [&](const std::string& why) {
         if (error)
             *error = why;
+        if (errorCode)
+            *errorCode = db.lastCode();
         db.rollback();
         return Outcome::Failed;
     };

@@ -37,9 +37,14 @@ struct Schema {
     enum class Outcome { Current, Migrated, Newer, Failed };
     // Brings the database to the last step's version, each missing step once and all of them
     // in one transaction, so a failure leaves the file as it was. A file newer than the
-    // steps know is left alone (Newer): it is read, never written. error says why on Failed.
-    static Outcome migrate(Database& db, const std::vector<Step>& steps, std::string* error = nullptr);
-    static Outcome migrate(Database& db, std::string* error = nullptr) { return migrate(db, steps(), error); }
+    // steps know is left alone (Newer): it is read, never written. error (and SQLite's code
+    // in errorCode) say why on Failed.
+    static Outcome migrate(Database& db, const std::vector<Step>& steps, std::string* error = nullptr,
+                           int* errorCode = nullptr);
+    static Outcome migrate(Database& db, std::string* error = nullptr, int* errorCode = nullptr)
+    {
+        return migrate(db, steps(), error, errorCode);
+    }
 
     static int64_t rowKey(int64_t bucketStart, int64_t programId)
     {
