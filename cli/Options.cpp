@@ -6,6 +6,7 @@
 
 const char* const kUsage =
     "usage: lumivex [--seconds N] [--json] [--log FILE] [--help]\n"
+    "       lumivex history --help   (what was recorded, per program and host)\n"
     "  --seconds N  print once after N seconds and exit (default: reprint every second)\n"
     "  --json       print one JSON document instead of tables\n"
     "  --log FILE   also write log lines to FILE\n"

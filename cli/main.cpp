@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "HistoryCommand.h"
 #include "Options.h"
 #include "Report.h"
 #include "TerminalText.h"
@@ -43,6 +44,9 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
 
 int main(int argc, char** argv)
 {
+    // `lumivex history ...` reads the history database: no capture, no privileges.
+    if (argc > 1 && argv[1] && std::string(argv[1]) == "history")
+        return runHistoryCommand(argc - 1, argv + 1, stdout, stderr);
     // Before anything that may take long, so that an interrupt is never ignored.
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);

@@ -39,12 +39,27 @@ size_t utf8Length(std::string_view text, size_t i)
     return n;
 }
 
+// A control character other than TAB, CR and LF: C0, DEL and C1. None belongs in a name,
+// and one could act on a terminal the file is shown on.
+bool isControl(std::string_view text, size_t i, size_t n)
+{
+    const uint8_t c = uint8_t(text[i]);
+    if (n == 1)
+        return (c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F;
+    return n == 2 && c == 0xC2 && uint8_t(text[i + 1]) < 0xA0;
+}
+
 std::string cleanText(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const size_t n = text[i] == '\0' ? 0 : utf8Length(text, i);
+        size_t n = utf8Length(text, i);
+        if (n && isControl(text, i, n)) {
+            out += "\xEF\xBF\xBD";
+            i += n;
+            continue;
+        }
         if (n == 0) {
             out += "\xEF\xBF\xBD";
             ++i;

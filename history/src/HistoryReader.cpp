@@ -115,12 +115,17 @@ const HistoryReader::HostName* HistoryReader::hostName(uint32_t id)
     return &m_hosts.emplace(id, std::move(name)).first->second;
 }
 
-std::vector<int64_t> HistoryReader::programIds(const std::string& program)
+std::vector<int64_t> HistoryReader::programIds(const Filter& filter)
 {
     std::vector<int64_t> ids;
-    for (const auto& [id, names] : m_programs)
-        if (names.first == program || names.second == program)
-            ids.push_back(id);
+    if (!filter.byProgram())
+        return ids;
+    if (filter.programId)
+        ids.push_back(*filter.programId);
+    else
+        for (const auto& [id, names] : m_programs)
+            if (names.first == filter.program || names.second == filter.program)
+                ids.push_back(id);
     std::sort(ids.begin(), ids.end());
     return ids;
 }
@@ -189,10 +194,8 @@ Answer HistoryReader::programs(const TimeRange& range, const Filter& filter, std
     Answer answer;
     std::vector<PlannedPiece> pieces;
     planRange(range, horizons(), 0, pieces, answer.covered);
-    std::vector<int64_t> ids;
-    if (!filter.program.empty())
-        ids = programIds(filter.program);
-    const std::vector<int64_t>* only = filter.program.empty() ? nullptr : &ids;
+    const std::vector<int64_t> ids = programIds(filter);
+    const std::vector<int64_t>* only = filter.byProgram() ? &ids : nullptr;
     std::unordered_set<uint32_t> hostIds;
     if (filter.host) {
         Statement st = m_db.prepare("SELECT id FROM hosts WHERE address = ?1");
@@ -265,9 +268,7 @@ Answer HistoryReader::hosts(const TimeRange& range, const Filter& filter, std::v
     Answer answer;
     std::vector<PlannedPiece> pieces;
     planRange(range, horizons(), 0, pieces, answer.covered);
-    std::vector<int64_t> ids;
-    if (!filter.program.empty())
-        ids = programIds(filter.program);
+    const std::vector<int64_t> ids = programIds(filter);
     struct Sum {
         HostUsage usage;
         uint32_t namedBy = 0;  // the host id whose name and location are shown: the newest
@@ -276,7 +277,7 @@ Answer HistoryReader::hosts(const TimeRange& range, const Filter& filter, std::v
     std::unordered_map<uint32_t, uint32_t> addressOf;  // host id to address, 0 for unnamed
     std::map<std::pair<bool, uint32_t>, Sum> byAddress;  // (other hosts, address)
     std::vector<HostEntry> entries;
-    const bool ok = scan(pieces, true, filter.program.empty() ? nullptr : &ids, [&](int64_t key, const Statement& row, int) {
+    const bool ok = scan(pieces, true, filter.byProgram() ? &ids : nullptr, [&](int64_t key, const Statement& row, int) {
         if (!decodeEntries(row.blob(7), entries))
             return;
         for (const HostEntry& e : entries) {
@@ -356,9 +357,7 @@ Answer HistoryReader::series(const TimeRange& range, Step step, const Filter& fi
         out.push_back({bounds[i], bounds[i + 1], {}});
         planRange({bounds[i], bounds[i + 1]}, horizon, int(i), pieces, answer.covered);
     }
-    std::vector<int64_t> ids;
-    if (!filter.program.empty())
-        ids = programIds(filter.program);
+    const std::vector<int64_t> ids = programIds(filter);
     std::unordered_set<uint32_t> hostIds;
     if (filter.host) {
         Statement st = m_db.prepare("SELECT id FROM hosts WHERE address = ?1");
@@ -367,7 +366,7 @@ Answer HistoryReader::series(const TimeRange& range, Step step, const Filter& fi
             hostIds.insert(uint32_t(st.int64(0)));
     }
     std::vector<HostEntry> entries;
-    const bool ok = scan(pieces, bool(filter.host), filter.program.empty() ? nullptr : &ids,
+    const bool ok = scan(pieces, bool(filter.host), filter.byProgram() ? &ids : nullptr,
                          [&](int64_t, const Statement& row, int point) {
         Usage& u = out[size_t(point)].net;
         if (!filter.host) {

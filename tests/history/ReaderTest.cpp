@@ -43,7 +43,7 @@ bool askEverything(const std::string& path)
     std::vector<history::HostUsage> hosts;
     std::vector<history::LocationUsage> locations;
     std::vector<history::SeriesPoint> series;
-    for (const history::Filter& f : {history::Filter{}, history::Filter{"browser", {}}, history::Filter{{}, 0x0A000001u}}) {
+    for (const history::Filter& f : {history::Filter{}, history::Filter::ofProgram("browser"), history::Filter::ofHost(0x0A000001u)}) {
         reader.programs(all, f, programs);
         reader.hosts(all, f, hosts);
         reader.locations(all, f, locations);

@@ -71,7 +71,7 @@ TEST(HistoryRecorder, EveryTierHoldsAllTrafficInItsUtcBuckets)
     EXPECT_EQ(series[0].net.received, 1000u);
     EXPECT_EQ(series[1].net.received, 6030u);
     std::vector<history::HostUsage> hosts;
-    ASSERT_TRUE(reader.hosts(around(april, 3600), {"browser", {}}, hosts).ok);
+    ASSERT_TRUE(reader.hosts(around(april, 3600), history::Filter::ofProgram("browser"), hosts).ok);
     ASSERT_EQ(hosts.size(), 1u);
     EXPECT_EQ(hosts[0].address, kHostA);
     EXPECT_EQ(hosts[0].location, "test net");

@@ -56,11 +56,26 @@ struct SeriesPoint {
     Usage net;
 };
 
-// What narrows an answer: one program (its base name or its full image path) and/or one
-// remote address.
+// What narrows an answer: one program (its base name or its full image path, or the id of a
+// row programs() gave) and/or one remote address.
 struct Filter {
     std::string program;
     std::optional<uint32_t> host;
+    std::optional<int64_t> programId;
+
+    bool byProgram() const { return !program.empty() || programId.has_value(); }
+    static Filter ofProgram(std::string name)
+    {
+        Filter f;
+        f.program = std::move(name);
+        return f;
+    }
+    static Filter ofHost(uint32_t address)
+    {
+        Filter f;
+        f.host = address;
+        return f;
+    }
 };
 
 // What an answer covers. The finest buckets kept for old times are coarser (see
@@ -100,7 +115,7 @@ private:
     };
     bool refreshNames();
     const HostName* hostName(uint32_t id);
-    std::vector<int64_t> programIds(const std::string& program);
+    std::vector<int64_t> programIds(const Filter& filter);
     std::array<int64_t, kTiers> horizons();
     template <typename RowFn>
     bool scan(const std::vector<PlannedPiece>& pieces, bool withHosts, const std::vector<int64_t>* programs, RowFn&& fn,
