@@ -25,6 +25,14 @@ std::string purgeKey(Tier tier)
 
 BucketWriter::BucketWriter(Database& db, Settings settings) : m_db(db), m_settings(std::move(settings)) {}
 
+Statement& BucketWriter::statement(Statement& slot, const std::string& sql)
+{
+    if (!slot.valid())
+        slot = m_db.prepare(sql);
+    slot.reset();
+    return slot;
+}
+
 void BucketWriter::forgetIds()
 {
     m_programIds.clear();
@@ -41,16 +49,16 @@ void BucketWriter::checkForOtherWriters()
 
 int64_t BucketWriter::meta(const std::string& key, int64_t fallback)
 {
-    Statement st = m_db.prepare("SELECT value FROM meta WHERE key = ?1");
+    Statement& st = statement(m_getMeta, "SELECT value FROM meta WHERE key = ?1");
     st.bind(1, key);
-    if (st.step() != SQLITE_ROW || st.isNull(0))
-        return fallback;
-    return st.int64(0);
+    const int64_t value = st.step() != SQLITE_ROW || st.isNull(0) ? fallback : st.int64(0);
+    st.reset();
+    return value;
 }
 
 bool BucketWriter::setMeta(const std::string& key, int64_t value)
 {
-    Statement st = m_db.prepare("INSERT OR REPLACE INTO meta (key, value) VALUES (?1, ?2)");
+    Statement& st = statement(m_setMeta, "INSERT OR REPLACE INTO meta (key, value) VALUES (?1, ?2)");
     st.bind(1, key).bind(2, value);
     return st.run();
 }
@@ -64,24 +72,25 @@ int64_t BucketWriter::programId(const ProgramKey& key)
 {
     if (const auto it = m_programIds.find(key); it != m_programIds.end())
         return it->second;
-    Statement find = m_db.prepare("SELECT id FROM programs WHERE name = ?1 AND path = ?2");
+    Statement& find = statement(m_findProgram, "SELECT id FROM programs WHERE name = ?1 AND path = ?2");
     find.bind(1, key.name).bind(2, key.path);
     int64_t id = -1;
     const int rc = find.step();
-    if (rc == SQLITE_ROW) {
+    if (rc == SQLITE_ROW)
         id = find.int64(0);
-    } else if (rc == SQLITE_DONE) {
-        Statement insert = m_db.prepare("INSERT INTO programs (name, path) VALUES (?1, ?2)");
+    find.reset();
+    if (rc == SQLITE_DONE) {
+        Statement& insert = statement(m_insertProgram, "INSERT INTO programs (name, path) VALUES (?1, ?2)");
         insert.bind(1, key.name).bind(2, key.path);
         if (!insert.run())
             return -1;
         id = m_db.lastInsertId();
-    } else {
+    } else if (rc != SQLITE_ROW) {
         return -1;
     }
     // Ids must fit the row key; past its room every new program is "other programs".
     if (id < 1 || id > Schema::kProgramMask) {
-        Statement drop = m_db.prepare("DELETE FROM programs WHERE id = ?1");
+        Statement& drop = statement(m_dropProgram, "DELETE FROM programs WHERE id = ?1");
         drop.bind(1, id);
         if (!drop.run())
             return -1;
@@ -93,30 +102,32 @@ int64_t BucketWriter::programId(const ProgramKey& key)
 
 int64_t BucketWriter::hostId(uint32_t address, const std::string& dnsName)
 {
-    const auto cacheKey = std::make_pair(address, dnsName);
-    if (const auto it = m_hostIds.find(cacheKey); it != m_hostIds.end())
-        return it->second;
+    std::vector<std::pair<std::string, int64_t>>& known = m_hostIds[address];
+    for (const auto& [name, id] : known)
+        if (name == dnsName)
+            return id;
     auto loc = m_locations.find(address);
     if (loc == m_locations.end())
         loc = m_locations.emplace(address, m_settings.location ? m_settings.location(address) : std::string()).first;
-    Statement find = m_db.prepare("SELECT id FROM hosts WHERE address = ?1 AND dns_name = ?2 AND location = ?3");
+    Statement& find = statement(m_findHost, "SELECT id FROM hosts WHERE address = ?1 AND dns_name = ?2 AND location = ?3");
     find.bind(1, int64_t(address)).bind(2, dnsName).bind(3, loc->second);
     int64_t id = -1;
     const int rc = find.step();
-    if (rc == SQLITE_ROW) {
+    if (rc == SQLITE_ROW)
         id = find.int64(0);
-    } else if (rc == SQLITE_DONE) {
-        Statement insert = m_db.prepare("INSERT INTO hosts (address, dns_name, location) VALUES (?1, ?2, ?3)");
+    find.reset();
+    if (rc == SQLITE_DONE) {
+        Statement& insert = statement(m_insertHost, "INSERT INTO hosts (address, dns_name, location) VALUES (?1, ?2, ?3)");
         insert.bind(1, int64_t(address)).bind(2, dnsName).bind(3, loc->second);
         if (!insert.run())
             return -1;
         id = m_db.lastInsertId();
-    } else {
+    } else if (rc != SQLITE_ROW) {
         return -1;
     }
     if (id < 1 || id > int64_t(UINT32_MAX))
         return -1;
-    m_hostIds.emplace(cacheKey, id);
+    known.emplace_back(dnsName, id);
     return id;
 }
 
@@ -125,8 +136,8 @@ bool BucketWriter::writeRow(Tier tier, int64_t start, int64_t program, const std
 {
     const std::string table = tierTable(tier);
     const int64_t key = Schema::rowKey(start, program);
-    Statement read = m_db.prepare("SELECT received, sent, packets_received, packets_sent, disk_read, disk_written, hosts FROM " +
-                                  table + " WHERE key = ?1");
+    Statement& read = statement(m_readRow[int(tier)], "SELECT received, sent, packets_received, packets_sent, disk_read,"
+                                                      " disk_written, hosts FROM " + table + " WHERE key = ?1");
     read.bind(1, key);
     std::vector<HostEntry> merged;
     const int rc = read.step();
@@ -150,9 +161,9 @@ bool BucketWriter::writeRow(Tier tier, int64_t start, int64_t program, const std
     mergeEntries(merged, entries);
     outcome.hostsFolded += uint64_t(foldHosts(merged, m_settings.hostsPerProgram));
     const HostEntry sum = totalOf(merged);
-    Statement write = m_db.prepare("INSERT OR REPLACE INTO " + table +
-                                   " (key, received, sent, packets_received, packets_sent, disk_read, disk_written, hosts)"
-                                   " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+    Statement& write = statement(m_writeRow[int(tier)], "INSERT OR REPLACE INTO " + table +
+                                  " (key, received, sent, packets_received, packets_sent, disk_read, disk_written, hosts)"
+                                  " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     write.bind(1, key)
         .bind(2, int64_t(sum.received))
         .bind(3, int64_t(sum.sent))
@@ -170,7 +181,7 @@ bool BucketWriter::purge(int64_t now)
         const int64_t cut = m_settings.retention.purgeBefore(tier, now);
         if (cut == std::numeric_limits<int64_t>::min())
             continue;
-        Statement drop = m_db.prepare(std::string("DELETE FROM ") + tierTable(tier) + " WHERE key < ?1");
+        Statement& drop = statement(m_purge[int(tier)], std::string("DELETE FROM ") + tierTable(tier) + " WHERE key < ?1");
         drop.bind(1, Schema::rowKey(cut, 0));
         if (!drop.run())
             return false;
@@ -191,9 +202,10 @@ bool BucketWriter::write(const PendingBuckets& batch, int64_t shiftSeconds, int6
         forgetIds();
         return false;
     };
-    checkForOtherWriters();
     if (!m_db.begin(true))
         return fail("cannot start the transaction");
+    // Under the write lock: no other connection can commit between this and the writes.
+    checkForOtherWriters();
     Outcome local;
     std::map<std::tuple<int, int64_t, int64_t>, RowSum> rows;
     for (const auto& [start5, bucket] : batch.buckets()) {

@@ -57,12 +57,18 @@ private:
     bool setMeta(const std::string& key, int64_t value);
     int64_t meta(const std::string& key, int64_t fallback);
 
+    // A statement prepared once for the life of the connection.
+    Statement& statement(Statement& slot, const std::string& sql);
+
     Database& m_db;
     Settings m_settings;
     std::unordered_map<ProgramKey, int64_t, ProgramKeyHash> m_programIds;
-    std::map<std::pair<uint32_t, std::string>, int64_t> m_hostIds;
+    // Per address, the DNS names it was recorded with and their host ids.
+    std::unordered_map<uint32_t, std::vector<std::pair<std::string, int64_t>>> m_hostIds;
     std::unordered_map<uint32_t, std::string> m_locations;
     int64_t m_dataVersion = -1;
+    Statement m_readRow[kTiers], m_writeRow[kTiers], m_purge[kTiers];
+    Statement m_findProgram, m_insertProgram, m_dropProgram, m_findHost, m_insertHost, m_getMeta, m_setMeta;
 };
 
 } // namespace history

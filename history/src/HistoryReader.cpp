@@ -55,6 +55,7 @@ Answer failure(const std::string& why)
 
 bool HistoryReader::open(const std::string& path, std::string* error, const char* vfs)
 {
+    m_hostLookup = Statement();
     m_programs.clear();
     m_hosts.clear();
     m_dataVersion = -1;
@@ -103,7 +104,9 @@ const HistoryReader::HostName* HistoryReader::hostName(uint32_t id)
 {
     if (const auto it = m_hosts.find(id); it != m_hosts.end())
         return &it->second;
-    Statement st = m_db.prepare("SELECT address, dns_name, location FROM hosts WHERE id = ?1");
+    if (!m_hostLookup.valid())
+        m_hostLookup = m_db.prepare("SELECT address, dns_name, location FROM hosts WHERE id = ?1");
+    Statement& st = m_hostLookup;
     st.bind(1, int64_t(id));
     HostName name;
     if (st.step() == SQLITE_ROW) {
@@ -111,6 +114,7 @@ const HistoryReader::HostName* HistoryReader::hostName(uint32_t id)
         name.dnsName = st.text(1);
         name.location = st.text(2);
     }
+    st.reset();
     // An id the file does not name stays unnamed (address 0 is never a real host).
     return &m_hosts.emplace(id, std::move(name)).first->second;
 }
@@ -269,50 +273,56 @@ Answer HistoryReader::hosts(const TimeRange& range, const Filter& filter, std::v
     std::vector<PlannedPiece> pieces;
     planRange(range, horizons(), 0, pieces, answer.covered);
     const std::vector<int64_t> ids = programIds(filter);
+    // Per address (0: other hosts); the name and location shown are those of the newest
+    // host entry (the highest id) that has a DNS name, else of the newest.
     struct Sum {
-        HostUsage usage;
-        uint32_t namedBy = 0;  // the host id whose name and location are shown: the newest
-        std::unordered_set<int64_t> programs;
+        Usage net;
+        uint32_t namedBy = 0;
+        bool named = false;
+        int programs = 0;
     };
-    std::unordered_map<uint32_t, uint32_t> addressOf;  // host id to address, 0 for unnamed
-    std::map<std::pair<bool, uint32_t>, Sum> byAddress;  // (other hosts, address)
+    std::unordered_map<uint32_t, Sum> byAddress;
+    std::unordered_set<uint64_t> pairs;  // address << 20 | program, to count programs per host
     std::vector<HostEntry> entries;
     const bool ok = scan(pieces, true, filter.byProgram() ? &ids : nullptr, [&](int64_t key, const Statement& row, int) {
         if (!decodeEntries(row.blob(7), entries))
             return;
+        const uint64_t program = uint64_t(Schema::keyProgram(key));
         for (const HostEntry& e : entries) {
-            uint32_t address = 0;
-            if (e.host != kOtherHosts) {
-                auto it = addressOf.find(e.host);
-                if (it == addressOf.end())
-                    it = addressOf.emplace(e.host, hostName(e.host)->address).first;
-                address = it->second;
-            }
-            const bool other = address == 0;
-            if (filter.host && (other || address != *filter.host))
+            const HostName* name = e.host == kOtherHosts ? nullptr : hostName(e.host);
+            const uint32_t address = name ? name->address : 0;
+            if (filter.host && (address == 0 || address != *filter.host))
                 continue;
-            Sum& s = byAddress[{other, address}];
-            addUsage(s.usage.net, e.received, e.sent, e.packetsReceived, e.packetsSent);
-            s.programs.insert(Schema::keyProgram(key));
-            if (!other && e.host > s.namedBy) {
-                const HostName* name = hostName(e.host);
-                if (!name->dnsName.empty() || s.usage.dnsName.empty()) {
-                    s.usage.dnsName = name->dnsName;
-                    s.usage.location = name->location;
-                    s.namedBy = e.host;
-                }
+            Sum& s = byAddress[address];
+            addUsage(s.net, e.received, e.sent, e.packetsReceived, e.packetsSent);
+            if (pairs.insert(uint64_t(address) << Schema::kProgramBits | program).second)
+                ++s.programs;
+            const bool hasDns = name && !name->dnsName.empty();
+            if (name && (hasDns ? (!s.named || e.host > s.namedBy) : (!s.named && e.host > s.namedBy))) {
+                s.namedBy = e.host;
+                s.named = hasDns;
             }
         }
     }, &answer.error);
     m_db.rollback();
     if (!ok)
         return answer;
-    for (auto& [key, sum] : byAddress) {
-        sum.usage.otherHosts = key.first;
-        sum.usage.address = key.second;
-        sum.usage.programs = int(sum.programs.size());
-        out.push_back(std::move(sum.usage));
+    out.reserve(byAddress.size());
+    for (const auto& [address, sum] : byAddress) {
+        HostUsage h;
+        h.otherHosts = address == 0;
+        h.address = address;
+        h.net = sum.net;
+        h.programs = sum.programs;
+        if (sum.namedBy) {
+            const HostName* name = hostName(sum.namedBy);
+            h.dnsName = name->dnsName;
+            h.location = name->location;
+        }
+        out.push_back(std::move(h));
     }
+    // Ties in the ranking fall to the address, so that the order does not depend on hashing.
+    std::sort(out.begin(), out.end(), [](const HostUsage& a, const HostUsage& b) { return a.address < b.address; });
     rankAndShare(out);
     answer.ok = true;
     return answer;

@@ -122,6 +122,7 @@ private:
               std::string* error);
 
     Database m_db;
+    Statement m_hostLookup;
     int64_t m_dataVersion = -1;
     std::unordered_map<int64_t, std::pair<std::string, std::string>> m_programs;
     std::unordered_map<uint32_t, HostName> m_hosts;
