@@ -37,9 +37,9 @@ if [ "${1:-}" = "--ci" ]; then
 
   stage "build (TSan)"
   configure_and_build tsan
-  stage "engine unit and end-to-end tests under TSan"
+  stage "engine unit and end-to-end tests and the history recorder under TSan"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir build/tsan --output-on-failure -L '^(engine|engine-e2e)$' -j "$jobs"
+    ctest --test-dir build/tsan --output-on-failure -L '^(engine|engine-e2e|history)$' -j "$jobs"
 
   stage "engine on the stub platform backend (the first step to other systems)"
   cmake -S . -B build/stub -G Ninja -DLUMIVEX_PLATFORM_BACKEND=stub -DLUMIVEX_BUILD_GUI=OFF \

@@ -442,7 +442,12 @@ struct Recorder::Impl : public XThread {
         // Opened, checked and locked at once, so that the role is known (and logged) from
         // the start; a failure is retried at every flush.
         ensureWriter();
-        auto nextFlush = std::chrono::steady_clock::now() + options.flushInterval;
+        const auto interval = [&] {
+            std::lock_guard<std::mutex> guard(mutex);
+            return stats.role == RecorderStats::Role::Reader ? std::min(options.flushInterval, kReaderRetry)
+                                                              : options.flushInterval;
+        };
+        auto nextFlush = std::chrono::steady_clock::now() + interval();
         for (;;) {
             std::unique_lock<std::mutex> lk(mutex);
             wake.wait_until(lk, nextFlush, [&] { return stopAsked || flushAsked || !requests.empty() || !notes.empty(); });
@@ -463,17 +468,15 @@ struct Recorder::Impl : public XThread {
             const auto now = std::chrono::steady_clock::now();
             if (stopping || asked || now >= nextFlush) {
                 const bool ok = flushOnce();
-                bool reader;
                 {
                     std::lock_guard<std::mutex> guard(mutex);
-                    reader = stats.role == RecorderStats::Role::Reader;
                     flushesDone = std::max(flushesDone, target);
                     lastFlushOk = ok;
                     stats.pendingEntries = pending.entries();
                     stats.pendingBuckets = pending.bucketCount();
                 }
                 flushed.notify_all();
-                nextFlush = std::chrono::steady_clock::now() + (reader ? std::min(options.flushInterval, kReaderRetry) : options.flushInterval);
+                nextFlush = std::chrono::steady_clock::now() + interval();
             }
             if (stopping)
                 break;
