@@ -4,7 +4,8 @@
 //   bench_history [--days N] [--dir DIR] [--year-dir DIR] [--keep] [--reuse FILE]
 //
 // 1. A busy hour as the recorder writes it (one flush a minute) in --dir (default: the
-//    temporary folder, a real disk, each commit synced): time per flush, file size.
+//    temporary folder, a real disk, each commit synced): time per flush, file size, and what
+//    add() costs the caller per delta row.
 // 2. --days of synthetic buckets (default 365) through the same recorder with the default
 //    retention, one flush per synthetic hour, in --year-dir (default /dev/shm when there is
 //    one: 8 760 synced commits on a disk take an hour and measure nothing the size depends
@@ -150,7 +151,7 @@ void busyHour(const std::string& dir)
     Desktop desktop;
     const int64_t start = 1743465600;  // 2025-04-01 00:00 UTC
     SyntheticClock clock(start);
-    std::vector<double> flushes;
+    std::vector<double> flushes, adds;
     {
         history::Recorder recorder(optionsFor(path, clock, desktop));
         recorder.start();
@@ -164,7 +165,9 @@ void busyHour(const std::string& dir)
             if (minute % 5 == 0)
                 part.disk = bucket.disk;
             clock.set(start + minute * 60 + 30);
+            const auto a = Clock::now();
             recorder.add(part);
+            adds.push_back(msSince(a) * 1000.0 / double(std::max<size_t>(1, part.rows.size())));
             const auto t = Clock::now();
             if (!recorder.flushAndWait(std::chrono::seconds(60)))
                 std::printf("flush %d failed\n", minute);
@@ -179,6 +182,8 @@ void busyHour(const std::string& dir)
     std::printf("RESULT busy_hour_flush_median_ms %.2f\n", flushes[flushes.size() / 2]);
     std::printf("RESULT busy_hour_flush_max_ms %.2f\n", flushes.back());
     std::printf("RESULT busy_hour_file_KB %.0f\n", double(fileBytes(path)) / 1024.0);
+    std::sort(adds.begin(), adds.end());
+    std::printf("RESULT add_per_row_us_median %.2f (the caller's cost of one delta row)\n", adds[adds.size() / 2]);
 }
 
 int64_t count(history::Database& db, const char* sql)

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 #include "history/Schema.h"
@@ -19,6 +20,11 @@ struct RowSum {
 std::string purgeKey(Tier tier)
 {
     return std::string("purged_before_") + tierName(tier);
+}
+
+std::string completeKey(Tier tier)
+{
+    return std::string("complete_until_") + tierName(tier);
 }
 
 } // namespace
@@ -132,7 +138,7 @@ int64_t BucketWriter::hostId(uint32_t address, const std::string& dnsName)
 }
 
 bool BucketWriter::writeRow(Tier tier, int64_t start, int64_t program, const std::vector<HostEntry>& entries,
-                            uint64_t diskRead, uint64_t diskWritten, Outcome& outcome)
+                            uint64_t diskRead, uint64_t diskWritten, bool replace, Outcome& outcome)
 {
     const std::string table = tierTable(tier);
     const int64_t key = Schema::rowKey(start, program);
@@ -140,7 +146,7 @@ bool BucketWriter::writeRow(Tier tier, int64_t start, int64_t program, const std
                                                       " disk_written, hosts FROM " + table + " WHERE key = ?1");
     read.bind(1, key);
     std::vector<HostEntry> merged;
-    const int rc = read.step();
+    const int rc = replace ? SQLITE_DONE : read.step();
     if (rc == SQLITE_ROW) {
         diskRead = addCount(diskRead, uint64_t(std::max<int64_t>(0, read.int64(4))));
         diskWritten = addCount(diskWritten, uint64_t(std::max<int64_t>(0, read.int64(5))));
@@ -175,10 +181,53 @@ bool BucketWriter::writeRow(Tier tier, int64_t start, int64_t program, const std
     return write.run();
 }
 
+int64_t BucketWriter::completeUntil(Tier tier)
+{
+    if (tier == Tier::FiveMinutes)
+        return std::numeric_limits<int64_t>::max();
+    return meta(completeKey(tier), std::numeric_limits<int64_t>::min());
+}
+
+bool BucketWriter::rollUp(Tier tier, int64_t to, Outcome& outcome)
+{
+    const int64_t from = completeUntil(tier);
+    if (to <= from)
+        return true;
+    const Tier source = Tier(int(tier) - 1);
+    Statement& scan = statement(m_rollUp[int(tier)], std::string("SELECT key, disk_read, disk_written, hosts FROM ") +
+                                                         tierTable(source) + " WHERE key >= ?1 AND key < ?2");
+    scan.bind(1, from == std::numeric_limits<int64_t>::min() ? from : Schema::rowKey(from, 0)).bind(2, Schema::rowKey(to, 0));
+    std::map<std::pair<int64_t, int64_t>, RowSum> rows;  // (bucket start, program)
+    std::vector<HostEntry> entries;
+    int rc;
+    while ((rc = scan.step()) == SQLITE_ROW) {
+        const int64_t key = scan.int64(0);
+        RowSum& sum = rows[{bucketStart(tier, Schema::keyStart(key)), Schema::keyProgram(key)}];
+        sum.diskRead = addCount(sum.diskRead, uint64_t(std::max<int64_t>(0, scan.int64(1))));
+        sum.diskWritten = addCount(sum.diskWritten, uint64_t(std::max<int64_t>(0, scan.int64(2))));
+        if (decodeEntries(scan.blob(3), entries))
+            mergeEntries(sum.entries, entries);
+        else
+            ++outcome.rowsRepaired;
+    }
+    scan.reset();
+    if (rc != SQLITE_DONE)
+        return false;
+    // Built from the finer tier, which holds everything of these buckets: a row that is
+    // there already is replaced, not added to.
+    for (const auto& [where, sum] : rows)
+        if (!writeRow(tier, where.first, where.second, sum.entries, sum.diskRead, sum.diskWritten, true, outcome))
+            return false;
+    return setMeta(completeKey(tier), to);
+}
+
 bool BucketWriter::purge(int64_t now)
 {
     for (Tier tier : kAllTiers) {
-        const int64_t cut = m_settings.retention.purgeBefore(tier, now);
+        int64_t cut = m_settings.retention.purgeBefore(tier, now);
+        // Never what the next tier has not been built from yet.
+        if (tier != Tier::Month)
+            cut = std::min(cut, completeUntil(Tier(int(tier) + 1)));
         if (cut == std::numeric_limits<int64_t>::min())
             continue;
         Statement& drop = statement(m_purge[int(tier)], std::string("DELETE FROM ") + tierTable(tier) + " WHERE key < ?1");
@@ -207,6 +256,9 @@ bool BucketWriter::write(const PendingBuckets& batch, int64_t shiftSeconds, int6
     // Under the write lock: no other connection can commit between this and the writes.
     checkForOtherWriters();
     Outcome local;
+    std::array<int64_t, kTiers> complete{};
+    for (Tier tier : kAllTiers)
+        complete[size_t(tier)] = completeUntil(tier);
     std::map<std::tuple<int, int64_t, int64_t>, RowSum> rows;
     for (const auto& [start5, bucket] : batch.buckets()) {
         const int64_t start = start5 + shiftSeconds;
@@ -234,8 +286,13 @@ bool BucketWriter::write(const PendingBuckets& batch, int64_t shiftSeconds, int6
             std::sort(entries.begin(), entries.end(), [](const HostEntry& a, const HostEntry& b) {
                 return a.host != b.host ? a.host < b.host : a.service < b.service;
             });
+            // The 5-minute bucket; and, should a coarser bucket have been built already (a
+            // clock far behind the history at start), that bucket as well.
             for (Tier tier : kAllTiers) {
-                RowSum& sum = rows[{int(tier), bucketStart(tier, start), pid}];
+                const int64_t bucket = bucketStart(tier, start);
+                if (tier != Tier::FiveMinutes && bucket >= complete[size_t(tier)])
+                    continue;
+                RowSum& sum = rows[{int(tier), bucket, pid}];
                 mergeEntries(sum.entries, entries);
                 sum.diskRead = addCount(sum.diskRead, program.diskRead);
                 sum.diskWritten = addCount(sum.diskWritten, program.diskWritten);
@@ -244,9 +301,20 @@ bool BucketWriter::write(const PendingBuckets& batch, int64_t shiftSeconds, int6
     }
     for (const auto& [where, sum] : rows) {
         const auto& [tier, start, pid] = where;
-        if (!writeRow(Tier(tier), start, pid, sum.entries, sum.diskRead, sum.diskWritten, local))
+        if (!writeRow(Tier(tier), start, pid, sum.entries, sum.diskRead, sum.diskWritten, false, local))
             return fail("cannot write a bucket");
     }
+    // Hours, days and months that have ended are built from the tier below, once: the hour
+    // from its twelve 5-minute buckets, the day from its hours, the month from its days.
+    // The recording time never goes back, so nothing more can arrive for them.
+    const auto boundary = [](Tier tier, int64_t t) {
+        return t == std::numeric_limits<int64_t>::min() ? t : bucketStart(tier, t);
+    };
+    const int64_t until = untilMs / 1000;
+    if (!rollUp(Tier::Hour, boundary(Tier::Hour, until), local) ||
+        !rollUp(Tier::Day, boundary(Tier::Day, completeUntil(Tier::Hour)), local) ||
+        !rollUp(Tier::Month, boundary(Tier::Month, completeUntil(Tier::Day)), local))
+        return fail("cannot build the ended hours, days and months");
     if (!purge(retentionNow))
         return fail("cannot remove expired buckets");
     if (untilMs > recordedUntilMs() && !setMeta("recorded_until_ms", untilMs))

@@ -15,9 +15,11 @@
 
 namespace history {
 
-// Writes batches of 5-minute buckets into an open, current database: each one in one
-// transaction, into its own tier and added to its hour, day and month; then removes what
-// the retention no longer keeps. The recorder's thread only.
+// Writes batches of 5-minute buckets into an open, current database, each batch in one
+// transaction: the 5-minute rows; then every hour, day and month that has ended, built once
+// from the tier below (meta complete_until_<tier>: where each built tier ends); then it
+// removes what the retention no longer keeps, never what a coarser tier has not been built
+// from. The recorder's thread only.
 class BucketWriter {
 public:
     struct Settings {
@@ -51,8 +53,12 @@ public:
 private:
     int64_t programId(const ProgramKey& key);
     int64_t hostId(uint32_t address, const std::string& dnsName);
+    // Adds entries to the row (or, with replace, writes them as the row).
     bool writeRow(Tier tier, int64_t start, int64_t program, const std::vector<HostEntry>& entries,
-                  uint64_t diskRead, uint64_t diskWritten, Outcome& outcome);
+                  uint64_t diskRead, uint64_t diskWritten, bool replace, Outcome& outcome);
+    // Builds tier's buckets that start from where it is complete up to to.
+    bool rollUp(Tier tier, int64_t to, Outcome& outcome);
+    int64_t completeUntil(Tier tier);
     bool purge(int64_t now);
     bool setMeta(const std::string& key, int64_t value);
     int64_t meta(const std::string& key, int64_t fallback);
@@ -67,7 +73,7 @@ private:
     std::unordered_map<uint32_t, std::vector<std::pair<std::string, int64_t>>> m_hostIds;
     std::unordered_map<uint32_t, std::string> m_locations;
     int64_t m_dataVersion = -1;
-    Statement m_readRow[kTiers], m_writeRow[kTiers], m_purge[kTiers];
+    Statement m_readRow[kTiers], m_writeRow[kTiers], m_purge[kTiers], m_rollUp[kTiers];
     Statement m_findProgram, m_insertProgram, m_dropProgram, m_findHost, m_insertHost, m_getMeta, m_setMeta;
 };
 

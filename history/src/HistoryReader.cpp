@@ -134,16 +134,21 @@ std::vector<int64_t> HistoryReader::programIds(const Filter& filter)
     return ids;
 }
 
-std::array<int64_t, kTiers> HistoryReader::horizons()
+Horizons HistoryReader::horizons()
 {
-    std::array<int64_t, kTiers> out;
-    out.fill(std::numeric_limits<int64_t>::min());
-    Statement st = m_db.prepare("SELECT key, value FROM meta WHERE key LIKE 'purged_before_%'");
+    Horizons out;
+    out.purgedBefore.fill(std::numeric_limits<int64_t>::min());
+    out.completeUntil.fill(std::numeric_limits<int64_t>::min());
+    out.completeUntil[size_t(Tier::FiveMinutes)] = std::numeric_limits<int64_t>::max();
+    Statement st = m_db.prepare("SELECT key, value FROM meta");
     while (st.step() == SQLITE_ROW) {
         const std::string key = st.text(0);
-        for (Tier tier : kAllTiers)
+        for (Tier tier : kAllTiers) {
             if (key == std::string("purged_before_") + tierName(tier))
-                out[size_t(tier)] = st.int64(1);
+                out.purgedBefore[size_t(tier)] = st.int64(1);
+            else if (tier != Tier::FiveMinutes && key == std::string("complete_until_") + tierName(tier))
+                out.completeUntil[size_t(tier)] = st.int64(1);
+        }
     }
     return out;
 }
@@ -361,7 +366,7 @@ Answer HistoryReader::series(const TimeRange& range, Step step, const Filter& fi
     }
     Answer answer;
     const std::vector<int64_t> bounds = stepBoundaries(range, step);
-    const std::array<int64_t, kTiers> horizon = horizons();
+    const Horizons horizon = horizons();
     std::vector<PlannedPiece> pieces;
     for (size_t i = 0; i + 1 < bounds.size(); ++i) {
         out.push_back({bounds[i], bounds[i + 1], {}});

@@ -32,6 +32,17 @@ bool getNumber(std::string_view in, size_t& pos, uint64_t& v)
     return false;
 }
 
+// Signed differences as unsigned numbers, small either side of zero: 0, -1, 1, -2 ...
+uint64_t zigzag(int64_t v)
+{
+    return (uint64_t(v) << 1) ^ uint64_t(v >> 63);
+}
+
+int64_t unzigzag(uint64_t v)
+{
+    return int64_t(v >> 1) ^ -int64_t(v & 1);
+}
+
 bool keyLess(const HostEntry& a, const HostEntry& b)
 {
     return a.host != b.host ? a.host < b.host : a.service < b.service;
@@ -71,9 +82,12 @@ std::string encodeEntries(const std::vector<HostEntry>& entries)
 {
     std::string out;
     out.reserve(entries.size() * 12);
+    uint32_t previous = 0, previousService = 0;
     for (const HostEntry& e : entries) {
-        putNumber(out, e.host);
-        putNumber(out, e.service);
+        putNumber(out, e.host - previous);
+        previous = e.host;
+        putNumber(out, zigzag(int64_t(e.service) - int64_t(previousService)));
+        previousService = e.service;
         putNumber(out, e.received);
         putNumber(out, e.sent);
         putNumber(out, e.packetsReceived);
@@ -86,6 +100,8 @@ bool decodeEntries(std::string_view blob, std::vector<HostEntry>& out)
 {
     out.clear();
     size_t pos = 0;
+    uint64_t previous = 0;
+    int64_t previousService = 0;
     while (pos < blob.size()) {
         uint64_t v[6];
         for (uint64_t& x : v)
@@ -93,13 +109,17 @@ bool decodeEntries(std::string_view blob, std::vector<HostEntry>& out)
                 out.clear();
                 return false;
             }
-        if (v[0] > UINT32_MAX || v[1] > UINT32_MAX) {
+        const int64_t serviceStep = unzigzag(v[1]);
+        if (v[0] > UINT32_MAX - previous || serviceStep < -previousService ||
+            serviceStep > int64_t(UINT32_MAX) - previousService) {
             out.clear();
             return false;
         }
+        previous += v[0];
+        previousService += serviceStep;
         HostEntry e;
-        e.host = uint32_t(v[0]);
-        e.service = uint32_t(v[1]);
+        e.host = uint32_t(previous);
+        e.service = uint32_t(previousService);
         e.received = std::min(v[2], kMaxCount);
         e.sent = std::min(v[3], kMaxCount);
         e.packetsReceived = std::min(v[4], kMaxCount);

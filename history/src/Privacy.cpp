@@ -200,7 +200,7 @@ bool clearHistory(Database& db, std::string* message)
     for (Tier tier : kAllTiers)
         if (!db.exec((std::string("DELETE FROM ") + tierTable(tier)).c_str()))
             return failed(db, message, "cannot clear the buckets");
-    if (!db.exec("DELETE FROM programs; DELETE FROM hosts; DELETE FROM meta WHERE key LIKE 'purged_before_%'"))
+    if (!db.exec("DELETE FROM programs; DELETE FROM hosts; DELETE FROM meta WHERE key LIKE 'purged_before_%' OR key LIKE 'complete_until_%'"))
         return failed(db, message, "cannot clear the names");
     if (!db.commit())
         return failed(db, message, "cannot commit the change");

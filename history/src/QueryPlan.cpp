@@ -38,8 +38,9 @@ void add(std::vector<PlannedPiece>& out, Tier tier, int64_t from, int64_t to, in
     out.push_back({tier, from, to, point});
 }
 
-// [from, to), both boundaries of finest, in whole buckets of finest or coarser tiers.
-void decompose(int64_t from, int64_t to, Tier finest, int point, std::vector<PlannedPiece>& out)
+// [from, to), both boundaries of finest, in whole buckets of finest or coarser tiers that
+// have been built.
+void decompose(int64_t from, int64_t to, Tier finest, const Horizons& horizons, int point, std::vector<PlannedPiece>& out)
 {
     int64_t t = from;
     while (t < to) {
@@ -49,7 +50,7 @@ void decompose(int64_t from, int64_t to, Tier finest, int point, std::vector<Pla
             if (!isBucketStart(tier, t))
                 continue;
             const int64_t next = nextBucket(tier, t);
-            if (next > to)
+            if (next > to || (k > int(finest) && next > horizons.completeUntil[size_t(k)]))
                 continue;
             add(out, tier, t, next, point);
             t = next;
@@ -68,7 +69,7 @@ void decompose(int64_t from, int64_t to, Tier finest, int point, std::vector<Pla
 
 } // namespace
 
-void planRange(const TimeRange& range, const std::array<int64_t, kTiers>& horizons, int point,
+void planRange(const TimeRange& range, const Horizons& horizons, int point,
                std::vector<PlannedPiece>& out, TimeRange& covered)
 {
     const int64_t from = std::clamp(range.from, kEarliest, kLatest);
@@ -78,7 +79,7 @@ void planRange(const TimeRange& range, const std::array<int64_t, kTiers>& horizo
     // Where each tier's holding begins; a coarser tier never begins later than a finer one.
     std::array<int64_t, kTiers> begins{};
     for (int k = 0; k < kTiers; ++k)
-        begins[size_t(k)] = std::clamp(horizons[size_t(k)], kEarliest, kLatest);
+        begins[size_t(k)] = std::clamp(horizons.purgedBefore[size_t(k)], kEarliest, kLatest);
     for (int k = 1; k < kTiers; ++k)
         begins[size_t(k)] = std::min(begins[size_t(k)], begins[size_t(k - 1)]);
     begins[kTiers - 1] = kEarliest;
@@ -113,7 +114,7 @@ void planRange(const TimeRange& range, const std::array<int64_t, kTiers>& horizo
         sb = std::min(sb, top);
         if (sa >= sb)
             continue;
-        decompose(sa, sb, tier, point, out);
+        decompose(sa, sb, tier, horizons, point, out);
         if (covered.empty()) {
             covered = {sa, sb};
         } else {

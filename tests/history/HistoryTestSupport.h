@@ -42,6 +42,13 @@ public:
         m_wall += seconds * 1000;
         m_steady += seconds * 1000;
     }
+    // Moves both clocks on to wall time t (seconds).
+    void set(int64_t t)
+    {
+        std::lock_guard<std::mutex> lk(m_mutex);
+        m_steady += t * 1000 - m_wall;
+        m_wall = t * 1000;
+    }
     void jumpWall(int64_t seconds)
     {
         std::lock_guard<std::mutex> lk(m_mutex);

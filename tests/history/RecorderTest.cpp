@@ -25,12 +25,15 @@ history::TimeRange around(int64_t t, int64_t seconds)
     return {t - seconds, t + seconds};
 }
 
-// Traffic on both sides of an hour, day and month end: each tier's buckets split it where
-// their boundaries lie, each holds all of it, and a query reads the same from any of them.
-TEST(HistoryRecorder, EveryTierHoldsAllTrafficInItsUtcBuckets)
+// Traffic on both sides of an hour, day and month end: once those have ended, each tier
+// holds all of it, split where its boundaries lie; before, the query reads the finer tiers.
+TEST(HistoryRecorder, EveryTierHoldsAllTrafficInItsUtcBucketsOnceTheyEnd)
 {
     TempDir dir;
     FakeClock clock(kMonthEnd + 25 * 60);  // 23:55 on March 31st
+    const std::string path = dir.file("history.sqlite");
+    const int64_t april = kMonthEnd + 30 * 60;
+    const int64_t may = april + 30 * 86400;
     {
         history::Recorder recorder(options(dir, clock));
         recorder.start();
@@ -40,25 +43,39 @@ TEST(HistoryRecorder, EveryTierHoldsAllTrafficInItsUtcBuckets)
         recorder.add(ledger({row("browser", kHostA, 2000, 200), row("mail", kHostB, 30, 3)}));
         clock.advance(60);
         recorder.add(ledger({row("browser", kHostA, 4000, 400)}));
-        // Nothing flushed the second bucket: stop() must.
+        ASSERT_TRUE(recorder.flushAndWait(kWait));
+        // The hour of 23:00 has ended and is built; the one of 00:00 is still going on.
+        EXPECT_EQ(tierSum(path, Tier::Hour).received, 1000);
+        EXPECT_EQ(tierSum(path, Tier::Day).received, 1000);
+        EXPECT_EQ(tierSum(path, Tier::Month).received, 1000);
+        history::HistoryReader reader;
+        ASSERT_TRUE(reader.open(path));
+        std::vector<history::ProgramUsage> programs;
+        ASSERT_TRUE(reader.programs({april - 86400, april + 86400}, {}, programs).ok);
+        ASSERT_FALSE(programs.empty());
+        EXPECT_EQ(programs[0].net.received, 7000u) << "the 5-minute buckets answer for what has not ended";
+
+        clock.set(may + 600);
+        recorder.add(ledger({row("mail", kHostB, 1, 0)}));
+        // Nothing flushed this one: stop() must.
         recorder.stop();
     }
-    const std::string path = dir.file("history.sqlite");
-    const int64_t april = kMonthEnd + 30 * 60;
-    for (Tier tier : history::kAllTiers) {
+    // A month on, the 5-minute buckets have expired; the hours, days and months hold it all.
+    EXPECT_EQ(tierSum(path, Tier::FiveMinutes).received, 1);
+    for (Tier tier : {Tier::Hour, Tier::Day, Tier::Month}) {
         SCOPED_TRACE(history::tierName(tier));
-        EXPECT_EQ(tierSum(path, tier).received, 7030);
-        EXPECT_EQ(tierSum(path, tier).sent, 703);
-        EXPECT_EQ(tierSum(path, tier).diskRead, 5000);
+        EXPECT_EQ(tierSum(path, tier, INT64_MIN, may).received, 7030);
+        EXPECT_EQ(tierSum(path, tier, INT64_MIN, may).sent, 703);
+        EXPECT_EQ(tierSum(path, tier, INT64_MIN, may).diskRead, 5000);
         EXPECT_EQ(tierSum(path, tier, INT64_MIN, april).received, 1000) << "March keeps only what came before midnight";
     }
-    EXPECT_EQ(tierSum(path, Tier::FiveMinutes).rows, 3);  // browser twice, mail once
+    EXPECT_EQ(tierSum(path, Tier::Hour).rows, 3);  // browser twice, mail once
     EXPECT_EQ(integrityCheck(path), "ok");
 
     history::HistoryReader reader;
     ASSERT_TRUE(reader.open(path));
     std::vector<history::ProgramUsage> programs;
-    history::Answer a = reader.programs(around(april, 86400 * 40), {}, programs);
+    history::Answer a = reader.programs({april - 40 * 86400, may}, {}, programs);
     ASSERT_TRUE(a.ok) << a.error;
     ASSERT_EQ(programs.size(), 2u);
     EXPECT_EQ(programs[0].name, "browser");
@@ -142,7 +159,7 @@ TEST(HistoryRecorder, OneWriterAtATimeAndTheOtherTakesOver)
     second.add(same);
     ASSERT_TRUE(first->flushAndWait(kWait));
     EXPECT_TRUE(second.flushAndWait(kWait));
-    EXPECT_EQ(tierSum(o.path, Tier::Hour).received, 1000);
+    EXPECT_EQ(tierSum(o.path, Tier::FiveMinutes).received, 1000);
     EXPECT_GT(second.stats().ledgersIgnored, 0u);
 
     first.reset();
@@ -151,7 +168,7 @@ TEST(HistoryRecorder, OneWriterAtATimeAndTheOtherTakesOver)
     ASSERT_EQ(second.stats().role, history::RecorderStats::Role::Writer);
     second.add(ledger({row("browser", kHostA, 500, 5)}));
     ASSERT_TRUE(second.flushAndWait(kWait));
-    EXPECT_EQ(tierSum(o.path, Tier::Hour).received, 1500);
+    EXPECT_EQ(tierSum(o.path, Tier::FiveMinutes).received, 1500);
 }
 
 // The clock rules: set back, the recording time goes on from where it was (never into a
@@ -189,7 +206,7 @@ TEST(HistoryRecorder, WallClockJumpsNeverMergeOrExpireBuckets)
     // as the steady clock vouches for.
     EXPECT_EQ(tierSum(path, Tier::FiveMinutes, t0 + 2 * 86400, t0 + 3 * 86400).received, 1000);
     EXPECT_EQ(tierSum(path, Tier::FiveMinutes).received, 11111);
-    EXPECT_EQ(tierSum(path, Tier::Hour).received, 11111);
+    EXPECT_EQ(tierSum(path, Tier::Hour).received, 1111) << "every hour built but the one going on";
 
     // A second run whose clock is half an hour behind what the first wrote records after it.
     const int64_t last = t0 + 1200 + 402 * 86400;
@@ -220,7 +237,7 @@ TEST(HistoryRecorder, RetentionRemovesExpiredBucketsAndOldRangesUseCoarserTiers)
     ASSERT_TRUE(recorder.flushAndWait(kWait));
     const std::string path = o.path;
     EXPECT_EQ(tierSum(path, Tier::FiveMinutes).received, 1);
-    EXPECT_EQ(tierSum(path, Tier::Hour).received, 701);
+    EXPECT_EQ(tierSum(path, Tier::Hour).received, 700);
 
     history::HistoryReader reader;
     ASSERT_TRUE(reader.open(path));

@@ -14,6 +14,7 @@
 namespace history {
 
 struct PlannedPiece;
+struct Horizons;
 
 // Network bytes and packets both ways.
 struct Usage {
@@ -116,7 +117,7 @@ private:
     bool refreshNames();
     const HostName* hostName(uint32_t id);
     std::vector<int64_t> programIds(const Filter& filter);
-    std::array<int64_t, kTiers> horizons();
+    Horizons horizons();
     template <typename RowFn>
     bool scan(const std::vector<PlannedPiece>& pieces, bool withHosts, const std::vector<int64_t>* programs, RowFn&& fn,
               std::string* error);

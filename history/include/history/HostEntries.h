@@ -30,8 +30,10 @@ uint8_t serviceProtocol(uint32_t service);   // IP protocol number, 0 when none 
 uint16_t servicePort(uint32_t service);
 
 // The entries of a bucket row are kept as one blob: per entry six unsigned LEB128 numbers
-// (host, service, received, sent, packets received, packets sent), entries ordered by host
-// and then service. A few bytes per entry where a row per entry costs tens.
+// (host as the difference from the previous entry's host, service as the zigzag-coded
+// difference from the previous entry's service, received, sent, packets received, packets
+// sent), entries ordered by host and then service. About a dozen bytes per entry where a row
+// per entry costs thirty and more.
 std::string encodeEntries(const std::vector<HostEntry>& entries);
 // False when blob is not such a sequence (cut short, a number longer than 64 bits, entries
 // out of order or repeated); out then holds nothing. Never reads outside blob.

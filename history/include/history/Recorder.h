@@ -38,8 +38,8 @@ struct RecorderOptions {
 };
 
 // Writes what the engine counted per program and host into the history database: 5-minute
-// buckets, and the same traffic added to its hour, day and month (UTC), each kept as long
-// as options.retention says.
+// buckets, from which each hour, day and month (UTC) is built once it has ended, each tier
+// kept as long as options.retention says.
 //
 // Use: construct, start(), add() every engine tick with XEngine::takeLedger()'s deltas,
 // stop() at exit (or let the destructor do it). Nothing the caller does waits for the disk:

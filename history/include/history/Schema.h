@@ -10,7 +10,9 @@ class Database;
 
 // The layout of a history database, versioned by PRAGMA user_version.
 //
-//   meta(key TEXT PRIMARY KEY, value)        recorded_until, purged_before_<tier>, ...
+//   meta(key TEXT PRIMARY KEY, value)        recorded_until_ms, purged_before_<tier>,
+//                                            complete_until_<tier> (coarser tiers are built
+//                                            for buckets that ended)
 //   programs(id, name, path)                 one per executable (base name + image path)
 //   hosts(id, address, dns_name, location)   one per address and the name and location it
 //                                            had when recorded; address as a host-order integer
