@@ -81,12 +81,14 @@ uint16_t servicePort(uint32_t service)
 std::string encodeEntries(const std::vector<HostEntry>& entries)
 {
     std::string out;
-    out.reserve(entries.size() * 12);
+    out.reserve(entries.size() * 10);
     uint32_t previous = 0, previousService = 0;
     for (const HostEntry& e : entries) {
-        putNumber(out, e.host - previous);
+        const bool serviceChanges = e.service != previousService;
+        putNumber(out, uint64_t(e.host - previous) << 1 | (serviceChanges ? 1 : 0));
+        if (serviceChanges)
+            putNumber(out, zigzag(int64_t(e.service) - int64_t(previousService)));
         previous = e.host;
-        putNumber(out, zigzag(int64_t(e.service) - int64_t(previousService)));
         previousService = e.service;
         putNumber(out, e.received);
         putNumber(out, e.sent);
@@ -99,35 +101,41 @@ std::string encodeEntries(const std::vector<HostEntry>& entries)
 bool decodeEntries(std::string_view blob, std::vector<HostEntry>& out)
 {
     out.clear();
+    const auto bad = [&] {
+        out.clear();
+        return false;
+    };
     size_t pos = 0;
     uint64_t previous = 0;
     int64_t previousService = 0;
     while (pos < blob.size()) {
-        uint64_t v[6];
-        for (uint64_t& x : v)
-            if (!getNumber(blob, pos, x)) {
-                out.clear();
-                return false;
-            }
-        const int64_t serviceStep = unzigzag(v[1]);
-        if (v[0] > UINT32_MAX - previous || serviceStep < -previousService ||
-            serviceStep > int64_t(UINT32_MAX) - previousService) {
-            out.clear();
-            return false;
+        uint64_t head = 0, v[4];
+        if (!getNumber(blob, pos, head))
+            return bad();
+        if ((head >> 1) > UINT32_MAX - previous)
+            return bad();
+        previous += head >> 1;
+        if (head & 1) {
+            uint64_t step = 0;
+            if (!getNumber(blob, pos, step))
+                return bad();
+            const int64_t serviceStep = unzigzag(step);
+            if (serviceStep < -previousService || serviceStep > int64_t(UINT32_MAX) - previousService)
+                return bad();
+            previousService += serviceStep;
         }
-        previous += v[0];
-        previousService += serviceStep;
+        for (uint64_t& x : v)
+            if (!getNumber(blob, pos, x))
+                return bad();
         HostEntry e;
         e.host = uint32_t(previous);
         e.service = uint32_t(previousService);
-        e.received = std::min(v[2], kMaxCount);
-        e.sent = std::min(v[3], kMaxCount);
-        e.packetsReceived = std::min(v[4], kMaxCount);
-        e.packetsSent = std::min(v[5], kMaxCount);
-        if (!out.empty() && !keyLess(out.back(), e)) {
-            out.clear();
-            return false;
-        }
+        e.received = std::min(v[0], kMaxCount);
+        e.sent = std::min(v[1], kMaxCount);
+        e.packetsReceived = std::min(v[2], kMaxCount);
+        e.packetsSent = std::min(v[3], kMaxCount);
+        if (!out.empty() && !keyLess(out.back(), e))
+            return bad();
         out.push_back(e);
     }
     return true;

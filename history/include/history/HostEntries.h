@@ -29,11 +29,13 @@ uint32_t serviceCode(uint8_t ipProtocol, uint16_t portClass);
 uint8_t serviceProtocol(uint32_t service);   // IP protocol number, 0 when none or other
 uint16_t servicePort(uint32_t service);
 
-// The entries of a bucket row are kept as one blob: per entry six unsigned LEB128 numbers
-// (host as the difference from the previous entry's host, service as the zigzag-coded
-// difference from the previous entry's service, received, sent, packets received, packets
-// sent), entries ordered by host and then service. About a dozen bytes per entry where a row
-// per entry costs thirty and more.
+// The entries of a bucket row are kept as one blob, ordered by host and then service, each
+// as unsigned LEB128 numbers:
+//   (host - previous entry's host) * 2 + 1 when the service differs from the previous
+//     entry's (which starts as 0), + 0 when it is the same;
+//   when it differs, the zigzag-coded difference of the services;
+//   received, sent, packets received, packets sent.
+// About ten bytes per entry, where a row per entry costs thirty and more.
 std::string encodeEntries(const std::vector<HostEntry>& entries);
 // False when blob is not such a sequence (cut short, a number longer than 64 bits, entries
 // out of order or repeated); out then holds nothing. Never reads outside blob.
