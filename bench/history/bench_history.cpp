@@ -52,8 +52,8 @@ private:
 
 // The desktop: ten busy programs with 150 hosts an hour each from pools of 1 200, fifty
 // quiet ones with 10 an hour from pools of 40; hosts drawn with a skew, so that some come
-// back every hour; each pair active in 1 to 6 of the hour's 5-minute buckets; bytes spread
-// over four orders of magnitude.
+// back every hour; each pair active in 1 to 6 of the hour's 5-minute buckets; 200 bytes to
+// 5 MB a pair and hour, evenly over the orders of magnitude (about 24 GB a day in all).
 struct Desktop {
     static constexpr int kPrograms = 60;
     static constexpr int kBusy = 10;
@@ -95,7 +95,7 @@ struct Desktop {
             }
             for (uint32_t a : chosen) {
                 const int active = 1 + int(random() % 6);
-                const double bytes = std::pow(10.0, 2.3 + unit(random) * 5.4);  // 200 B to 50 MB an hour
+                const double bytes = std::pow(10.0, 2.3 + unit(random) * 4.4);  // 200 B to 5 MB an hour
                 const int kind = int(random() % 20);
                 for (int k = 0; k < active; ++k) {
                     XLedgerRow row;
@@ -230,7 +230,7 @@ void describe(const std::string& path)
     for (history::Tier tier : history::kAllTiers) {
         const std::string table = history::tierTable(tier);
         const std::string rows = "SELECT count(*) FROM " + table;
-        const std::string blob = "SELECT sum(length(hosts)) FROM " + table;
+        const std::string blob = std::string("SELECT sum(length(hosts)) FROM ") + history::tierHostsTable(tier);
         std::printf("  %-12s %8lld rows, host lists %6.1f MB\n", table.c_str(), (long long)count(db, rows.c_str()),
                     double(count(db, blob.c_str())) / 1048576.0);
     }

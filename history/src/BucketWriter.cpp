@@ -141,44 +141,56 @@ bool BucketWriter::writeRow(Tier tier, int64_t start, int64_t program, const std
                             uint64_t diskRead, uint64_t diskWritten, bool replace, Outcome& outcome)
 {
     const std::string table = tierTable(tier);
+    const std::string hostsTable = tierHostsTable(tier);
     const int64_t key = Schema::rowKey(start, program);
-    Statement& read = statement(m_readRow[int(tier)], "SELECT received, sent, packets_received, packets_sent, disk_read,"
-                                                      " disk_written, hosts FROM " + table + " WHERE key = ?1");
-    read.bind(1, key);
     std::vector<HostEntry> merged;
-    const int rc = replace ? SQLITE_DONE : read.step();
-    if (rc == SQLITE_ROW) {
-        diskRead = addCount(diskRead, uint64_t(std::max<int64_t>(0, read.int64(4))));
-        diskWritten = addCount(diskWritten, uint64_t(std::max<int64_t>(0, read.int64(5))));
-        if (!decodeEntries(read.blob(6), merged)) {
-            // A damaged host list: its hosts are lost, its bytes are not.
-            HostEntry other;
-            other.received = uint64_t(std::max<int64_t>(0, read.int64(0)));
-            other.sent = uint64_t(std::max<int64_t>(0, read.int64(1)));
-            other.packetsReceived = uint64_t(std::max<int64_t>(0, read.int64(2)));
-            other.packetsSent = uint64_t(std::max<int64_t>(0, read.int64(3)));
-            merged.assign(1, other);
-            ++outcome.rowsRepaired;
+    if (!replace) {
+        Statement& read = statement(m_readRow[int(tier)], "SELECT u.received, u.sent, u.packets_received, u.packets_sent,"
+                                                          " u.disk_read, u.disk_written, h.hosts FROM " + table +
+                                                          " u LEFT JOIN " + hostsTable + " h ON h.key = u.key WHERE u.key = ?1");
+        read.bind(1, key);
+        const int rc = read.step();
+        if (rc == SQLITE_ROW) {
+            diskRead = addCount(diskRead, uint64_t(std::max<int64_t>(0, read.int64(4))));
+            diskWritten = addCount(diskWritten, uint64_t(std::max<int64_t>(0, read.int64(5))));
+            if (!decodeEntries(read.blob(6), merged)) {
+                // A damaged host list: its hosts are lost, its bytes are not.
+                HostEntry other;
+                other.received = uint64_t(std::max<int64_t>(0, read.int64(0)));
+                other.sent = uint64_t(std::max<int64_t>(0, read.int64(1)));
+                other.packetsReceived = uint64_t(std::max<int64_t>(0, read.int64(2)));
+                other.packetsSent = uint64_t(std::max<int64_t>(0, read.int64(3)));
+                merged.assign(1, other);
+                ++outcome.rowsRepaired;
+            }
         }
-    } else if (rc != SQLITE_DONE) {
-        return false;
+        read.reset();
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return false;
     }
-    read.reset();
     mergeEntries(merged, entries);
     outcome.hostsFolded += uint64_t(foldHosts(merged, m_settings.hostsPerProgram));
     const HostEntry sum = totalOf(merged);
     Statement& write = statement(m_writeRow[int(tier)], "INSERT OR REPLACE INTO " + table +
-                                  " (key, received, sent, packets_received, packets_sent, disk_read, disk_written, hosts)"
-                                  " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+                                  " (key, received, sent, packets_received, packets_sent, disk_read, disk_written)"
+                                  " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
     write.bind(1, key)
         .bind(2, int64_t(sum.received))
         .bind(3, int64_t(sum.sent))
         .bind(4, int64_t(sum.packetsReceived))
         .bind(5, int64_t(sum.packetsSent))
         .bind(6, int64_t(diskRead))
-        .bind(7, int64_t(diskWritten))
-        .bindBlob(8, encodeEntries(merged));
-    return write.run();
+        .bind(7, int64_t(diskWritten));
+    if (!write.run())
+        return false;
+    if (merged.empty()) {
+        Statement& drop = statement(m_dropHosts[int(tier)], "DELETE FROM " + hostsTable + " WHERE key = ?1");
+        drop.bind(1, key);
+        return drop.run();
+    }
+    Statement& hosts = statement(m_writeHosts[int(tier)], "INSERT OR REPLACE INTO " + hostsTable + " (key, hosts) VALUES (?1, ?2)");
+    hosts.bind(1, key).bindBlob(2, encodeEntries(merged));
+    return hosts.run();
 }
 
 int64_t BucketWriter::completeUntil(Tier tier)
@@ -194,8 +206,9 @@ bool BucketWriter::rollUp(Tier tier, int64_t to, Outcome& outcome)
     if (to <= from)
         return true;
     const Tier source = Tier(int(tier) - 1);
-    Statement& scan = statement(m_rollUp[int(tier)], std::string("SELECT key, disk_read, disk_written, hosts FROM ") +
-                                                         tierTable(source) + " WHERE key >= ?1 AND key < ?2");
+    Statement& scan = statement(m_rollUp[int(tier)], std::string("SELECT u.key, u.disk_read, u.disk_written, h.hosts FROM ") +
+                                                         tierTable(source) + " u LEFT JOIN " + tierHostsTable(source) +
+                                                         " h ON h.key = u.key WHERE u.key >= ?1 AND u.key < ?2");
     scan.bind(1, from == std::numeric_limits<int64_t>::min() ? from : Schema::rowKey(from, 0)).bind(2, Schema::rowKey(to, 0));
     std::map<std::pair<int64_t, int64_t>, RowSum> rows;  // (bucket start, program)
     std::vector<HostEntry> entries;
@@ -230,10 +243,13 @@ bool BucketWriter::purge(int64_t now)
             cut = std::min(cut, completeUntil(Tier(int(tier) + 1)));
         if (cut == std::numeric_limits<int64_t>::min())
             continue;
-        Statement& drop = statement(m_purge[int(tier)], std::string("DELETE FROM ") + tierTable(tier) + " WHERE key < ?1");
-        drop.bind(1, Schema::rowKey(cut, 0));
-        if (!drop.run())
-            return false;
+        for (const char* table : {tierTable(tier), tierHostsTable(tier)}) {
+            Statement& drop = statement(m_purge[int(tier)][table == tierTable(tier) ? 0 : 1],
+                                        std::string("DELETE FROM ") + table + " WHERE key < ?1");
+            drop.bind(1, Schema::rowKey(cut, 0));
+            if (!drop.run())
+                return false;
+        }
         if (cut > meta(purgeKey(tier), std::numeric_limits<int64_t>::min()) && !setMeta(purgeKey(tier), cut))
             return false;
     }

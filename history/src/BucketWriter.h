@@ -73,7 +73,8 @@ private:
     std::unordered_map<uint32_t, std::vector<std::pair<std::string, int64_t>>> m_hostIds;
     std::unordered_map<uint32_t, std::string> m_locations;
     int64_t m_dataVersion = -1;
-    Statement m_readRow[kTiers], m_writeRow[kTiers], m_purge[kTiers], m_rollUp[kTiers];
+    Statement m_readRow[kTiers], m_writeRow[kTiers], m_writeHosts[kTiers], m_dropHosts[kTiers], m_rollUp[kTiers];
+    Statement m_purge[kTiers][2];
     Statement m_findProgram, m_insertProgram, m_dropProgram, m_findHost, m_insertHost, m_getMeta, m_setMeta;
 };
 

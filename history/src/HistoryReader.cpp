@@ -168,9 +168,12 @@ bool HistoryReader::scan(const std::vector<PlannedPiece>& pieces, bool withHosts
     for (const PlannedPiece& piece : pieces) {
         Statement& st = statements[size_t(piece.tier)];
         if (!st.valid()) {
-            st = m_db.prepare(std::string("SELECT key, received, sent, packets_received, packets_sent, disk_read, disk_written") +
-                              (withHosts ? ", hosts" : "") + " FROM " + tierTable(piece.tier) +
-                              " WHERE key >= ?1 AND key < ?2" + filter);
+            // Host lists are read from their own table, in the same column places.
+            st = m_db.prepare(withHosts ? std::string("SELECT key, 0, 0, 0, 0, 0, 0, hosts FROM ") + tierHostsTable(piece.tier) +
+                                              " WHERE key >= ?1 AND key < ?2" + filter
+                                        : std::string("SELECT key, received, sent, packets_received, packets_sent, disk_read,"
+                                                      " disk_written FROM ") + tierTable(piece.tier) +
+                                              " WHERE key >= ?1 AND key < ?2" + filter);
             if (!st.valid()) {
                 if (error)
                     *error = m_db.lastError();

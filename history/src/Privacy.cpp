@@ -90,14 +90,17 @@ bool forgetProgram(Database& db, const std::string& name, const std::string& pat
     const std::string match = path.empty() ? "name = ?1" : "name = ?1 AND path = ?2";
     int64_t rows = 0;
     for (Tier tier : kAllTiers) {
-        Statement drop = db.prepare(std::string("DELETE FROM ") + tierTable(tier) + " WHERE (key & " +
-                                    std::to_string(Schema::kProgramMask) + ") IN (SELECT id FROM programs WHERE " + match + ")");
-        drop.bind(1, name);
-        if (!path.empty())
-            drop.bind(2, path);
-        if (!drop.run())
-            return failed(db, message, "cannot remove the program's buckets");
-        rows += db.changes();
+        for (const char* table : {tierTable(tier), tierHostsTable(tier)}) {
+            Statement drop = db.prepare(std::string("DELETE FROM ") + table + " WHERE (key & " +
+                                        std::to_string(Schema::kProgramMask) + ") IN (SELECT id FROM programs WHERE " + match + ")");
+            drop.bind(1, name);
+            if (!path.empty())
+                drop.bind(2, path);
+            if (!drop.run())
+                return failed(db, message, "cannot remove the program's buckets");
+            if (table == tierTable(tier))
+                rows += db.changes();
+        }
     }
     Statement names = db.prepare("DELETE FROM programs WHERE " + match);
     names.bind(1, name);
@@ -134,14 +137,16 @@ bool forgetHost(Database& db, uint32_t address, std::string* message)
     int64_t rows = 0;
     for (Tier tier : kAllTiers) {
         const std::string table = tierTable(tier);
+        const std::string hostsTable = tierHostsTable(tier);
         struct Change {
             int64_t key;
             std::vector<HostEntry> entries;
-            bool emptyRow;
+            bool keepTotals;  // disk bytes remain
         };
         std::vector<Change> changes;
         {
-            Statement scan = db.prepare("SELECT key, hosts, disk_read, disk_written FROM " + table);
+            Statement scan = db.prepare("SELECT h.key, h.hosts, u.disk_read, u.disk_written FROM " + hostsTable + " h LEFT JOIN " +
+                                        table + " u ON u.key = h.key");
             std::vector<HostEntry> entries;
             int rc;
             while ((rc = scan.step()) == SQLITE_ROW) {
@@ -150,30 +155,32 @@ bool forgetHost(Database& db, uint32_t address, std::string* message)
                 const size_t before = entries.size();
                 std::erase_if(entries, [&](const HostEntry& e) { return ids.count(e.host) != 0; });
                 if (entries.size() != before)
-                    changes.push_back({scan.int64(0), entries, entries.empty() && scan.int64(2) == 0 && scan.int64(3) == 0});
+                    changes.push_back({scan.int64(0), entries, !entries.empty() || scan.int64(2) != 0 || scan.int64(3) != 0});
             }
             if (rc != SQLITE_DONE)
-                return failed(db, message, "cannot read " + table);
+                return failed(db, message, "cannot read " + hostsTable);
         }
         Statement update = db.prepare("UPDATE " + table +
-                                      " SET received = ?2, sent = ?3, packets_received = ?4, packets_sent = ?5, hosts = ?6"
-                                      " WHERE key = ?1");
-        Statement drop = db.prepare("DELETE FROM " + table + " WHERE key = ?1");
+                                      " SET received = ?2, sent = ?3, packets_received = ?4, packets_sent = ?5 WHERE key = ?1");
+        Statement setHosts = db.prepare("UPDATE " + hostsTable + " SET hosts = ?2 WHERE key = ?1");
+        Statement dropRow = db.prepare("DELETE FROM " + table + " WHERE key = ?1");
+        Statement dropHosts = db.prepare("DELETE FROM " + hostsTable + " WHERE key = ?1");
         for (const Change& c : changes) {
-            bool ok;
-            if (c.emptyRow) {
-                drop.bind(1, c.key);
-                ok = drop.run();
-            } else {
-                const HostEntry sum = totalOf(c.entries);
-                update.bind(1, c.key)
-                    .bind(2, int64_t(sum.received))
-                    .bind(3, int64_t(sum.sent))
-                    .bind(4, int64_t(sum.packetsReceived))
-                    .bind(5, int64_t(sum.packetsSent))
-                    .bindBlob(6, encodeEntries(c.entries));
-                ok = update.run();
+            const HostEntry sum = totalOf(c.entries);
+            update.bind(1, c.key)
+                .bind(2, int64_t(sum.received))
+                .bind(3, int64_t(sum.sent))
+                .bind(4, int64_t(sum.packetsReceived))
+                .bind(5, int64_t(sum.packetsSent));
+            bool ok = c.keepTotals ? update.run() : (dropRow.bind(1, c.key), dropRow.run());
+            if (ok && c.entries.empty()) {
+                dropHosts.bind(1, c.key);
+                ok = dropHosts.run();
+            } else if (ok) {
+                setHosts.bind(1, c.key).bindBlob(2, encodeEntries(c.entries));
+                ok = setHosts.run();
             }
+            update.reset();
             if (!ok)
                 return failed(db, message, "cannot rewrite " + table);
         }
@@ -198,7 +205,7 @@ bool clearHistory(Database& db, std::string* message)
     if (!db.begin(true))
         return failed(db, message, "cannot start the change");
     for (Tier tier : kAllTiers)
-        if (!db.exec((std::string("DELETE FROM ") + tierTable(tier)).c_str()))
+        if (!db.exec((std::string("DELETE FROM ") + tierTable(tier) + "; DELETE FROM " + tierHostsTable(tier)).c_str()))
             return failed(db, message, "cannot clear the buckets");
     if (!db.exec("DELETE FROM programs; DELETE FROM hosts; DELETE FROM meta WHERE key LIKE 'purged_before_%' OR key LIKE 'complete_until_%'"))
         return failed(db, message, "cannot clear the names");

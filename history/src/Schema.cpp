@@ -6,14 +6,14 @@ namespace history {
 
 namespace {
 
-std::string usageTable(const char* name)
+std::string usageTables(const char* name)
 {
     return std::string("CREATE TABLE ") + name +
            " (key INTEGER PRIMARY KEY,"
            " received INTEGER NOT NULL DEFAULT 0, sent INTEGER NOT NULL DEFAULT 0,"
            " packets_received INTEGER NOT NULL DEFAULT 0, packets_sent INTEGER NOT NULL DEFAULT 0,"
-           " disk_read INTEGER NOT NULL DEFAULT 0, disk_written INTEGER NOT NULL DEFAULT 0,"
-           " hosts BLOB NOT NULL DEFAULT x'');\n";
+           " disk_read INTEGER NOT NULL DEFAULT 0, disk_written INTEGER NOT NULL DEFAULT 0);\n"
+           "CREATE TABLE " + name + "_hosts (key INTEGER PRIMARY KEY, hosts BLOB NOT NULL);\n";
 }
 
 } // namespace
@@ -26,8 +26,8 @@ const std::vector<Schema::Step>& Schema::steps()
             " UNIQUE (name, path));\n"
             "CREATE TABLE hosts (id INTEGER PRIMARY KEY, address INTEGER NOT NULL,"
             " dns_name TEXT NOT NULL, location TEXT NOT NULL, UNIQUE (address, dns_name, location));\n" +
-                usageTable("usage_5min") + usageTable("usage_hour") + usageTable("usage_day") +
-                usageTable("usage_month")},
+                usageTables("usage_5min") + usageTables("usage_hour") + usageTables("usage_day") +
+                usageTables("usage_month")},
     };
     return all;
 }

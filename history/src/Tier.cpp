@@ -80,6 +80,17 @@ const char* tierTable(Tier tier)
     return "";
 }
 
+const char* tierHostsTable(Tier tier)
+{
+    switch (tier) {
+    case Tier::FiveMinutes: return "usage_5min_hosts";
+    case Tier::Hour: return "usage_hour_hosts";
+    case Tier::Day: return "usage_day_hosts";
+    case Tier::Month: return "usage_month_hosts";
+    }
+    return "";
+}
+
 const char* tierName(Tier tier)
 {
     switch (tier) {

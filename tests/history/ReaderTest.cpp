@@ -106,18 +106,18 @@ TEST(HistoryReader, AHostileFileNeverCrashesTheReader)
     EXPECT_GT(opened, 50) << "most damaged files still open, so the queries meet the damage";
 
     const char* hostile[] = {
-        "UPDATE usage_5min SET hosts = x'ffffffffffffffffffffff'",
-        "UPDATE usage_hour SET hosts = x'8180808080808080808002'",
-        "UPDATE usage_day SET hosts = x'0501'",
-        "UPDATE usage_month SET hosts = randomblob(300)",
+        "UPDATE usage_5min_hosts SET hosts = x'ffffffffffffffffffffff'",
+        "UPDATE usage_hour_hosts SET hosts = x'8180808080808080808002'",
+        "UPDATE usage_day_hosts SET hosts = x'0501'",
+        "UPDATE usage_5min_hosts SET hosts = randomblob(300)",
         "UPDATE usage_5min SET received = -5, sent = 9223372036854775807",
-        "UPDATE OR REPLACE usage_hour SET key = key | 1048575",
-        "INSERT INTO usage_day (key, hosts) VALUES (9223372036854775807, x''), (-9223372036854775808, x'')",
+        "UPDATE OR REPLACE usage_5min_hosts SET key = key | 1048575",
+        "INSERT INTO usage_5min_hosts (key, hosts) VALUES (9223372036854775807, x''), (-9223372036854775808, x'03')",
         "UPDATE hosts SET address = -id, dns_name = x'1b5b324a', location = x'ff00'",
         "DELETE FROM programs",
         "UPDATE meta SET value = 9223372036854775807 WHERE key LIKE 'purged_before_%'",
         "INSERT OR REPLACE INTO meta VALUES ('purged_before_5min', -9223372036854775807), ('purged_before_hour', 12345)",
-        "UPDATE usage_hour SET hosts = 'text, not a blob'",
+        "UPDATE usage_5min_hosts SET hosts = 'text, not a blob'",
     };
     for (const char* sql : hostile) {
         SCOPED_TRACE(sql);

@@ -20,7 +20,9 @@ class Database;
 //     key INTEGER PRIMARY KEY                bucket start (Unix seconds, UTC) * 2^20 + program id
 //     received, sent, packets_received, packets_sent, disk_read, disk_written
 //                                            the program's totals in the bucket
-//     hosts BLOB                             per host: see HostEntries.h; host 0 = other hosts
+//   usage_5min_hosts, usage_hour_hosts, ...: (key, hosts BLOB) the same bucket's hosts, see
+//                                            HostEntries.h (host 0 = other hosts); none when
+//                                            the program had only disk bytes
 //
 // Program id 0 stands for "other programs" (ids would pass 2^20 - 1) and has no row.
 struct Schema {

@@ -21,8 +21,11 @@ int64_t nextBucket(Tier tier, int64_t start);
 // Whether t is the start of a bucket of tier.
 bool isBucketStart(Tier tier, int64_t t);
 
-// The table that holds a tier: "usage_5min", "usage_hour", "usage_day", "usage_month".
+// The tables that hold a tier: the programs' totals ("usage_5min", "usage_hour", "usage_day",
+// "usage_month") and, apart so that totals are read without them, their host lists
+// ("usage_5min_hosts" ...).
 const char* tierTable(Tier tier);
+const char* tierHostsTable(Tier tier);
 const char* tierName(Tier tier);  // "5min", "hour", "day", "month"
 
 // How long each tier is kept, in seconds; 0 keeps it for ever. A coarser tier is always kept
