@@ -8,10 +8,19 @@ to 127.0.0.1 (curl --resolve, chromium --host-resolver-rules).
     python3 tools/testdata/record_handshakes.py openssl OUT.bin
     python3 tools/testdata/record_handshakes.py chromium OUT.bin
     python3 tools/testdata/record_handshakes.py chromium-quic OUT-PREFIX   # OUT-PREFIX-1.bin ...
+    python3 tools/testdata/record_handshakes.py seeds     # fuzz seeds from the recordings
+
+The seeds (fuzz/corpus/fuzz_client_hello, fuzz/corpus/fuzz_quic_initial) are what a fuzzer
+cannot reach from the recordings by mutation: the decrypted frames of the recorded QUIC
+Initials (a mutated packet fails authentication), the ClientHello messages they carry, and a
+hello split over many records. Writing them needs python3-cryptography.
 
 chromium is Debian's (apt-get install chromium), used only to record; nothing in the build or
 the tests needs it. The QUIC recording listens on UDP port 443 (needs root).
 """
+import hashlib
+import hmac
+import os
 import socket
 import subprocess
 import sys
@@ -90,7 +99,113 @@ def record_udp(prefix, client, seconds=6.0, most=16):
     proc.wait()
 
 
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+RECORDED = os.path.join(SOURCE, "tests", "data", "capture", "handshake")
+CORPUS = os.path.join(SOURCE, "fuzz", "corpus")
+SALT_V1 = bytes.fromhex("38762cf7f55934b34d179ae6a4c80cadccbb7f0a")
+SALT_V2 = bytes.fromhex("0dede3def700a6db819381be6e269dcbf9bd2ed9")
+
+
+def expand_label(secret, label, size):
+    full = b"tls13 " + label
+    info = size.to_bytes(2, "big") + bytes([len(full)]) + full + b"\0"
+    return hmac.new(secret, info + b"\x01", hashlib.sha256).digest()[:size]
+
+
+def varint(data, pos):
+    size = 1 << (data[pos] >> 6)
+    value = data[pos] & 0x3F
+    for b in data[pos + 1:pos + size]:
+        value = (value << 8) | b
+    return value, pos + size
+
+
+def initial_payloads(datagram):
+    """The decrypted payloads of the client Initial packets of a datagram."""
+    from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
+    from cryptography.hazmat.primitives.ciphers.aead import AESGCM
+    pos, out = 0, []
+    while pos < len(datagram) and datagram[pos] & 0x80:
+        start = pos
+        version = int.from_bytes(datagram[pos + 1:pos + 5], "big")
+        v2 = version == 0x6B3343CF
+        pos += 5
+        dcid = datagram[pos + 1:pos + 1 + datagram[pos]]
+        pos += 1 + datagram[pos]
+        pos += 1 + datagram[pos]
+        token, pos = varint(datagram, pos)
+        pos += token
+        length, pos = varint(datagram, pos)
+        initial = hmac.new(SALT_V2 if v2 else SALT_V1, dcid, hashlib.sha256).digest()
+        client = expand_label(initial, b"client in", 32)
+        prefix = b"quicv2 " if v2 else b"quic "
+        key, iv, hp = (expand_label(client, prefix + b"key", 16), expand_label(client, prefix + b"iv", 12),
+                       expand_label(client, prefix + b"hp", 16))
+        mask = Cipher(algorithms.AES(hp), modes.ECB()).encryptor().update(datagram[pos + 4:pos + 20])
+        packet = bytearray(datagram[start:pos + length])
+        packet[0] ^= mask[0] & 0x0F
+        pn_size, pn_at = (packet[0] & 3) + 1, pos - start
+        for i in range(pn_size):
+            packet[pn_at + i] ^= mask[1 + i]
+        nonce = bytearray(iv)
+        for i in range(pn_size):
+            nonce[12 - pn_size + i] ^= packet[pn_at + i]
+        header = bytes(packet[:pn_at + pn_size])
+        out.append(AESGCM(key).decrypt(bytes(nonce), bytes(packet[pn_at + pn_size:]), header))
+        pos += length
+    return out
+
+
+def crypto_stream(payloads):
+    """The CRYPTO stream of the payloads, as far as it runs without a gap."""
+    stream = {}
+    for payload in payloads:
+        pos = 0
+        while pos < len(payload):
+            kind, pos = varint(payload, pos)
+            if kind in (0, 1):
+                continue
+            if kind != 6:
+                break
+            offset, pos = varint(payload, pos)
+            size, pos = varint(payload, pos)
+            for i in range(size):
+                stream.setdefault(offset + i, payload[pos + i])
+            pos += size
+    out = bytearray()
+    while len(out) in stream:
+        out.append(stream[len(out)])
+    return bytes(out)
+
+
+def write(folder, name, data):
+    os.makedirs(os.path.join(CORPUS, folder), exist_ok=True)
+    with open(os.path.join(CORPUS, folder, name), "wb") as f:
+        f.write(data)
+    print(folder, name, len(data), "bytes")
+
+
+def seeds():
+    def recorded(name):
+        with open(os.path.join(RECORDED, name), "rb") as f:
+            return f.read()
+    rfc = initial_payloads(recorded("quic_rfc9001_client_initial.bin"))
+    chromium = [initial_payloads(recorded("quic_chromium_initial_%d.bin" % i))[0] for i in (1, 2)]
+    write("fuzz_quic_initial", "frames_rfc9001.bin", rfc[0])
+    write("fuzz_quic_initial", "frames_chromium_1.bin", chromium[0])
+    write("fuzz_quic_initial", "frames_chromium_2.bin", chromium[1])
+    write("fuzz_client_hello", "message_rfc9001.bin", crypto_stream(rfc))
+    write("fuzz_client_hello", "message_chromium_quic.bin", crypto_stream(chromium))
+    curl = recorded("tls_curl.bin")[5:]
+    write("fuzz_client_hello", "records_of_7_bytes.bin",
+          b"".join(b"\x16\x03\x01" + len(curl[i:i + 7]).to_bytes(2, "big") + curl[i:i + 7]
+                   for i in range(0, len(curl), 7)))
+
+
 def main():
+    if sys.argv[1:] == ["seeds"]:
+        seeds()
+        return
     kind, out = sys.argv[1], sys.argv[2]
     profile = tempfile.mkdtemp(prefix="record-handshakes-")
     chromium = ["chromium", "--user-data-dir=" + profile] + CHROMIUM_FLAGS
