@@ -38,16 +38,27 @@ void add(std::vector<PlannedPiece>& out, Tier tier, int64_t from, int64_t to, in
     out.push_back({tier, from, to, point});
 }
 
-// [from, to), both boundaries of finest, in whole buckets of finest or coarser tiers that
-// have been built.
-void decompose(int64_t from, int64_t to, Tier finest, const Horizons& horizons, int point, std::vector<PlannedPiece>& out)
+// The finest tier that still holds t.
+Tier finestAt(int64_t t, const std::array<int64_t, kTiers>& begins)
+{
+    for (int k = 0; k < kTiers; ++k)
+        if (t >= begins[size_t(k)])
+            return Tier(k);
+    return Tier::Month;
+}
+
+// [from, to) in whole buckets, at each point the coarsest that starts there, fits, has been
+// built and has not been purged; never finer than what still holds that moment.
+void decompose(int64_t from, int64_t to, const std::array<int64_t, kTiers>& begins, const Horizons& horizons, int point,
+               std::vector<PlannedPiece>& out)
 {
     int64_t t = from;
     while (t < to) {
+        const Tier finest = finestAt(t, begins);
         bool placed = false;
         for (int k = kTiers - 1; k >= int(finest) && !placed; --k) {
             const Tier tier = Tier(k);
-            if (!isBucketStart(tier, t))
+            if (!isBucketStart(tier, t) || t < begins[size_t(k)])
                 continue;
             const int64_t next = nextBucket(tier, t);
             if (next > to || (k > int(finest) && next > horizons.completeUntil[size_t(k)]))
@@ -84,7 +95,9 @@ void planRange(const TimeRange& range, const Horizons& horizons, int point,
         begins[size_t(k)] = std::min(begins[size_t(k)], begins[size_t(k - 1)]);
     begins[kTiers - 1] = kEarliest;
 
-    // Segment k: moments whose finest tier left is k, [begins[k], end of segment).
+    // Segment k: moments whose finest tier left is k, [begins[k], end of segment); the range's
+    // ends move to the boundaries of the tier of the segment they fall in.
+    std::vector<TimeRange> spans;
     int64_t segmentEnd = kLatest + 1;
     for (int k = 0; k < kTiers; ++k) {
         const Tier tier = Tier(k);
@@ -112,14 +125,26 @@ void planRange(const TimeRange& range, const Horizons& horizons, int point,
         }
         sa = std::max(sa, segmentBegin);
         sb = std::min(sb, top);
-        if (sa >= sb)
-            continue;
-        decompose(sa, sb, tier, horizons, point, out);
+        if (sa < sb)
+            spans.push_back({sa, sb});
+    }
+    // The segments' spans, joined where they meet, so that a bucket of a coarse tier may
+    // answer across the line where a finer one ends.
+    std::sort(spans.begin(), spans.end(), [](const TimeRange& x, const TimeRange& y) { return x.from < y.from; });
+    std::vector<TimeRange> joined;
+    for (const TimeRange& span : spans) {
+        if (!joined.empty() && span.from <= joined.back().to)
+            joined.back().to = std::max(joined.back().to, span.to);
+        else
+            joined.push_back(span);
+    }
+    for (const TimeRange& span : joined) {
+        decompose(span.from, span.to, begins, horizons, point, out);
         if (covered.empty()) {
-            covered = {sa, sb};
+            covered = span;
         } else {
-            covered.from = std::min(covered.from, sa);
-            covered.to = std::max(covered.to, sb);
+            covered.from = std::min(covered.from, span.from);
+            covered.to = std::max(covered.to, span.to);
         }
     }
 }
