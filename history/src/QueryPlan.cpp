@@ -55,6 +55,22 @@ void decompose(int64_t from, int64_t to, const std::array<int64_t, kTiers>& begi
     int64_t t = from;
     while (t < to) {
         const Tier finest = finestAt(t, begins);
+        // Past where every coarser tier has been built (the hour going on, a range reaching
+        // into the future), the finest tier answers all the way, as one run.
+        bool coarser = false;
+        for (int k = int(finest) + 1; k < kTiers; ++k)
+            coarser = coarser || t < horizons.completeUntil[size_t(k)];
+        if (!coarser) {
+            int64_t end = to;
+            for (int k = 0; k < int(finest); ++k)
+                if (begins[size_t(k)] > t)
+                    end = std::min(end, begins[size_t(k)]);
+            if (isBucketStart(finest, t) && isBucketStart(finest, end)) {
+                add(out, finest, t, end, point);
+                t = end;
+                continue;
+            }
+        }
         bool placed = false;
         for (int k = kTiers - 1; k >= int(finest) && !placed; --k) {
             const Tier tier = Tier(k);
