@@ -204,12 +204,27 @@ std::string humanBytes(double bytes)
 
 std::string privilegeAdvice(const std::string& executable)
 {
+#ifdef _WIN32
+    // Made terminal-safe between its backslashes, which stay single and readable.
+    std::string program = executable.empty() ? "lumivex.exe" : std::string();
+    for (size_t at = 0; !executable.empty() && at <= executable.size();) {
+        const size_t slash = std::min(executable.find('\\', at), executable.size());
+        program += terminalSafe(std::string_view(executable).substr(at, slash - at));
+        if (slash < executable.size())
+            program += '\\';
+        at = slash + 1;
+    }
+    return "not elevated: the kernel's per-program network events and the receive-all mode of the DNS "
+           "listeners need an administrator. Start " +
+           program + " from a command prompt opened with \"Run as administrator\"";
+#else
     const std::string program = executable.empty() ? "lumivex" : terminalSafe(executable);
     return "not privileged: packet capture needs root or the capabilities cap_net_raw, cap_dac_read_search "
            "and cap_sys_ptrace, and per-flow counting in the kernel cap_bpf, cap_perfmon and cap_net_admin. "
            "Grant them with: sudo setcap "
            "cap_net_raw,cap_dac_read_search,cap_sys_ptrace,cap_bpf,cap_perfmon,cap_net_admin+ep " +
            program + " (or install with: sudo cmake --install <build folder>)";
+#endif
 }
 
 void printReportText(std::FILE* out, const Report& r)

@@ -64,7 +64,11 @@ void XLog::write(int level, const std::string& line)
     const std::time_t secs = system_clock::to_time_t(now);
     const int millis = int(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
     std::tm parts{};
+#ifdef _WIN32
+    localtime_s(&parts, &secs);
+#else
     localtime_r(&secs, &parts);
+#endif
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d", parts.tm_year + 1900,
                   parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, millis);

@@ -1,8 +1,15 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "platform/RawSocket.h"
+#else
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <thread>
@@ -15,6 +22,19 @@
 #include "hostinfo/NetIoRecord.h"
 
 namespace {
+
+#ifdef _WIN32
+using Socket = SOCKET;
+bool valid(SOCKET s) { return s != INVALID_SOCKET; }
+void closeSocket(SOCKET s) { ::closesocket(s); }
+// Raw sockets need an administrator; making one also starts Windows Sockets.
+bool mayOpenRawSockets() { return platform::RawUdpSocket().isOpen(); }
+#else
+using Socket = int;
+bool valid(int s) { return s >= 0; }
+void closeSocket(int s) { ::close(s); }
+bool mayOpenRawSockets() { return geteuid() == 0; }
+#endif
 
 bool keeps(const std::vector<uint8_t>& d, int len = -1)
 {
@@ -67,16 +87,16 @@ TEST(Listener, BindFailureEndsTheThreadAndIsCounted)
 
 TEST(Listener, QueuesDnsAnswersOnLoopbackPausesAndEndsPromptly)
 {
-    if (geteuid() != 0)
+    if (!mayOpenRawSockets())
         GTEST_SKIP() << "raw sockets need root";
-    const int sender = ::socket(AF_INET, SOCK_DGRAM, 0);
-    ASSERT_GE(sender, 0);
+    const Socket sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_TRUE(valid(sender));
     sockaddr_in from{};
     from.sin_family = AF_INET;
     from.sin_port = htons(53);
     from.sin_addr.s_addr = kLoopbackNetOrder;
     if (::bind(sender, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
-        ::close(sender);
+        closeSocket(sender);
         GTEST_SKIP() << "127.0.0.1:53 is in use";
     }
     sockaddr_in to = from;
@@ -115,7 +135,7 @@ TEST(Listener, QueuesDnsAnswersOnLoopbackPausesAndEndsPromptly)
     packets.close();  // asks the thread to end and joins it, with no traffic to wake it
     EXPECT_EQ(packets.findListener(kLoopbackNetOrder), nullptr);
     EXPECT_EQ(l->stats().bindFailures, 0u);
-    ::close(sender);
+    closeSocket(sender);
 }
 
 } // namespace

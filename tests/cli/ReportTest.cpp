@@ -48,6 +48,16 @@ Report fixedReport()
 
 std::string render(void (*print)(std::FILE*, const Report&), Report report)
 {
+#ifdef _WIN32
+    // Windows has no memory streams: a temporary file stands in.
+    std::FILE* file = std::tmpfile();
+    print(file, report);
+    std::string written(size_t(std::ftell(file)), '\0');
+    std::rewind(file);
+    written.resize(std::fread(written.data(), 1, written.size(), file));
+    std::fclose(file);
+    return written;
+#else
     char* text = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&text, &size);
@@ -56,6 +66,7 @@ std::string render(void (*print)(std::FILE*, const Report&), Report report)
     std::string result(text, size);
     std::free(text);
     return result;
+#endif
 }
 
 void expectGolden(const std::string& actual, const std::string& file)
