@@ -165,7 +165,7 @@ bool EtwIoEventSource::open(std::string* error)
         m_consumer = ::OpenTraceW(&consumer);
         if (validConsumer(m_consumer))
             return true;
-        why = "OpenTrace " + systemErrorText(::GetLastError());
+        why = "the kernel trace cannot be read: OpenTrace " + systemErrorText(::GetLastError());
         m_consumer = INVALID_PROCESSTRACE_HANDLE;
         if (m_ownSession) {
             TraceProperties stopping(m_sessionName.c_str(), kSessionGuid, 0);
