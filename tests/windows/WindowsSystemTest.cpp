@@ -175,6 +175,22 @@ TEST(WindowsMachine, ClockLoadAndConsoleAnswer)
     EXPECT_EQ(drained.get(), 0);
 }
 
+TEST(WindowsConsole, ACtrlBreakArrivesAsOneEvent)
+{
+    const int events = terminationSignalDescriptor();
+    ASSERT_GE(events, 0);
+    drainTerminationSignals(events);
+    if (!::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0) &&
+        !(::AllocConsole() && ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0)))
+        GTEST_SKIP() << "no console to send Ctrl-Break on";
+    int arrived = 0;
+    for (int i = 0; i < 100 && arrived == 0; ++i) {
+        arrived = drainTerminationSignals(events);
+        ::Sleep(20);
+    }
+    EXPECT_EQ(arrived, 1);
+}
+
 TEST(WindowsKernelEvents, TheSourceOpensOrSaysWhyAndStopEndsItsRun)
 {
     std::unique_ptr<IoEventSource> source = createSystemIoEventSource();
