@@ -21,6 +21,7 @@ constexpr int kWidths[TabStrip::kCount] = {60, 60, 60, 74, 74};
 constexpr int kGap = 5;
 constexpr int kTabHeight = 20;
 
+// In the order of the pages they show.
 const char* const kTexts[TabStrip::kCount] = {"TCP流量", "UDP流量", "聊天流量", "流量排名", "网络连接"};
 
 void fillGradient(QPainter& painter, const QRect& band, const QColor& from, const QColor& to)
@@ -56,6 +57,14 @@ void TabStrip::select(int index)
         m_current = index;
         update();
     }
+}
+
+void TabStrip::showPage(Page page)
+{
+    if (m_current == tabOf(page))
+        return;
+    m_current = tabOf(page);
+    update();
 }
 
 QRect TabStrip::tabRect(int index) const
