@@ -13,6 +13,7 @@
 #include "views/lists/TrafficListPage.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QElapsedTimer>
 
 #include <arpa/inet.h>
@@ -85,6 +86,8 @@ TEST_F(StatusBarEndToEnd, PaintedTotalsMatchTheEngine)
     ASSERT_GT(net.spawnInside({peer, "udp-echo", std::to_string(kUdpPort)}), 0);
 
     installShippedSkin();
+    for (const char* file : {"ication.dat", "ipanother.txt", "ptdescr.dat"})  // locations and port names
+        QFile::copy(QStringLiteral(LUMIVEX_DAT_DIR) + file, dataDir() + file);
     // Automatic list refresh on, as a user who wants the list to follow the traffic has it:
     // the screenshot shows the test host's rows.
     writeDataFile("user.ini", "menu_updatelist_status=1\n");

@@ -11,6 +11,7 @@
 #include "shell/MainView.h"
 #include "shell/ProgramMenu.h"
 #include "shell/advert/AdvertPane.h"
+#include "views/TabStrip.h"
 #include "views/TitleBar.h"
 #include "views/floating/FloatWindow.h"
 #include "views/lists/TrafficListPage.h"
@@ -139,6 +140,7 @@ TEST_F(SystemViewsWiring, DoubleClickOnTheSummaryGraphsShowsTheDashboardsCurves)
     EXPECT_TRUE(dashboard->isVisible());
     EXPECT_FALSE(view()->trafficList(kTrafficTcp)->isVisible());
     EXPECT_EQ(dashboard->mode(), orvane::DashboardPage::Curves);
+    EXPECT_EQ(view()->tabStrip()->current(), -1);  // the dashboard has no tab
     // The page is as wide as the list area; the grid's first cell shows a chart.
     EXPECT_EQ(dashboard->geometry(), view()->trafficList(kTrafficTcp)->geometry());
     const QImage page = dashboard->grab().toImage();

@@ -24,10 +24,10 @@ class AdvertFetcher;
 class AdvertPane : public QWidget {
     Q_OBJECT
 public:
-    // The program's window: the built-in service host, the desktop's browser.
+    // The program's pane: the built-in service host, the desktop's browser.
     explicit AdvertPane(QWidget* parent = nullptr);
     // Tests: their own host, port, pause and data folder, and a stand-in browser (which
-    // must outlive the window).
+    // must outlive the pane).
     AdvertPane(AdvertSettings settings, UrlOpener& opener, QWidget* parent = nullptr);
     // Stops the worker: at most 5 seconds, also in the middle of the pause.
     ~AdvertPane() override;

@@ -2,6 +2,7 @@
 #include "TestEngine.h"
 
 #include "core/TrafficModel.h"
+#include "core/tick/TickSnapshot.h"
 #include "views/TickFeed.h"
 #include "views/detail/IpDetailPane.h"
 
@@ -79,6 +80,23 @@ TEST_F(DetailPaneTest, CurvesFillTheFreeHeightAndRiseWithTheRate)
     EXPECT_LE(colourDistance(image.pixelColor(30, 10), QColor(0, 146, 63)), 2);
     EXPECT_LE(colourDistance(image.pixelColor(210, 295), QColor(31, 26, 23)), 2);
     EXPECT_LE(colourDistance(image.pixelColor(1, 300), QColor(39, 54, 49)), 2);
+}
+
+TEST_F(DetailPaneTest, TicksAreSampledOnlyWhileTheSidePanelIsOpen)
+{
+    test.count(kTrafficTcp, kHost, 100, 1);
+    pane.follow(kTrafficTcp, kHost);
+    TickSnapshot tick;
+    tick.elapsedMs = 1000;
+    for (bool open : {false, false, true, true}) {
+        tick.view.sidePanelOpen = open;
+        test.count(kTrafficTcp, kHost, 2048, 1);
+        emit ticks.published(tick);
+    }
+    // The first open tick takes the first sample, the second the first rate.
+    const ChartRing& sent = pane.curve(kTrafficTcp, 1).ring();
+    ASSERT_EQ(sent.writeIndex(), 1);
+    EXPECT_EQ(sent.at(0), 2048);
 }
 
 TEST_F(DetailPaneTest, ShortPanesDrawFewerCurvesAndTheChatListANote)

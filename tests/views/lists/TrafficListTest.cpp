@@ -5,6 +5,7 @@
 #include "config/DataFileStore.h"
 #include "core/TrafficModel.h"
 #include "core/lists/ListColours.h"
+#include "core/tick/TickSnapshot.h"
 #include "views/TickFeed.h"
 #include "views/lists/ListRoles.h"
 #include "views/lists/SkinHeaderView.h"
@@ -233,6 +234,28 @@ TEST_F(TrafficListTest, HeaderClickOnTheAddressColumnRefreshesAtOnce)
     ASSERT_EQ(list->listModel()->rowCount(), 4);
     EXPECT_EQ(cell(0, 0), " 10.0.0.1");  // key 0: the engine's order (ascending address)
     EXPECT_FALSE(list->shape().sort);
+}
+
+TEST_F(TrafficListTest, TheTicksListRefreshReachesOnlyItsOwnList)
+{
+    test.count(kTrafficTcp, 0x0A000009, 10, 1);
+    TickSnapshot tick;
+    tick.list = {ListRefresh::Action::Full, kTrafficUdp, 0};
+    emit ticks.published(tick);
+    EXPECT_EQ(list->itemCount(), 3);  // another list's refresh
+    // The tick re-read the TCP list: the page shows its rows.
+    tick.list = {ListRefresh::Action::Full, kTrafficTcp, model.refreshList(kTrafficTcp, true)};
+    emit ticks.published(tick);
+    ASSERT_EQ(list->itemCount(), 4);
+    EXPECT_EQ(cell(0, 0), " 10.0.0.9");
+    // A long list's tick: fresh values of the visible rows, the order as it was.
+    test.now += 10;
+    test.count(kTrafficTcp, kFirst, 10, 1);
+    tick.list = {ListRefresh::Action::Rows, kTrafficTcp, 0};
+    emit ticks.published(tick);
+    EXPECT_EQ(list->itemCount(), 4);
+    EXPECT_EQ(list->listModel()->rowOf(kFirst), 3);
+    EXPECT_TRUE(list->listModel()->isActive(3));
 }
 
 TEST_F(TrafficListTest, VanishedAddressesShowEmptyRows)
