@@ -8,7 +8,7 @@
 #include "platform/TerminationSignals.h"
 #include "shell/AppIcon.h"
 #include "shell/MainFrame.h"
-#include "shell/core/TrafficModel.h"
+#include "core/TrafficModel.h"
 #include "views/Skin.h"
 
 #include "capengine/XEngine.h"

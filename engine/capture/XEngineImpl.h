@@ -16,11 +16,11 @@ class XPacketQueueMgr;
 class XParserResult;
 class XParserWorker;
 
-// What XEngine holds: the parts it wired (or was given) and what it keeps for its readers.
+// What XEngine holds: the components it wired (or was given) and what it keeps for its readers.
 struct CAPENGINE_HIDDEN XEngine::Impl {
-    enum class State { Idle, Running, Stopped, FromParts };
+    enum class State { Idle, Running, Stopped, FromComponents };
 
-    explicit Impl(Parts given);
+    explicit Impl(Components given);
 
     // Whether the part pointers below are set (they never change afterwards).
     bool wired() const { return state.load() != State::Idle; }
@@ -30,11 +30,11 @@ struct CAPENGINE_HIDDEN XEngine::Impl {
     // Fills the DNS name and the program of a row from its counter record.
     void completeRow(XTrafficKind kind, const _X_R_PACKETCOUNTER& record, XTrafficRow& row) const;
 
-    Parts parts;                          // clock and name hooks, always set
+    Components components;                          // clock and name hooks, always set
     mutable std::mutex stateMutex;        // serialises start and stop
     std::atomic<State> state{State::Idle};
 
-    // Set by start() (or from the parts) before state leaves Idle, never changed after.
+    // Set by start() (or from the components) before state leaves Idle, never changed after.
     XParserResultMgr* results = nullptr;
     XDNSRecord* dns = nullptr;
     XPCProcessInfo* processInfo = nullptr;

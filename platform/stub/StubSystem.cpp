@@ -45,6 +45,11 @@ bool readProcessIo(uint32_t, ProcessIo&)
     return false;
 }
 
+uint64_t processStartTime(uint32_t)
+{
+    return 0;
+}
+
 bool isPrivileged()
 {
     return false;

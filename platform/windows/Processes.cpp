@@ -110,6 +110,16 @@ bool readProcessIo(uint32_t pid, ProcessIo& out)
     return process && readIoCounters(process.get(), out);
 }
 
+uint64_t processStartTime(uint32_t pid)
+{
+    // The creation time (FILETIME scale): with the pid it names one process for good.
+    const ProcessHandle process = openProcessForQuery(pid);
+    FILETIME created, exited, kernel, user;
+    if (!process || !::GetProcessTimes(process.get(), &created, &exited, &kernel, &user))
+        return 0;
+    return uint64_t(created.dwHighDateTime) << 32 | created.dwLowDateTime;
+}
+
 bool isPrivileged()
 {
     HANDLE token = nullptr;

@@ -72,6 +72,8 @@ TEST(WindowsProcesses, ThisProgramIsNamedListedAndCountsItsIo)
     EXPECT_EQ(path, executablePath());
     EXPECT_NE(path.find("platform_windows_test.exe"), std::string::npos) << path;
     EXPECT_EQ(processImageName(0), "");
+    EXPECT_NE(processStartTime(self), 0u);
+    EXPECT_EQ(processStartTime(self), processStartTime(self));
     const std::vector<uint32_t> pids = listProcessIds();
     EXPECT_TRUE(std::is_sorted(pids.begin(), pids.end()));
     EXPECT_NE(std::find(pids.begin(), pids.end(), self), pids.end());

@@ -1,6 +1,6 @@
 #include "views/charts/Gauge.h"
 
-#include "views/charts/GaugeReadout.h"
+#include "core/charts/GaugeReadout.h"
 
 #include <QPainter>
 #include <QPainterPath>

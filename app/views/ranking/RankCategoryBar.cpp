@@ -2,7 +2,7 @@
 
 #include "config/ConfigStore.h"
 #include "views/Skin.h"
-#include "views/ranking/RankCategories.h"
+#include "core/ranking/RankCategories.h"
 
 #include <QMouseEvent>
 #include <QPainter>
