@@ -1,5 +1,6 @@
 #include "shell/MainView.h"
 
+#include "config/TextUtil.h"
 #include "monitor/connections/ConnectionsPage.h"
 #include "monitor/dashboard/DashboardWindow.h"
 #include "monitor/processes/ProcessMonitorList.h"
@@ -253,8 +254,8 @@ void MainView::refreshRanking(bool onShow)
     const ProcessFigures& programs = m_ranking->processList()->monitor().figures();
     m_figures.diskRead = programs.diskRead;
     m_figures.diskWrite = programs.diskWrite;
-    m_figures.busiestDisk = {programs.busiestDisk.speed, programs.busiestDisk.name};
-    m_figures.busiestNet = {programs.busiestNet.speed, programs.busiestNet.name};
+    m_figures.busiestDisk = {programs.busiestDisk.speed, lumivex::config::visibleText(programs.busiestDisk.name)};
+    m_figures.busiestNet = {programs.busiestNet.speed, lumivex::config::visibleText(programs.busiestNet.name)};
 }
 
 void MainView::takeTotals(const TrafficTotals& totals, std::uint32_t elapsedMs)

@@ -2,6 +2,7 @@
 
 #include "capengine/XEngine.h"
 #include "config/DataFileStore.h"
+#include "config/TextUtil.h"
 #include "views/lists/TextOrder.h"
 #include "shell/core/WallClock.h"
 
@@ -69,7 +70,7 @@ ConnectionTable::Row ConnectionTable::textsOf(const XSocketRow& s, XEngine& engi
 {
     Row row;
     row[0] = s.tcp ? "    TCP" : "    UDP";
-    row[1] = s.program.empty() ? "System" : s.program;
+    row[1] = s.program.empty() ? "System" : lumivex::config::visibleText(s.program);
     row[2] = endpoint(s.localAddr, s.localPort);
     const std::uint32_t remote = s.tcp ? s.remoteAddr : 0;
     row[3] = endpoint(remote, s.tcp ? s.remotePort : 0);
@@ -78,7 +79,7 @@ ConnectionTable::Row ConnectionTable::textsOf(const XSocketRow& s, XEngine& engi
     row[6] = ageText(s.firstSeenMs, nowMs);
     row[7] = std::to_string(std::int32_t(s.pid));
     if (remote != 0 && remote != kLoopback) {
-        row[8] = engine.dnsName(remote);
+        row[8] = lumivex::config::visibleText(engine.dnsName(remote));
         std::string location;
         if (m_sources.data && m_sources.data->lookupLocation(remote, location))
             row[9] = location;

@@ -1,5 +1,6 @@
 #include "monitor/processes/ProcessMonitor.h"
 
+#include "config/TextUtil.h"
 #include "views/lists/TextOrder.h"
 
 #include <algorithm>
@@ -315,7 +316,7 @@ std::string ProcessMonitor::formatValue(double v)
 std::string ProcessMonitor::cellText(const ProgramRecord& r, int column)
 {
     switch (column) {
-    case 0: return r.name.empty() ? "PID:" + std::to_string(r.pid) : r.name;
+    case 0: return r.name.empty() ? "PID:" + std::to_string(r.pid) : lumivex::config::visibleText(r.name);
     case 1: return formatValue(r.shownDown);
     case 2: return formatValue(r.shownUp);
     case 3: return formatValue(double(r.downTotal));
@@ -323,7 +324,7 @@ std::string ProcessMonitor::cellText(const ProgramRecord& r, int column)
     case 5: return formatValue(r.shownRead);
     case 6: return formatValue(r.shownWrite);
     case 7: return formatValue(double(r.readTotal + r.writeTotal));
-    case 8: return r.path;
+    case 8: return lumivex::config::visibleText(r.path);
     default: return {};
     }
 }

@@ -1,5 +1,6 @@
 #include "views/detail/DetailTracker.h"
 
+#include "config/TextUtil.h"
 #include "shell/core/TrafficModel.h"
 #include "views/lists/CellTexts.h"
 
@@ -109,7 +110,7 @@ std::array<DetailValue, DetailTracker::kValues> DetailTracker::values(const Traf
     const double packets = r.packets[0] + r.packets[1];
     v[0] = plain(dottedAddress(t.address));
     if (m_current == 2) {
-        v[1] = plain(r.program.empty() ? " " : r.program);
+        v[1] = plain(r.program.empty() ? " " : lumivex::config::visibleText(r.program));
     } else {
         std::string port = sources.portDescription(m_current, r.remotePort);
         v[1] = plain(port.empty() ? formatPort(r.remotePort) : port);

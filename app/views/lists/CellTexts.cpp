@@ -2,6 +2,7 @@
 
 #include "config/ConfigStore.h"
 #include "config/DataFileStore.h"
+#include "config/TextUtil.h"
 #include "shell/core/TrafficModel.h"
 #include "shell/core/ValueFormat.h"
 #include "views/lists/ListColumn.h"
@@ -57,11 +58,11 @@ std::string TrafficCellText::text(int column, const XTrafficRow& row) const
     case 0: return indentText(dottedAddress(row.address));
     case 1:
         if (chat)
-            return indentText(row.program);
+            return indentText(lumivex::config::visibleText(row.program));
         if (std::string description = m_sources.portDescription(m_kind, row.remotePort); !description.empty())
             return description;
         return formatPort(row.remotePort);
-    case 2: return row.dnsName;
+    case 2: return lumivex::config::visibleText(row.dnsName);
     case 3: return m_sources.locationOr(row.address);
     case 4: return formatListBytes(row.bytes[1], ByteColumn::Sent);
     case 5: return formatListBytes(row.bytes[0], ByteColumn::Received);
@@ -69,7 +70,7 @@ std::string TrafficCellText::text(int column, const XTrafficRow& row) const
     case 7:
         if (chat || row.program.empty())
             return {};
-        return indentText(row.program);
+        return indentText(lumivex::config::visibleText(row.program));
     default: return {};
     }
 }

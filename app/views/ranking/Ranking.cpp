@@ -1,6 +1,7 @@
 #include "views/ranking/Ranking.h"
 
 #include "capengine/XEngine.h"
+#include "config/TextUtil.h"
 #include "shell/core/ValueFormat.h"
 #include "views/ranking/RankCategories.h"
 
@@ -40,11 +41,11 @@ Ranking::Row Ranking::rowOf(const XRankedItem& item, XTrafficKind kind, XEngine&
     const bool known = engine.row(kind, item.address, record);
     if (known)
         row[1] = formatPort(record.remotePort);
-    row[2] = known ? record.dnsName : engine.dnsName(item.address);
+    row[2] = lumivex::config::visibleText(known ? record.dnsName : engine.dnsName(item.address));
     row[3] = m_sources.locationOr(item.address);
     row[4] = formatRankValue(item.value);
     if (known && !record.program.empty())
-        row[5] = indentText(record.program);
+        row[5] = indentText(lumivex::config::visibleText(record.program));
     return row;
 }
 
