@@ -1,5 +1,6 @@
 #include "views/charts/Gauge.h"
 
+#include "views/Skin.h"
 #include "views/charts/GaugeReadout.h"
 
 #include <QPainter>
@@ -20,12 +21,14 @@ constexpr double kPi = 3.141592653589793;
 
 bool Gauge::setBackground(const QString& file)
 {
-    return m_background.load(file);
+    m_background = skin::imageFile(file);
+    return !m_background.isNull();
 }
 
 bool Gauge::setCap(const QString& file)
 {
-    return m_cap.load(file);
+    m_cap = skin::imageFile(file);
+    return !m_cap.isNull();
 }
 
 void Gauge::setStyle(int mode, int length)
