@@ -115,6 +115,25 @@ TEST_F(ParserTest, OnlyAnswersToThisHostsOwnRecentQueriesTeach)
     EXPECT_EQ(parser.stats().namesLearnt, 1u);
 }
 
+TEST(DnsQueries, QueriesBeyondTheBoundAreForgottenOldestFirst)
+{
+    XDnsQueries queries(3);
+    const auto key = [](uint16_t id) { return XDnsQueries::Key{1, 2, 3, id}; };
+    for (uint16_t id = 1; id <= 4; ++id)
+        queries.add(key(id), "q.example", 100);
+    EXPECT_EQ(queries.size(), 3u);
+    EXPECT_EQ(queries.dropped(), 1u);
+    EXPECT_FALSE(queries.take(key(1), "q.example", 101));
+    EXPECT_TRUE(queries.take(key(2), "Q.EXAMPLE", 101));
+    // Answered ones make no room twice, and many answered queries leave nothing behind.
+    for (uint16_t id = 10; id < 1000; ++id) {
+        queries.add(key(id), "q.example", 200);
+        EXPECT_TRUE(queries.take(key(id), "q.example", 200));
+    }
+    EXPECT_EQ(queries.size(), 2u);
+    EXPECT_EQ(queries.dropped(), 1u);
+}
+
 TEST_F(ParserTest, AddressRecordsForNamesTheQuestionDoesNotLeadToAreRefused)
 {
     // Question a.example: its alias chain, given out of order, leads to c.example.
