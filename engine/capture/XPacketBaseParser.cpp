@@ -184,7 +184,7 @@ int questionOf(const char* msg, int len, char (&out)[kDnsNameBuffer], int& next)
 void XPacketBaseParser::parserQuery(const Udp& udp)
 {
     if (udp.len < 12 || (read16(reinterpret_cast<const unsigned char*>(udp.msg) + 2) & 0x8000))
-        return ignore();  // an answer sent to port 53: this host is no DNS server's client here
+        return ignore();  // an answer this host sends to port 53: it is the server then
     char question[kDnsNameBuffer];
     int next = 0;
     const int n = questionOf(udp.msg, udp.len, question, next);
