@@ -7,6 +7,7 @@
 
 #include "TerminalText.h"
 #include "capengine/XEngine.h"
+#include "config/TextUtil.h"
 
 namespace {
 
@@ -277,24 +278,30 @@ std::string jsonString(const std::string& text)
 {
     std::string out = "\"";
     for (size_t i = 0; i < text.size();) {
-        const size_t length = utf8SequenceAt(text, i);
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        // Control characters are escaped, C1 and DEL too: the document may be shown on a terminal.
-        const bool c1 = length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        size_t length = 0;
+        const uint32_t c = lumivex::config::utf8CodePointAt(text, i, length);
+        // Control characters are escaped, C1 and DEL too: the document may be shown on a
+        // terminal. So are the invisible format characters, which could make one name read
+        // as another wherever the document is shown.
         if (length == 0) {
             out += "\xEF\xBF\xBD";
             ++i;
-        } else if (c < 0x20 || c == 0x7F || c1) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c1 ? unsigned(static_cast<unsigned char>(text[i + 1])) : unsigned(c));
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || lumivex::config::isFormatCharacter(c)) {
+            char buf[16];
+            if (c > 0xFFFF)  // as a UTF-16 surrogate pair
+                std::snprintf(buf, sizeof buf, "\\u%04x\\u%04x", unsigned(0xD800 + ((c - 0x10000) >> 10)),
+                              unsigned(0xDC00 + ((c - 0x10000) & 0x3FF)));
+            else
+                std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(c));
             out += buf;
-            i += length;
         } else {
             if (c == '"' || c == '\\')
                 out += '\\';
             out.append(text, i, length);
-            i += length;
         }
+        i += length;
     }
     out += '"';
     return out;

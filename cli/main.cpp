@@ -75,7 +75,8 @@ int main(int argc, char** argv)
     }
     XLog* log = XLog::Instance();
     if (!options.logFile.empty() && !(log->setLogFile(options.logFile) && XEngine::setLogFile(options.logFile)))
-        std::fprintf(stderr, "lumivex: cannot open log file %s\n", terminalSafe(options.logFile).c_str());
+        std::fprintf(stderr, "lumivex: cannot open log file %s (it must be a regular file that can be written)\n",
+                     terminalSafe(options.logFile).c_str());
     const bool privileged = platform::isPrivileged();
     if (!privileged)
         XLog::debug(1, privilegeAdvice(platform::executablePath()));

@@ -16,14 +16,11 @@
 #include "hostinfo/XKernelIoTrace.h"
 #include "hostinfo/XPCProcessInfo.h"
 #include "platform/Clock.h"
-#include "platform/LocalAddresses.h"
 #include "platform/ProcessNames.h"
 #include "platform/Processes.h"
 
 namespace {
 
-// The host name's addresses that get listeners of their own (beside every local address).
-constexpr int kHostNameAddresses = 5;
 // sample() calls between owner-table reloads, and with an event source that names owners.
 constexpr uint64_t kReloadCalls = 2;
 constexpr uint64_t kExactReloadCalls = 16;
@@ -131,15 +128,9 @@ bool XEngine::start(std::string* why)
         e.parser = parser;
     }
 
-    // A listener on every local address now; the host name's addresses may need the
-    // resolver, so they are looked up on a thread of their own and the worker takes their
-    // queues in when they come.
+    // One listener for every local address, those that appear later too. Nothing here asks
+    // the network (no name of this host is looked up): start and stop never wait for it.
     e.packets->createListener();
-    XPacketMgr* packets = e.packets;
-    e.hostNameListeners = std::thread([packets] {
-        const std::vector<uint32_t> addrs = platform::hostNameIpv4Addresses(kHostNameAddresses);
-        packets->createListeners(addrs.data(), int(addrs.size()));
-    });
 
     // The owner tables are filled now, and the sockets open now are older than the engine:
     // their start time stays unknown.
@@ -163,8 +154,6 @@ void XEngine::stop()
     // and queues it reads from are closed.
     e.worker->stop();
     e.worker->join();
-    if (e.hostNameListeners.joinable())
-        e.hostNameListeners.join();
     {
         std::lock_guard<std::mutex> parserGuard(e.parserMutex);
         e.parserStats = e.parser->stats();

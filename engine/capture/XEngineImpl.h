@@ -3,7 +3,6 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "capengine/XEngine.h"
 #include "capture/XPacketBaseParser.h"
@@ -46,8 +45,6 @@ struct CAPENGINE_HIDDEN XEngine::Impl {
     std::mutex parserMutex;               // guards the two below
     XPacketBaseParser* parser = nullptr;  // owned by the packet manager while running
     XParserStats parserStats;             // kept when the parser is deleted
-
-    std::thread hostNameListeners;        // resolves the host name, starts its listeners
 
     // sample()'s own state: one caller.
     uint64_t sampleCalls = 0;

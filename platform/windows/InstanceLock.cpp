@@ -70,8 +70,9 @@ void InstanceLock::release()
     }
 }
 
-std::string instanceLockPath(const std::string& name)
+std::string instanceLockPath(const std::string& name, std::string*)
 {
+    // A kernel object name of this logon session.
     return "Local\\" + name;
 }
 

@@ -1,14 +1,11 @@
 #include "platform/LocalAddresses.h"
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
 #include <iphlpapi.h>
 
-#include <memory>
 #include <vector>
 
 #include "platform/windows/WideText.h"
-#include "platform/windows/Winsock.h"
 
 namespace platform {
 
@@ -41,27 +38,6 @@ bool readLocalIpv4Addresses(std::vector<uint32_t>& out, std::string* error)
         }
     }
     return true;
-}
-
-std::vector<uint32_t> hostNameIpv4Addresses(int max)
-{
-    std::vector<uint32_t> out;
-    wchar_t name[256] = {};
-    DWORD length = DWORD(std::size(name));
-    if (max <= 0 || !ensureWinsock() || !::GetComputerNameExW(ComputerNameDnsHostname, name, &length) || length == 0)
-        return out;
-    ADDRINFOW hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    ADDRINFOW* raw = nullptr;
-    if (::GetAddrInfoW(name, nullptr, &hints, &raw) != 0)
-        return out;
-    const std::unique_ptr<ADDRINFOW, void(WSAAPI*)(ADDRINFOW*)> answers(raw, ::FreeAddrInfoW);
-    for (const ADDRINFOW* it = answers.get(); it && int(out.size()) < max; it = it->ai_next) {
-        if (it->ai_family == AF_INET && it->ai_addr)
-            out.push_back(reinterpret_cast<const sockaddr_in*>(it->ai_addr)->sin_addr.s_addr);
-    }
-    return out;
 }
 
 } // namespace platform

@@ -133,8 +133,8 @@ protected:
         EXPECT_TRUE(log.contains(QStringLiteral("termination requested"))) << log.toStdString();
         // Written after the engine's stop() joined every engine thread.
         EXPECT_TRUE(log.contains(QStringLiteral("shut down after"))) << log.toStdString();
-        // Rewritten: sorted, the blank line gone.
-        EXPECT_EQ(userIni(), QByteArray("memu_float_staus=0\nmenu_updatelist_status=1\n"));
+        // Nothing changed: the file is as the user left it, blank line and all.
+        EXPECT_EQ(userIni(), QByteArray("menu_updatelist_status=1\n\nmemu_float_staus=0\n"));
     }
 
     // Everything the process printed so far (kept for later checks).

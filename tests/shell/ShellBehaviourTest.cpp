@@ -19,7 +19,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QDir>
+
 #include <csignal>
+#include <sys/stat.h>
 
 using orvane::MainFrame;
 using orvane::Page;
@@ -218,8 +221,46 @@ TEST_F(ShellBehaviour, UnprivilegedStartWarnsAndRuns)
 {
     privileged = false;
     ASSERT_TRUE(start());
-    ASSERT_EQ(notices.warnings.size(), 1);
+    ASSERT_GE(notices.warnings.size(), 1);  // the location files are missing here: a second one
     EXPECT_TRUE(notices.warnings[0].contains(QStringLiteral("计算机管理员")));
+    EXPECT_TRUE(frame()->isVisible());
+}
+
+TEST_F(ShellBehaviour, SecondCopyBringsTheFirstWindowUp)
+{
+    arguments << QStringLiteral("-h");
+    ASSERT_TRUE(start());
+    EXPECT_FALSE(frame()->isVisible());
+
+    RecordingNotices secondNotices;
+    orvane::ShellOptions options;
+    options.arguments = QStringList{QStringLiteral("orvane")};
+    options.lockPath = lockPath().toStdString();
+    options.privileged = [] { return true; };
+    options.notices = &secondNotices;
+    orvane::OrvaneApp second(std::move(options), &test.engine());
+    EXPECT_FALSE(second.start());
+    EXPECT_EQ(secondNotices.refusals.size(), 1);
+    for (int waited = 0; waited < 5000 && !frame()->isVisible(); waited += 20)
+        QTest::qWait(20);
+    EXPECT_TRUE(frame()->isVisible());
+    EXPECT_EQ(frame()->state(), MainFrame::State::Shown);
+}
+
+TEST_F(ShellBehaviour, UnusableDataFilesAreNamedInOneNoticeWithoutWaitingOnThem)
+{
+    ASSERT_EQ(::mkfifo((dataDir() + "topntab.dat").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QDir().mkpath(dataDir() + "dashbk.dat"));
+    writeDataFile("ui/close.png", "no image at all");
+    ASSERT_TRUE(start());
+    QStringList unusable;
+    for (const QString& warning : notices.warnings)
+        if (warning.contains(QStringLiteral("数据文件")))
+            unusable << warning;
+    ASSERT_EQ(unusable.size(), 1) << notices.warnings.join('|').toStdString();
+    for (const char* sentence : {"topntab.dat is not a regular file", "dashbk.dat is not a regular file",
+                                 "ui/close.png is no image that can be read", "ication.dat is missing"})
+        EXPECT_TRUE(unusable[0].contains(QString::fromLatin1(sentence))) << sentence << " in " << unusable[0].toStdString();
     EXPECT_TRUE(frame()->isVisible());
 }
 

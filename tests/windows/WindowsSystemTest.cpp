@@ -22,6 +22,7 @@
 #include "platform/IoEventSource.h"
 #include "platform/LocalAddresses.h"
 #include "platform/Processes.h"
+#include "platform/RegularFile.h"
 #include "platform/SystemTimes.h"
 #include "platform/TerminationSignals.h"
 #include "platform/windows/IoCountersSampler.h"
@@ -133,8 +134,32 @@ TEST(WindowsAddresses, TheTableHoldsLoopback)
     std::string error;
     ASSERT_TRUE(readLocalIpv4Addresses(addrs, &error)) << error;
     EXPECT_NE(std::find(addrs.begin(), addrs.end(), hostToNet32(0x7F000001)), addrs.end());
-    EXPECT_LE(hostNameIpv4Addresses(2).size(), 2u);
-    EXPECT_TRUE(hostNameIpv4Addresses(0).empty());
+}
+
+TEST(WindowsFiles, OnlyRegularFilesAreReadAndAReplacementLeavesNoTemporaryFile)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("lumivex-files-" + std::to_string(::GetCurrentProcessId()));
+    fs::create_directories(folder);
+    const std::string file = (folder / "user.ini").string();
+    std::string content, error;
+    bool longer = true;
+    EXPECT_EQ(readRegularFile(file, 100, content, &longer, &error), FileRead::Missing);
+    EXPECT_EQ(readRegularFile(folder.string(), 100, content, nullptr, &error), FileRead::NotRegular);
+    EXPECT_EQ(readRegularFile("NUL", 100, content, nullptr, &error), FileRead::NotRegular);  // a device
+
+    ASSERT_TRUE(replaceFile(file, "first", &error)) << error;
+    ASSERT_TRUE(replaceFile(file, "second, longer", &error)) << error;
+    EXPECT_EQ(readRegularFile(file, 100, content, &longer, &error), FileRead::Ok);
+    EXPECT_EQ(content, "second, longer");
+    EXPECT_FALSE(longer);
+    EXPECT_EQ(readRegularFile(file, 6, content, &longer, &error), FileRead::Ok);
+    EXPECT_EQ(content, "second");
+    EXPECT_TRUE(longer);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    EXPECT_FALSE(replaceFile((folder / "no-such-folder" / "x").string(), "x", &error));
+    EXPECT_FALSE(error.empty());
+    fs::remove_all(folder);
 }
 
 TEST(WindowsInstanceLock, OneHolderAtATimeUntilReleased)

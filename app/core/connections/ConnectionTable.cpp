@@ -1,6 +1,7 @@
 #include "core/connections/ConnectionTable.h"
 
 #include "config/DataFileStore.h"
+#include "config/TextUtil.h"
 #include "core/WallClock.h"
 #include "core/lists/TextOrder.h"
 
@@ -71,7 +72,7 @@ ConnectionTable::Row ConnectionTable::textsOf(const XSocketRow& s, XEngine& engi
     Row row;
     auto cell = [&row](Column column) -> std::string& { return row[std::size_t(column)]; };
     cell(Column::Protocol) = s.tcp ? "    TCP" : "    UDP";
-    cell(Column::Program) = s.program.empty() ? "System" : s.program;
+    cell(Column::Program) = s.program.empty() ? "System" : lumivex::config::visibleText(s.program);
     cell(Column::Local) = endpoint(s.localAddr, s.localPort);
     const std::uint32_t remote = s.tcp ? s.remoteAddr : 0;
     cell(Column::Remote) = endpoint(remote, s.tcp ? s.remotePort : 0);
@@ -80,7 +81,7 @@ ConnectionTable::Row ConnectionTable::textsOf(const XSocketRow& s, XEngine& engi
     cell(Column::Age) = ageText(s.firstSeenMs, nowMs);
     cell(Column::Pid) = std::to_string(std::int32_t(s.pid));
     if (remote != 0 && remote != kLoopback) {
-        cell(Column::DnsName) = engine.dnsName(remote);
+        cell(Column::DnsName) = lumivex::config::visibleText(engine.dnsName(remote));
         std::string location;
         if (m_sources.data && m_sources.data->lookupLocation(remote, location))
             cell(Column::Location) = location;

@@ -2,6 +2,7 @@
 
 #include "config/ConfigStore.h"
 #include "config/DataFileStore.h"
+#include "config/TextUtil.h"
 #include "core/TrafficModel.h"
 
 #include <cstdio>
@@ -56,11 +57,11 @@ ColoredText TrafficCellText::cell(TrafficColumn column, const XTrafficRow& row) 
     case TrafficColumn::Address: return plain(indentText(dottedAddress(row.address)));
     case TrafficColumn::Port:
         if (chat)
-            return plain(indentText(row.program));
+            return plain(indentText(lumivex::config::visibleText(row.program)));
         if (std::string description = m_sources.portDescription(m_kind, row.remotePort); !description.empty())
             return plain(description);
         return plain(formatPort(row.remotePort));
-    case TrafficColumn::DnsName: return plain(row.dnsName);
+    case TrafficColumn::DnsName: return plain(lumivex::config::visibleText(row.dnsName));
     case TrafficColumn::Location: return plain(m_sources.locationOr(row.address));
     case TrafficColumn::SentBytes: return formatValue(row.bytes[1], ValueUse::ListSentBytes);
     case TrafficColumn::ReceivedBytes: return formatValue(row.bytes[0], ValueUse::ListReceivedBytes);
@@ -68,7 +69,7 @@ ColoredText TrafficCellText::cell(TrafficColumn column, const XTrafficRow& row) 
     case TrafficColumn::Program:
         if (chat || row.program.empty())
             return plain({});
-        return plain(indentText(row.program));
+        return plain(indentText(lumivex::config::visibleText(row.program)));
     }
     return plain({});
 }

@@ -53,7 +53,7 @@ ColoredText programCell(const ProgramRecord& r, ProgramColumn column)
 {
     switch (column) {
     case ProgramColumn::Name: return {displayName(r), valuecolor::listText};
-    case ProgramColumn::Path: return {r.path, valuecolor::listText};
+    case ProgramColumn::Path: return {lumivex::config::visibleText(r.path), valuecolor::listText};
     default: return formatValue(programValue(r, column), ValueUse::ProgramValue);
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/TextUtil.h"
+
 #include <cstdint>
 #include <string>
 
@@ -30,10 +32,11 @@ struct ProgramRecord {
     std::string path;
 };
 
-// The name a program is shown by: its name, or "PID:<pid>" when it had none.
+// The name a program is shown by: its name with hidden characters made visible, or
+// "PID:<pid>" when it had none.
 inline std::string displayName(const ProgramRecord& r)
 {
-    return r.name.empty() ? "PID:" + std::to_string(r.pid) : r.name;
+    return r.name.empty() ? "PID:" + std::to_string(r.pid) : lumivex::config::visibleText(r.name);
 }
 
 } // namespace orvane

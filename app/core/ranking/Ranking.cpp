@@ -4,6 +4,7 @@
 #include "core/ranking/RankCategories.h"
 
 #include "capengine/XEngine.h"
+#include "config/TextUtil.h"
 
 #include <algorithm>
 #include <limits>
@@ -42,11 +43,11 @@ Ranking::Row Ranking::rowOf(const XRankedItem& item, XTrafficKind kind, XEngine&
     const bool known = engine.row(kind, item.address, record);
     if (known)
         cell(Column::Port) = formatPort(record.remotePort);
-    cell(Column::DnsName) = known ? record.dnsName : engine.dnsName(item.address);
+    cell(Column::DnsName) = lumivex::config::visibleText(known ? record.dnsName : engine.dnsName(item.address));
     cell(Column::Location) = m_sources.locationOr(item.address);
     cell(Column::Value) = formatValue(item.value, ValueUse::RankValue).text;
     if (known && !record.program.empty())
-        cell(Column::Program) = indentText(record.program);
+        cell(Column::Program) = indentText(lumivex::config::visibleText(record.program));
     return row;
 }
 

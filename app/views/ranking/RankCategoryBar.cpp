@@ -19,7 +19,7 @@ RankCategoryBar::RankCategoryBar(QWidget* parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_titleFont.setBold(true);
-    m_icon.load(QString::fromStdString(lumivex::config::ConfigStore::instance().dataDir()) + "topntab.dat");
+    m_icon = skin::imageFile(QString::fromStdString(lumivex::config::ConfigStore::instance().dataDir()) + "topntab.dat");
 }
 
 QRect RankCategoryBar::itemRect(int i) const

@@ -50,13 +50,12 @@ public:
 
     // Owning thread. Wires and starts the system engine: chat programs, process information
     // (which starts the kernel event source), packet manager, queues, DNS cache, one parser,
-    // a listener on every local address and on the host name's addresses (at most five,
-    // never twice, never 127.0.0.1), then the parser thread. False (with the reason in why)
-    // when already started, after a stop (one run per process), or for an engine made from
-    // components.
+    // the DNS listener of every local address (those added later too), then the parser
+    // thread. Waits for nothing on the network. False (with the reason in why) when already
+    // started, after a stop (one run per process), or for an engine made from components.
     bool start(std::string* why = nullptr);
-    // Owning thread. Stops and joins every engine thread in the reverse order. Safe to call
-    // more than once and without start().
+    // Owning thread. Stops and joins every engine thread in the reverse order, within a
+    // second. Safe to call more than once and without start().
     void stop();
     bool isRunning() const;
 
