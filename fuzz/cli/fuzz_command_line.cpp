@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "HistoryOptions.h"
 #include "Options.h"
+#ifdef LUMIVEX_HAVE_HISTORY
+#include "HistoryOptions.h"
+#endif
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -32,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (ok != error.empty() || options.seconds < 0)
         __builtin_trap();
 
+#ifdef LUMIVEX_HAVE_HISTORY
     argv[0] = const_cast<char*>("history");
     HistoryOptions history;
     std::string historyError;
@@ -39,5 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (historyOk != historyError.empty() ||
         (historyOk && !history.help && history.action == HistoryOptions::Action::Show && history.range.empty()))
         __builtin_trap();
+#endif
     return 0;
 }

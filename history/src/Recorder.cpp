@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "BucketWriter.h"
+#include "LocalTime.h"
 #include "PendingBuckets.h"
 #include "corekit/XLog.h"
 #include "corekit/XThread.h"
@@ -43,9 +44,7 @@ bool isCorruption(int code)
 // <file>.corrupt-YYYYMMDD-HHMMSS (local time), numbered when that name is taken.
 std::string asideName(const std::string& path)
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = localTimeOf(std::time(nullptr));
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     std::string name = path + ".corrupt-" + stamp;

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <ctime>
 
+#include "LocalTime.h"
+
 namespace history {
 
 namespace {
@@ -14,10 +16,7 @@ constexpr size_t kMaxPoints = 100000;
 
 std::tm localOf(int64_t t)
 {
-    const std::time_t value = std::time_t(t);
-    std::tm tm{};
-    localtime_r(&value, &tm);
-    return tm;
+    return localTimeOf(std::time_t(t));
 }
 
 // mktime with the DST flag left to the library, so that a wall time names the instant it
