@@ -337,10 +337,10 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    fs::create_directories(dir);
-    fs::create_directories(yearDir);
     std::string path = reuse;
     if (reuse.empty()) {
+        fs::create_directories(dir);
+        fs::create_directories(yearDir);
         std::printf("busy hour\n");
         busyHour(dir);
         path = yearDir + "/year.sqlite";
