@@ -6,6 +6,9 @@
 
 const char* const kUsage =
     "usage: lumivex [--seconds N] [--json] [--log FILE] [--help]\n"
+#ifdef LUMIVEX_HAVE_HISTORY
+    "       lumivex history --help   (what was recorded, per program and host)\n"
+#endif
     "  --seconds N  print once after N seconds and exit (default: reprint every second)\n"
     "  --json       print one JSON document instead of tables\n"
     "  --log FILE   also write log lines to FILE\n"

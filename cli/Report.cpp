@@ -7,6 +7,7 @@
 
 #include "TerminalText.h"
 #include "capengine/XEngine.h"
+#include "config/TextUtil.h"
 
 namespace {
 
@@ -204,12 +205,27 @@ std::string humanBytes(double bytes)
 
 std::string privilegeAdvice(const std::string& executable)
 {
+#ifdef _WIN32
+    // Made terminal-safe between its backslashes, which stay single and readable.
+    std::string program = executable.empty() ? "lumivex.exe" : std::string();
+    for (size_t at = 0; !executable.empty() && at <= executable.size();) {
+        const size_t slash = std::min(executable.find('\\', at), executable.size());
+        program += terminalSafe(std::string_view(executable).substr(at, slash - at));
+        if (slash < executable.size())
+            program += '\\';
+        at = slash + 1;
+    }
+    return "not elevated: the kernel's per-program network events and the receive-all mode of the DNS "
+           "listeners need an administrator. Start " +
+           program + " from a command prompt opened with \"Run as administrator\"";
+#else
     const std::string program = executable.empty() ? "lumivex" : terminalSafe(executable);
     return "not privileged: packet capture needs root or the capabilities cap_net_raw, cap_dac_read_search "
            "and cap_sys_ptrace, and per-flow counting in the kernel cap_bpf, cap_perfmon and cap_net_admin. "
            "Grant them with: sudo setcap "
            "cap_net_raw,cap_dac_read_search,cap_sys_ptrace,cap_bpf,cap_perfmon,cap_net_admin+ep " +
            program + " (or install with: sudo cmake --install <build folder>)";
+#endif
 }
 
 void printReportText(std::FILE* out, const Report& r)
@@ -262,24 +278,30 @@ std::string jsonString(const std::string& text)
 {
     std::string out = "\"";
     for (size_t i = 0; i < text.size();) {
-        const size_t length = utf8SequenceAt(text, i);
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        // Control characters are escaped, C1 and DEL too: the document may be shown on a terminal.
-        const bool c1 = length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        size_t length = 0;
+        const uint32_t c = lumivex::config::utf8CodePointAt(text, i, length);
+        // Control characters are escaped, C1 and DEL too: the document may be shown on a
+        // terminal. So are the invisible format characters, which could make one name read
+        // as another wherever the document is shown.
         if (length == 0) {
             out += "\xEF\xBF\xBD";
             ++i;
-        } else if (c < 0x20 || c == 0x7F || c1) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c1 ? unsigned(static_cast<unsigned char>(text[i + 1])) : unsigned(c));
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F) || lumivex::config::isFormatCharacter(c)) {
+            char buf[16];
+            if (c > 0xFFFF)  // as a UTF-16 surrogate pair
+                std::snprintf(buf, sizeof buf, "\\u%04x\\u%04x", unsigned(0xD800 + ((c - 0x10000) >> 10)),
+                              unsigned(0xDC00 + ((c - 0x10000) & 0x3FF)));
+            else
+                std::snprintf(buf, sizeof buf, "\\u%04x", unsigned(c));
             out += buf;
-            i += length;
         } else {
             if (c == '"' || c == '\\')
                 out += '\\';
             out.append(text, i, length);
-            i += length;
         }
+        i += length;
     }
     out += '"';
     return out;

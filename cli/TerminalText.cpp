@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "config/TextUtil.h"
+
 namespace {
 
 uint32_t codePointAt(std::string_view text, size_t i, size_t length)
@@ -67,9 +69,13 @@ std::string terminalSafe(std::string_view text)
             continue;
         }
         const uint32_t c = codePointAt(text, i, length);
-        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F))
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F)) {
             escape(c);
-        else if (c == '\\')
+        } else if (lumivex::config::isFormatCharacter(c)) {
+            char buf[12];
+            std::snprintf(buf, sizeof buf, c > 0xFFFF ? "\\U%08x" : "\\u%04x", unsigned(c));
+            out += buf;
+        } else if (c == '\\')
             out += "\\\\";
         else
             out.append(text, i, length);

@@ -1,5 +1,6 @@
 // lumivex: the console front end. Runs the capture engine without windows and prints what it
 // sees: the TCP, UDP and chat tables, per-program I/O and every drop counter.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -16,12 +17,16 @@
 #include "platform/ExecutablePath.h"
 #include "platform/Processes.h"
 #include "platform/Terminal.h"
+#ifdef LUMIVEX_HAVE_HISTORY
+#include "HistoryCommand.h"
+#endif
 #include "platform/TerminationSignals.h"
 
 namespace {
 
 std::atomic<bool> g_interrupted{false};
 std::atomic<int> g_signals{0};
+int g_consoleEvents = -1;  // Windows: the console's control events (see main)
 
 // The first SIGINT or SIGTERM ends the run at the next step; a second one, should start-up or
 // shut-down still be busy, ends the program at once.
@@ -40,7 +45,16 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return;
-        platform::sleepUntilSignalWake(int(left.count()) + 1);
+        if (g_consoleEvents < 0) {
+            platform::sleepUntilSignalWake(int(left.count()) + 1);
+            continue;
+        }
+        // The console's own events come through a pipe the sleep cannot wait on: look at it
+        // every 50 ms.
+        if (platform::drainTerminationSignals(g_consoleEvents) > 0)
+            g_interrupted.store(true);
+        else
+            platform::sleepUntilSignalWake(int(std::min<long long>(50, left.count() + 1)));
     }
 }
 
@@ -48,10 +62,25 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
 
 int main(int argc, char** argv)
 {
+#ifdef LUMIVEX_HAVE_HISTORY
+    // `lumivex history ...` reads the history database: no capture, no privileges.
+    if (argc > 1 && argv[1] && std::string(argv[1]) == "history")
+        return runHistoryCommand(argc - 1, argv + 1, stdout, stderr);
+#endif
     // Before anything that may take long, so that an interrupt is never ignored.
     platform::prepareSignalWake();
+#ifdef _WIN32
+    // The console's control handler before the signal handlers: the system asks the later
+    // ones first, so Ctrl-C and Ctrl-Break reach onSignal, and closing the console window,
+    // which no signal covers, ends the run through this one.
+    g_consoleEvents = platform::terminationSignalDescriptor();
+#endif
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
+#ifdef SIGBREAK
+    std::signal(SIGBREAK, onSignal);
+#endif
+    const bool controlSequences = platform::prepareTerminalOutput();
 
     Options options;
     std::string error;
@@ -65,7 +94,8 @@ int main(int argc, char** argv)
     }
     XLog* log = XLog::Instance();
     if (!options.logFile.empty() && !(log->setLogFile(options.logFile) && XEngine::setLogFile(options.logFile)))
-        std::fprintf(stderr, "lumivex: cannot open log file %s\n", terminalSafe(options.logFile).c_str());
+        std::fprintf(stderr, "lumivex: cannot open log file %s (it must be a regular file that can be written)\n",
+                     terminalSafe(options.logFile).c_str());
     const bool privileged = platform::isPrivileged();
     if (!privileged)
         XLog::debug(1, privilegeAdvice(platform::executablePath()));
@@ -110,7 +140,9 @@ int main(int argc, char** argv)
                     report.compact = true;
                     if (!platform::outputTerminalSize(report.columns, report.lines))
                         report.rowsPerTable = 20;
-                    std::fputs("\033[H\033[2J", stdout);
+                    // Home and clear; a console that shows control sequences as text gets
+                    // the report below the previous one.
+                    std::fputs(controlSequences ? "\033[H\033[2J" : "\n", stdout);
                 }
                 printReportText(stdout, report);
             }

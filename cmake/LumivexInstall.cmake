@@ -11,8 +11,22 @@ set(LUMIVEX_RUNPATH_ROOM 1024)  # the longest library folder an install can writ
 # programs (bpf, perfmon, net_admin).
 set(LUMIVEX_CAPTURE_CAPABILITIES cap_net_raw,cap_dac_read_search,cap_sys_ptrace,cap_bpf,cap_perfmon,cap_net_admin+ep)
 
+include(GNUInstallDirs)
+# Where the programs go: bin/ of the prefix, or on Windows the top of the program folder, with
+# the engine DLL and dat/ beside them.
+if(WIN32)
+  set(LUMIVEX_PROGRAM_DIR .)
+else()
+  set(LUMIVEX_PROGRAM_DIR ${CMAKE_INSTALL_BINDIR})
+endif()
+
 function(lumivex_install_capable_program target)
   cmake_parse_arguments(P "" "CAPABILITIES" "" ${ARGN})
+  if(WIN32)
+    # Windows grants capture rights to an elevated process, not to a file.
+    install(TARGETS ${target} RUNTIME DESTINATION ${LUMIVEX_PROGRAM_DIR})
+    return()
+  endif()
   # Room for the install's library folder: the RUNPATH is rewritten in place, so the built
   # program carries a long one (a folder in the build tree that does not exist), and the
   # install step below writes the real folder into that space.

@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     for (const fs::path& path : inputs) {
         std::ifstream in(path, std::ios::binary);
         const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        std::printf("%s (%zu bytes)\n", path.c_str(), bytes.size());
+        std::printf("%s (%zu bytes)\n", path.string().c_str(), bytes.size());
         std::fflush(stdout);  // the last line names the input if the target crashes
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }

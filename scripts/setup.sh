@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the program and the tests need.
+#   scripts/setup.sh            the Linux build and its tests
+#   scripts/setup.sh --windows  and the Windows cross build with its tests under Wine
 set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  libpcap-dev libbpf-dev bpftool llvm qt6-base-dev libgl-dev
+  libpcap-dev libbpf-dev bpftool llvm libssl-dev qt6-base-dev libgl-dev libsqlite3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-wqy-microhei iso-codes netbase iproute2 procps libcap2-bin
   xvfb trayer imagemagick x11-utils xdotool
 )
+if [ "${1:-}" = "--windows" ]; then
+  # mingw-w64 with its winpthreads compilers, Wine to run the tests, jq to read the console's JSON.
+  packages+=(g++-mingw-w64-x86-64 wine64 wine jq)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,5 +1,7 @@
 #include "shell/AutostartEntry.h"
 
+#include "config/FileText.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -109,12 +111,12 @@ QString AutostartEntry::execOf(const QByteArray& desktopEntry)
 
 bool AutostartEntry::isOn() const
 {
-    QFile file(filePath());
-    if (!file.open(QIODevice::ReadOnly))
+    // An autostart entry is a few hundred bytes; anything much larger is not ours. Read as the
+    // data files are: a FIFO or a device in its place is never waited on.
+    const std::optional<std::string> content = lumivex::config::readFilePrefix(filePath().toStdString(), 64 * 1024);
+    if (!content)
         return false;
-    // An autostart entry is a few hundred bytes; anything much larger is not ours.
-    const QByteArray content = file.read(64 * 1024);
-    return execOf(content).compare(m_command, Qt::CaseInsensitive) == 0;
+    return execOf(QByteArray::fromStdString(*content)).compare(m_command, Qt::CaseInsensitive) == 0;
 }
 
 bool AutostartEntry::canWrite() const

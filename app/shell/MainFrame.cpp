@@ -3,6 +3,7 @@
 #include "config/ConfigStore.h"
 #include "corekit/XLog.h"
 #include "shell/AppIcon.h"
+#include "shell/FrameChrome.h"
 #include "shell/MainView.h"
 #include "shell/ProgramMenu.h"
 #include "views/floating/FloatWindow.h"
@@ -11,11 +12,9 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QSystemTrayIcon>
-#include <QWindow>
 
 namespace orvane {
 
@@ -23,6 +22,7 @@ using lumivex::config::ConfigStore;
 
 namespace {
 
+// The switches' keys as user.ini stores them (the spelling is on disk: keep it).
 constexpr const char* kAutoRefreshKey = "menu_updatelist_status";
 constexpr const char* kFloatingKey = "memu_float_staus";
 constexpr QSize kMinimumSize(560, 400);
@@ -45,21 +45,20 @@ MainFrame::MainFrame(XEngine& engine, TrafficModel& model, FrameOptions options,
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_options(std::move(options))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setMouseTracking(true);
     setWindowTitle(skin::text("Lumivex"));
     setWindowIcon(appIcon());
     setMinimumSize(kMinimumSize);
     m_outer = skin::color("c_frmborder");
     m_inner = skin::color("c_frmborderc");
 
+    m_chrome = new FrameChrome(*this, kBorder);
     m_menu = new ProgramMenu(this);
     m_view = new MainView(engine, model, this);
-    m_floating = new FloatWindow(m_view->figures());
+    m_floating = new FloatWindow(m_view->ticks());
     createTray();
     loadSwitches();
     connectTitleBar();
     connectMenu();
-    connect(m_view, &MainView::floatingRefreshRequested, m_floating, &FloatWindow::refreshNow);
     connect(m_floating, &FloatWindow::menuRequested, this, &MainFrame::popupMenu);
     connect(m_floating, &FloatWindow::showMainRequested, this, [this] { showFromTray(true); });
 
@@ -113,10 +112,10 @@ void MainFrame::connectTitleBar()
     connect(bar, &TitleBar::maximizeRequested, this, &MainFrame::maximize);
     connect(bar, &TitleBar::restoreRequested, this, &MainFrame::restore);
     connect(bar, &TitleBar::menuRequested, this, &MainFrame::popupMenu);
-    connect(bar, &TitleBar::dragStarted, this, &MainFrame::beginDrag);
-    connect(bar, &TitleBar::dragMoved, this, &MainFrame::dragTo);
+    connect(bar, &TitleBar::dragStarted, m_chrome, &FrameChrome::beginDrag);
+    connect(bar, &TitleBar::dragMoved, m_chrome, &FrameChrome::dragTo);
     connect(bar, &TitleBar::dragEnded, this, [this] {
-        m_manualDrag = false;
+        m_chrome->endDrag();
         m_view->update();
     });
 }
@@ -207,6 +206,7 @@ void MainFrame::maximize()
         return;
     m_normalGeometry = geometry();
     m_maximized = true;
+    m_chrome->setMaximized(true);
     m_state = State::Maximized;
     m_floating->hide();
     m_view->titleBar()->setFrameMaximized(true);
@@ -221,6 +221,7 @@ void MainFrame::restore()
     if (!m_maximized)
         return;
     m_maximized = false;
+    m_chrome->setMaximized(false);
     m_state = State::Normal;
     m_floating->hide();
     m_view->titleBar()->setFrameMaximized(false);
@@ -309,71 +310,6 @@ void MainFrame::paintEvent(QPaintEvent*)
     };
     ring(all, kOuterBorder, m_outer);
     ring(all.adjusted(kOuterBorder, kOuterBorder, -kOuterBorder, -kOuterBorder), kInnerBorder, m_inner);
-}
-
-Qt::Edges MainFrame::edgesAt(QPoint pos) const
-{
-    constexpr int corner = 12;
-    Qt::Edges edges;
-    if (pos.x() < kBorder || (pos.x() < corner && (pos.y() < kBorder || pos.y() >= height() - kBorder)))
-        edges |= Qt::LeftEdge;
-    if (pos.x() >= width() - kBorder || (pos.x() >= width() - corner && (pos.y() < kBorder || pos.y() >= height() - kBorder)))
-        edges |= Qt::RightEdge;
-    if (pos.y() < kBorder || (pos.y() < corner && (pos.x() < kBorder || pos.x() >= width() - kBorder)))
-        edges |= Qt::TopEdge;
-    if (pos.y() >= height() - kBorder || (pos.y() >= height() - corner && (pos.x() < kBorder || pos.x() >= width() - kBorder)))
-        edges |= Qt::BottomEdge;
-    return edges;
-}
-
-void MainFrame::mouseMoveEvent(QMouseEvent* event)
-{
-    if (m_manualDrag && (event->buttons() & Qt::LeftButton)) {
-        dragTo(event->globalPosition().toPoint());
-        return;
-    }
-    const Qt::Edges edges = m_maximized ? Qt::Edges() : edgesAt(event->position().toPoint());
-    if (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge))
-        setCursor(Qt::SizeFDiagCursor);
-    else if (edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge))
-        setCursor(Qt::SizeBDiagCursor);
-    else if (edges & (Qt::LeftEdge | Qt::RightEdge))
-        setCursor(Qt::SizeHorCursor);
-    else if (edges & (Qt::TopEdge | Qt::BottomEdge))
-        setCursor(Qt::SizeVerCursor);
-    else
-        unsetCursor();
-}
-
-void MainFrame::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() != Qt::LeftButton || m_maximized)
-        return;
-    const Qt::Edges edges = edgesAt(event->position().toPoint());
-    if (edges && windowHandle() && windowHandle()->startSystemResize(edges))
-        return;
-    beginDrag(event->globalPosition().toPoint());
-}
-
-void MainFrame::beginDrag(QPoint global)
-{
-    if (m_maximized)
-        return;
-    // The window system moves the window when it can (the only way under Wayland);
-    // otherwise the frame follows the pointer itself.
-    if (windowHandle() && windowHandle()->startSystemMove()) {
-        m_manualDrag = false;
-        return;
-    }
-    m_manualDrag = true;
-    m_dragStart = global;
-    m_frameStart = pos();
-}
-
-void MainFrame::dragTo(QPoint global)
-{
-    if (m_manualDrag)
-        move(m_frameStart + (global - m_dragStart));
 }
 
 } // namespace orvane

@@ -15,6 +15,7 @@ class XEngine;
 namespace orvane {
 
 class FloatWindow;
+class FrameChrome;
 class MainView;
 class ProgramMenu;
 class TrafficModel;
@@ -26,10 +27,10 @@ struct FrameOptions {
     std::function<bool()> trayAvailable;  // empty: ask the desktop
 };
 
-// The main window: a frameless, skinned frame with two border rings holding the main view.
-// It owns the tray icon, the program menu, the floating strip and the user switches, hides
-// to the tray on close and minimise, and ends the program only through Exit (or a
-// termination request).
+// The main window: a frameless, skinned frame with two border rings holding the main view
+// (its resizing and moving are the chrome's). It owns the tray icon, the program menu, the
+// floating strip and the user switches, hides to the tray on close and minimise, and ends
+// the program only through Exit (or a termination request).
 class MainFrame : public QWidget {
     Q_OBJECT
 public:
@@ -45,6 +46,7 @@ public:
     MainView* view() const { return m_view; }
     ProgramMenu* menu() const { return m_menu; }
     FloatWindow* floatingWindow() const { return m_floating; }
+    FrameChrome* chrome() const { return m_chrome; }
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     State state() const { return m_state; }
     bool maximized() const { return m_maximized; }
@@ -75,8 +77,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     void createTray();
@@ -88,13 +88,11 @@ private:
     void setAutoRefreshOn(bool on);
     void setAutostartOn(bool on);
     void refreshAutostartItem();
-    void beginDrag(QPoint global);
-    void dragTo(QPoint global);
-    Qt::Edges edgesAt(QPoint pos) const;
     bool trayAvailable() const;
 
     FrameOptions m_options;
     MainView* m_view = nullptr;
+    FrameChrome* m_chrome = nullptr;
     ProgramMenu* m_menu = nullptr;
     FloatWindow* m_floating = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
@@ -106,9 +104,6 @@ private:
     bool m_minimizedAway = false;  // minimised instead of hidden: no tray
     bool m_exitRequested = false;
     bool m_noTrayLogged = false;
-    bool m_manualDrag = false;
-    QPoint m_dragStart;
-    QPoint m_frameStart;
     QRect m_normalGeometry;
 };
 

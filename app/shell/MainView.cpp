@@ -1,18 +1,18 @@
 #include "shell/MainView.h"
 
+#include "core/TrafficModel.h"
 #include "monitor/connections/ConnectionsPage.h"
-#include "monitor/dashboard/DashboardWindow.h"
+#include "monitor/dashboard/DashboardPage.h"
 #include "monitor/processes/ProcessMonitorList.h"
-#include "monitor/summary/BusiestProgramPanel.h"
-#include "monitor/summary/SummaryGraphWindow.h"
-#include "shell/advert/AdvertWindow.h"
-#include "shell/core/TrafficModel.h"
+#include "monitor/summary/BusiestProgramPane.h"
+#include "monitor/summary/SummaryGraphPane.h"
+#include "shell/advert/AdvertPane.h"
 #include "views/StatusBar.h"
 #include "views/TabStrip.h"
 #include "views/TitleBar.h"
 #include "views/detail/IpDetailPane.h"
-#include "views/lists/TrafficListCtrl.h"
 #include "views/lists/TrafficListModel.h"
+#include "views/lists/TrafficListPage.h"
 #include "views/ranking/RankingPage.h"
 
 #include "capengine/XEngine.h"
@@ -23,73 +23,58 @@ namespace orvane {
 
 MainView::MainView(XEngine& engine, TrafficModel& model, QWidget* parent)
     : QWidget(parent), m_engine(engine), m_model(model), m_metrics(ViewMetrics::fromSkin()),
-      m_cycle(engine, model, *this)
+      m_ticks(engine, model, [this] { return tickView(); })
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     createPanes();
-    m_timer.setInterval(kRefreshMs);
-    m_timer.setTimerType(Qt::CoarseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &MainView::refreshTick);
     // Runs from the start, also for a window started hidden: the floating strip and the
     // engine's sampling go on while the window is in the tray.
-    m_timer.start();
+    m_ticks.start();
 }
 
 MainView::~MainView() = default;
 
-// Every pane of the view, in the order they are made. The summary panes, the dashboard and
-// the floating strip share m_figures: each writes its own figures once a tick, the others
-// read them.
+// Every pane of the view, in the order they are made. Each one that shows tick figures
+// connects itself to m_ticks.
 void MainView::createPanes()
 {
     const CellSources sources = CellSources::fromProgram();
-    m_titleBar = new TitleBar(this);
-    m_statusBar = new StatusBar(this);
+    m_titleBar = new TitleBar(m_ticks, this);
+    m_titleBar->setEventSource(QString::fromStdString(m_engine.eventSource()));
+    m_statusBar = new StatusBar(m_ticks, this);
     m_tabs = new TabStrip(this);
-    m_summaryGraphs = new SummaryGraphWindow(m_figures, this);
-    m_advert = new AdvertWindow(this);
-    m_summary = new BusiestProgramPanel(m_figures, this);
-    m_ranking = new RankingPage(m_engine, sources, this);
-    m_dashboard = new DashboardWindow(m_figures, this);
-    m_detail = new IpDetailPane(m_model, sources, this);
+    m_summaryGraphs = new SummaryGraphPane(m_ticks, this);
+    m_advert = new AdvertPane(this);
+    m_busiest = new BusiestProgramPane(m_ticks, this);
+    m_processes = new ProcessMonitorList(m_ticks);
+    m_ranking = new RankingPage(m_engine, sources, m_processes, this);
+    m_dashboard = new DashboardPage(m_ticks, this);
+    m_detail = new IpDetailPane(m_ticks, m_model, sources, this);
     XEngine& engine = m_engine;
-    for (int kind = 0; kind < 3; ++kind) {
+    for (XTrafficKind kind : {kTrafficTcp, kTrafficUdp, kTrafficChat}) {
         auto* rows = new TrafficListModel(kind, m_model, [&engine] { return engine.tick(); }, sources);
-        TrafficListCtrl* list = m_lists[kind] = new TrafficListCtrl(rows, this);
-        connect(list, &TrafficListCtrl::addressClicked, this,
-                [this](std::uint32_t address) { detailFollowCurrentList(address); });
-        connect(list, &TrafficListCtrl::addressOpened, this, &MainView::openSidePanel);
+        TrafficListPage* list = m_lists[std::size_t(kind)] = new TrafficListPage(m_ticks, rows, this);
+        connect(list, &TrafficListPage::addressClicked, this, &MainView::detailFollowCurrentList);
+        connect(list, &TrafficListPage::addressOpened, this, &MainView::openSidePanel);
+        m_pages[std::size_t(listPageOf(kind))] = list;
     }
     m_connections = new ConnectionsPage(m_engine, sources, this);
+    m_pages[std::size_t(Page::Ranking)] = m_ranking;
+    m_pages[std::size_t(Page::Connections)] = m_connections;
+    m_pages[std::size_t(Page::Dashboard)] = m_dashboard;
+
     connect(m_detail, &IpDetailPane::closeRequested, this, &MainView::closeSidePanel);
     connect(m_detail, &IpDetailPane::selectionShowRequested, this, &MainView::showCurrentSelection);
-
     connect(m_tabs, &TabStrip::tabClicked, this, &MainView::showSelectedTab);
-    connect(m_summaryGraphs, &SummaryGraphWindow::curvesRequested, this,
-            [this] { showGauge(DashboardWindow::Curves); });
-    connect(m_titleBar, &TitleBar::onlineHelpRequested, m_advert, &AdvertWindow::openOnlineHelp);
+    connect(m_summaryGraphs, &SummaryGraphPane::curvesRequested, this,
+            [this] { showDashboard(DashboardPage::Curves); });
+    connect(m_titleBar, &TitleBar::onlineHelpRequested, m_advert, &AdvertPane::openOnlineHelp);
 
-    for (PageKind page : {PageKind::UdpList, PageKind::ChatList, PageKind::Ranking, PageKind::Connections, PageKind::Gauge})
-        pageWidget(page)->hide();
+    for (QWidget* page : m_pages)
+        if (page != currentPage())
+            page->hide();
     m_detail->hide();
-    fullRefreshOf(trafficKindOf(PageKind::TcpList));
-}
-
-QWidget* MainView::pageWidget(PageKind page) const
-{
-    switch (page) {
-    case PageKind::TcpList:
-    case PageKind::UdpList:
-    case PageKind::ChatList:
-        return m_lists[trafficKindOf(page)];
-    case PageKind::Ranking:
-        return m_ranking;
-    case PageKind::Connections:
-        return m_connections;
-    case PageKind::Gauge:
-        return m_dashboard;
-    }
-    return m_lists[0];
+    m_lists[kTrafficTcp]->refresh();
 }
 
 void MainView::applyLayout()
@@ -98,15 +83,13 @@ void MainView::applyLayout()
     m_titleBar->setGeometry(l.titleBar);
     m_statusBar->setGeometry(l.statusBar);
     m_advert->setGeometry(l.advert);
-    m_summary->setGeometry(l.summaryWindow);
+    m_busiest->setGeometry(l.summaryWindow);
     m_tabs->setGeometry(l.tabs);
     m_summaryGraphs->setGeometry(l.summaryGraphs);
+    // Only the traffic lists make room for the side panel.
     const ViewLayout full = ViewLayout::compute(m_metrics, width(), height(), false);
-    for (TrafficListCtrl* list : m_lists)
-        list->setGeometry(l.pages);
-    for (QWidget* page : {static_cast<QWidget*>(m_ranking), static_cast<QWidget*>(m_connections),
-                          static_cast<QWidget*>(m_dashboard)})
-        page->setGeometry(full.pages);
+    for (std::size_t i = 0; i < m_pages.size(); ++i)
+        m_pages[i]->setGeometry(isTrafficList(Page(i)) ? l.pages : full.pages);
     m_detail->setGeometry(l.sidePanel);
 }
 
@@ -130,81 +113,85 @@ void MainView::paintEvent(QPaintEvent*)
     painter.fillRect(l.gapStrip, ViewMetrics::kGapColor);
 }
 
+ViewState MainView::tickView() const
+{
+    ViewState view = m_state;
+    if (isTrafficList(view.current))
+        view.list = m_lists[std::size_t(trafficKindOf(view.current))]->shape();
+    return view;
+}
+
 void MainView::setAutoRefresh(bool on)
 {
     m_state.autoRefresh = on;
-    for (TrafficListCtrl* list : m_lists)
+    for (TrafficListPage* list : m_lists)
         list->setAutoRefresh(on);
     currentPage()->update();
 }
 
 void MainView::refreshTick()
 {
-    m_cycle.tick(m_engine.tick(), m_state);
+    m_ticks.tick();
 }
 
-void MainView::fullRefreshOf(int kind)
-{
-    m_cycle.fullListRefresh(kind);
-}
-
-void MainView::beginPageSwitch()
+void MainView::showPage(Page page, bool reshow)
 {
     m_state.shown = true;
     currentPage()->hide();
     m_detail->hide();
+    m_state.current = page;
+    bringUpToDate(page, reshow);
+    QWidget* widget = currentPage();
+    widget->show();
+    if (page != Page::Ranking)
+        widget->setFocus();
+    if (m_state.sidePanelOpen && isTrafficList(page))
+        m_detail->show();
+    m_tabs->showPage(page);
+    applyLayout();
 }
 
-void MainView::finishPageSwitch()
+void MainView::bringUpToDate(Page page, bool reshow)
 {
-    QWidget* page = currentPage();
-    page->show();
-    if (m_state.current != PageKind::Ranking)
-        page->setFocus();
-    if (m_state.sidePanelOpen && isTrafficList(m_state.current))
-        m_detail->show();
-    applyLayout();
+    switch (page) {
+    case Page::TcpList:
+    case Page::UdpList:
+    case Page::ChatList: {
+        const XTrafficKind kind = trafficKindOf(page);
+        m_lists[std::size_t(kind)]->refresh();
+        m_detail->setKind(kind);
+        break;
+    }
+    case Page::Ranking:
+        m_ranking->showRanking();
+        break;
+    case Page::Connections:
+        // A snapshot of the machine's sockets: read again when its tab is chosen, kept as it
+        // is when the window merely comes back.
+        if (!reshow)
+            m_connections->refresh();
+        break;
+    case Page::Dashboard:
+        break;
+    }
 }
 
 void MainView::showSelectedTab()
 {
-    beginPageSwitch();
-    const int index = m_tabs->current();
-    if (index == 3) {
-        m_state.current = PageKind::Ranking;
-        m_ranking->showRanking();
-    } else if (index == 4) {
-        m_state.current = PageKind::Connections;
-        m_connections->refresh();
-    } else {
-        m_state.current = static_cast<PageKind>(index);
-        fullRefreshOf(index);
-        m_detail->setKind(index);
-    }
-    finishPageSwitch();
+    showPage(pageOfTab(m_tabs->current()), false);
 }
 
 void MainView::reshowCurrentPage(bool fromFloating)
 {
-    beginPageSwitch();
     if (fromFloating)
         m_titleBar->setLinksEnabled(false);
-    if (m_state.current == PageKind::Ranking) {
-        m_ranking->showRanking();
-    } else if (isTrafficList(m_state.current)) {
-        const int kind = trafficKindOf(m_state.current);
-        fullRefreshOf(kind);
-        m_detail->setKind(kind);
-    }
-    finishPageSwitch();
+    showPage(m_state.current, true);
 }
 
-void MainView::showGauge(long long mode)
+void MainView::showDashboard(int mode)
 {
-    beginPageSwitch();
-    m_state.current = PageKind::Gauge;
-    m_dashboard->setMode(int(mode));
-    finishPageSwitch();
+    m_dashboard->setMode(mode);
+    showPage(Page::Dashboard, false);
 }
 
 void MainView::setShown(bool shown, bool tellAdvert)
@@ -214,10 +201,10 @@ void MainView::setShown(bool shown, bool tellAdvert)
         m_advert->setAnimation(shown);
 }
 
-void MainView::detailFollowCurrentList(long long argument)
+void MainView::detailFollowCurrentList(std::uint32_t address)
 {
     if (isTrafficList(m_state.current))
-        m_detail->follow(trafficKindOf(m_state.current), std::uint32_t(argument));
+        m_detail->follow(trafficKindOf(m_state.current), address);
     m_detail->update();
 }
 
@@ -231,7 +218,7 @@ void MainView::openSidePanel()
 
 void MainView::closeSidePanel()
 {
-    for (TrafficListCtrl* list : m_lists)
+    for (TrafficListPage* list : m_lists)
         list->clearSelection();
     m_state.sidePanelOpen = false;
     m_detail->hide();
@@ -242,85 +229,7 @@ void MainView::closeSidePanel()
 void MainView::showCurrentSelection()
 {
     if (isTrafficList(m_state.current))
-        m_lists[trafficKindOf(m_state.current)]->showSelection();
-}
-
-void MainView::refreshRanking(bool onShow)
-{
-    m_ranking->refresh(onShow);
-    // The process monitor has just taken the tick's per-program totals: its disk speeds and
-    // busiest programs are the ones the summary panes and the floating strip show.
-    const ProcessFigures& programs = m_ranking->processList()->monitor().figures();
-    m_figures.diskRead = programs.diskRead;
-    m_figures.diskWrite = programs.diskWrite;
-    m_figures.busiestDisk = {programs.busiestDisk.speed, programs.busiestDisk.name};
-    m_figures.busiestNet = {programs.busiestNet.speed, programs.busiestNet.name};
-}
-
-void MainView::takeTotals(const TrafficTotals& totals, std::uint32_t elapsedMs)
-{
-    m_statusBar->updateTotals(totals);
-    RateTotals rates;
-    rates.tcpSentBytes = totals.sentBytes[0];
-    rates.tcpReceivedBytes = totals.recvBytes[0];
-    rates.udpSentBytes = totals.sentBytes[1];
-    rates.udpReceivedBytes = totals.recvBytes[1];
-    for (int kind = 0; kind < 3; ++kind) {
-        rates.sentPackets += totals.sentPackets[kind];
-        rates.receivedPackets += totals.recvPackets[kind];
-    }
-    m_dashboard->takeTotals(rates, elapsedMs);
-}
-
-void MainView::repaintStatus()
-{
-    m_statusBar->update();
-    m_titleBar->setLinksEnabled(true);
-}
-
-void MainView::repaintGauge()
-{
-    m_dashboard->update();
-}
-
-void MainView::feedDetailPanel(std::uint32_t elapsedMs)
-{
-    m_detail->sample(elapsedMs);
-}
-
-void MainView::repaintDetailPanel()
-{
-    m_detail->update();
-}
-
-ListShape MainView::listShape(int kind)
-{
-    return m_lists[kind]->shape();
-}
-
-void MainView::listRefreshed(int kind, int count)
-{
-    m_lists[kind]->setItemCount(count);
-}
-
-void MainView::repaintListRows(int kind)
-{
-    m_lists[kind]->repaintRows();
-}
-
-void MainView::refreshSummaryWindow()
-{
-    m_summary->refresh();
-}
-
-void MainView::sampleSummaryGraphs(bool repaint)
-{
-    m_summaryGraphs->sample(repaint);
-}
-
-void MainView::refreshFloatingWindow()
-{
-    emit floatingRefreshRequested();
+        m_lists[std::size_t(trafficKindOf(m_state.current))]->showSelection();
 }
 
 } // namespace orvane

@@ -2,13 +2,16 @@
 
 #include "config/BuiltinTexts.h"
 #include "config/ConfigStore.h"
+#include "config/DataFileCheck.h"
 #include "config/DataFileStore.h"
+#include "config/TextUtil.h"
 #include "corekit/XLog.h"
 #include "platform/Processes.h"
 #include "platform/TerminationSignals.h"
 #include "shell/AppIcon.h"
+#include "shell/InstanceChannel.h"
 #include "shell/MainFrame.h"
-#include "shell/core/TrafficModel.h"
+#include "core/TrafficModel.h"
 #include "views/Skin.h"
 
 #include "capengine/XEngine.h"
@@ -81,18 +84,20 @@ bool OrvaneApp::start()
     if (!m_privileged)
         m_notices->warn(skin::text("need_admin_user"));
 
-    const std::string lockPath = m_options.lockPath.empty() ? platform::instanceLockPath(kInstanceId) : m_options.lockPath;
     std::string lockError;
-    switch (m_lock.acquire(lockPath, &lockError)) {
+    m_lockPath = m_options.lockPath.empty() ? platform::instanceLockPath(kInstanceId, &lockError) : m_options.lockPath;
+    switch (m_lockPath.empty() ? platform::InstanceLock::Result::Unavailable : m_lock.acquire(m_lockPath, &lockError)) {
     case platform::InstanceLock::Result::Acquired:
         break;
     case platform::InstanceLock::Result::HeldElsewhere:
         m_refused = true;
+        InstanceChannel::askToShow(QString::fromStdString(m_lockPath));
         m_notices->refuse(skin::text("Lumivex_is_run"));
         return false;
     case platform::InstanceLock::Result::Unavailable:
         // Without a lock file nothing can tell a second copy apart; run rather than refuse.
         XLog::debug(1, "single-instance lock unavailable: ", lockError);
+        m_lockPath.clear();
         break;
     }
 
@@ -109,8 +114,31 @@ bool OrvaneApp::start()
     QObject::connect(m_frame.get(), &MainFrame::exitConfirmed, QCoreApplication::instance(), &QCoreApplication::quit,
                      Qt::QueuedConnection);
     watchTerminationSignals();
+    if (!m_lockPath.empty()) {
+        m_channel = std::make_unique<InstanceChannel>();
+        if (m_channel->listen(QString::fromStdString(m_lockPath)))
+            QObject::connect(m_channel.get(), &InstanceChannel::showRequested, m_frame.get(), [this] { m_frame->showFromTray(); });
+        else
+            XLog::debug(1, "a second copy cannot show this window: no local socket beside ", m_lockPath);
+    }
     m_frame->showAtStart();
+    reportUnusableDataFiles();
     return true;
+}
+
+void OrvaneApp::reportUnusableDataFiles()
+{
+    // Every window has read its files by now: what could not be used is named once.
+    const std::vector<std::string> unusable =
+        lumivex::config::unusableDataFiles(ConfigStore::instance(), DataFileStore::instance());
+    if (unusable.empty())
+        return;
+    QString list;
+    for (const std::string& sentence : unusable) {
+        XLog::debug(1, "data file: ", sentence);
+        list += QStringLiteral("\n") + QString::fromStdString(lumivex::config::visibleText(sentence));
+    }
+    m_notices->warn(skin::text("data_files_unusable") + QStringLiteral("\n") + list);
 }
 
 void OrvaneApp::wireEngine()
@@ -147,6 +175,7 @@ void OrvaneApp::shutdown()
     m_shutDown = true;
     const auto begin = std::chrono::steady_clock::now();
     m_signals.reset();
+    m_channel.reset();
     m_frame.reset();  // the windows read the model: they go first
     if (m_ownEngine) {
         m_ownEngine->stop();  // stops and joins every engine thread

@@ -17,6 +17,7 @@ class XEngine;
 
 namespace orvane {
 
+class InstanceChannel;
 class MainFrame;
 class TrafficModel;
 
@@ -43,8 +44,8 @@ public:
     OrvaneApp(const OrvaneApp&) = delete;
     OrvaneApp& operator=(const OrvaneApp&) = delete;
 
-    // Runs start-up. False when this copy must end at once because another one runs; the
-    // engine is then never touched.
+    // Runs start-up. False when this copy must end at once because another one runs (which
+    // is asked to show its window); the engine is then never touched.
     bool start();
     // Windows, engine (every thread joined), model, configuration store (user.ini written),
     // data-file store, lock: in this order. Runs once; nothing for a refused copy.
@@ -62,6 +63,7 @@ private:
     void wireEngine();
     void watchTerminationSignals();
     void reportFirstFrame();
+    void reportUnusableDataFiles();
 
     ShellOptions m_options;
     MessageBoxNotices m_messageBoxes;
@@ -72,6 +74,8 @@ private:
     std::unique_ptr<TrafficModel> m_model;
     std::unique_ptr<MainFrame> m_frame;
     std::unique_ptr<QSocketNotifier> m_signals;
+    std::unique_ptr<InstanceChannel> m_channel;
+    std::string m_lockPath;
     bool m_privileged = true;
     bool m_refused = false;
     bool m_shutDown = false;

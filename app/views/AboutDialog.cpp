@@ -16,7 +16,22 @@ constexpr QSize kSize(353, 143);
 
 } // namespace
 
-AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
+QString AboutDialog::linesFor(const QString& eventSource)
+{
+    const qsizetype colon = eventSource.indexOf(QLatin1Char(':'));
+    const QString kind = (colon < 0 ? eventSource : eventSource.left(colon)).trimmed();
+    const QString why = colon < 0 ? QString() : eventSource.mid(colon + 1).trimmed();
+    QString name = kind == QLatin1String("ebpf")   ? QStringLiteral("eBPF")
+                   : kind == QLatin1String("pcap") ? QStringLiteral("libpcap")
+                   : kind.isEmpty() || kind == QLatin1String("none") ? QStringLiteral("无")
+                                                                     : kind;
+    if (!why.isEmpty())
+        name += QStringLiteral("（%1）").arg(why);
+    return QStringLiteral("Lumivex 3.0 版\n\n网络流量监控：查看本机正在与谁通信。\n事件来源：%1\n使用 /proc 与 Qt 6 构建。")
+        .arg(name);
+}
+
+AboutDialog::AboutDialog(const QString& eventSource, QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("关于Lumivex"));
     setFixedSize(kSize);
@@ -27,7 +42,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     auto* icon = new QLabel;
     icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
     icon->setAlignment(Qt::AlignTop);
-    auto* lines = new QLabel(QStringLiteral("Lumivex 3.0 版\n\n网络流量监控：查看本机正在与谁通信。\n使用 libpcap、/proc 与 Qt 6 构建。"));
+    auto* lines = new QLabel(linesFor(eventSource));
+    lines->setObjectName(QStringLiteral("aboutLines"));
     lines->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);

@@ -1,14 +1,21 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
 namespace orvane {
 
-// The small fixed "关于Lumivex" box: program icon, product name and version.
+// The small fixed "关于Lumivex" box: program icon, product name and version, and the kernel
+// event source the engine counts with.
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit AboutDialog(QWidget* parent = nullptr);
+    // eventSource: the engine's short text of its source ("ebpf", "pcap: no CAP_BPF", ...).
+    explicit AboutDialog(const QString& eventSource, QWidget* parent = nullptr);
+
+    // The box's lines for that source: eBPF and libpcap by their names, with the reason the
+    // engine gave after a colon; "none" as "无".
+    static QString linesFor(const QString& eventSource);
 };
 
 } // namespace orvane

@@ -1,6 +1,7 @@
 #include "views/Skin.h"
 
 #include "config/ConfigStore.h"
+#include "config/FileText.h"
 
 #include <QFontMetrics>
 
@@ -79,9 +80,25 @@ QString text(const char* key)
 QPixmap image(const char* fileName)
 {
     const QString path = QString::fromStdString(ConfigStore::instance().dataDir()) + "ui/" + QString::fromUtf8(fileName);
-    QPixmap pixmap;
-    pixmap.load(path);
-    return pixmap;
+    return QPixmap::fromImage(imageFile(path));
+}
+
+QImage imageFile(const QString& path)
+{
+    // The shipped images are a few kilobytes; a file past this is no image of ours.
+    constexpr std::size_t kImageFileLimit = 16u << 20;
+    const std::string file = path.toStdString();
+    std::string problem;
+    const std::optional<std::string> bytes = lumivex::config::readFilePrefix(file, kImageFileLimit, &problem);
+    QImage image;
+    if (bytes)
+        image.loadFromData(reinterpret_cast<const uchar*>(bytes->data()), int(bytes->size()));
+    if (!image.isNull())
+        return image;
+    if (problem.empty())
+        problem = bytes ? file + " is no image that can be read" : file + " is missing";
+    ConfigStore::instance().noteUnusableFile(problem);
+    return {};
 }
 
 } // namespace orvane::skin

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 
@@ -32,5 +33,9 @@ QFont fontOfFace(const QString& face, int cellHeight);
 QString text(const char* key);
 // An image of the data folder's ui/ subfolder; null when missing or unreadable.
 QPixmap image(const char* fileName);
+// An image file of the data folder, read as the data files are read (a regular file only,
+// never waiting on a FIFO or a device); null when it cannot be used, which is noted in the
+// configuration store (ConfigStore::noteUnusableFile) for the start-up notice.
+QImage imageFile(const QString& path);
 
 } // namespace orvane::skin

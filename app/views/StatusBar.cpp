@@ -1,7 +1,9 @@
 #include "views/StatusBar.h"
 
-#include "shell/core/ValueFormat.h"
+#include "core/tick/TickSnapshot.h"
+#include "core/ValueFormat.h"
 #include "views/Skin.h"
+#include "views/TickFeed.h"
 
 #include <QPainter>
 
@@ -24,10 +26,18 @@ double sum(const double (&values)[3])
 
 } // namespace
 
-StatusBar::StatusBar(QWidget* parent) : QWidget(parent)
+StatusBar::StatusBar(const TickFeed& ticks, QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     loadSkin();
+    connect(&ticks, &TickFeed::published, this, &StatusBar::showTick);
+}
+
+void StatusBar::showTick(const TickSnapshot& snapshot)
+{
+    updateTotals(snapshot.totals);
+    if (snapshot.view.shown)
+        update();
 }
 
 void StatusBar::loadSkin()
@@ -57,8 +67,8 @@ void StatusBar::updateTotals(const TrafficTotals& totals)
     m_recvBytes = sum(totals.recvBytes);
     m_sentPackets = sum(totals.sentPackets);
     m_recvPackets = sum(totals.recvPackets);
-    m_tcpAddresses = int(totals.addresses[0]);
-    m_udpAddresses = int(totals.addresses[1]);
+    m_tcpAddresses = int(totals.addresses[kTrafficTcp]);
+    m_udpAddresses = int(totals.addresses[kTrafficUdp]);
 }
 
 QPoint StatusBar::origin() const
@@ -88,7 +98,7 @@ QString StatusBar::valueText(int row, int column) const
     if (column == 2)
         return QString::fromStdString(formatCount(row == 0 ? m_tcpAddresses : m_udpAddresses));
     const double value = column == 0 ? (row == 0 ? m_sentBytes : m_recvBytes) : (row == 0 ? m_sentPackets : m_recvPackets);
-    return QString::fromStdString(formatStatusBytes(value));
+    return QString::fromStdString(formatValue(value, ValueUse::StatusTotal).text);
 }
 
 void StatusBar::paintEvent(QPaintEvent*)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/core/TrafficTotals.h"
+#include "core/TrafficTotals.h"
 
 #include <QColor>
 #include <QFont>
@@ -9,6 +9,9 @@
 #include <QWidget>
 
 namespace orvane {
+
+class TickFeed;
+struct TickSnapshot;
 
 // The strip at the bottom of the main view with the running totals of all captured traffic:
 // bytes and packets sent and received, and the number of TCP and UDP addresses, in two rows
@@ -19,7 +22,7 @@ public:
     static constexpr int kRows = 2;
     static constexpr int kColumns = 3;
 
-    explicit StatusBar(QWidget* parent = nullptr);
+    explicit StatusBar(const TickFeed& ticks, QWidget* parent = nullptr);
 
     // Reads the colours, sizes, font and labels from the skin and the text table.
     void loadSkin();
@@ -35,6 +38,10 @@ public:
     double recvBytes() const { return m_recvBytes; }
     double sentPackets() const { return m_sentPackets; }
     double recvPackets() const { return m_recvPackets; }
+
+public slots:
+    // Every tick: the new totals, painted while the window is on show.
+    void showTick(const orvane::TickSnapshot& snapshot);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

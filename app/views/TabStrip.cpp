@@ -7,6 +7,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <iterator>
+
 namespace orvane {
 
 namespace {
@@ -17,11 +19,13 @@ const QColor kCurrentColors[3] = {{158, 207, 163}, {0, 158, 15}, {0, 156, 12}};
 const QColor kOtherColors[3] = {{119, 119, 119}, {79, 81, 80}, {39, 39, 39}};
 const QColor kCurrentText(240, 240, 240);
 const QColor kOtherText(165, 165, 165);
-constexpr int kWidths[TabStrip::kCount] = {60, 60, 60, 74, 74};
+constexpr int kWidths[] = {60, 60, 60, 74, 74};
 constexpr int kGap = 5;
 constexpr int kTabHeight = 20;
 
-const char* const kTexts[TabStrip::kCount] = {"TCP流量", "UDP流量", "聊天流量", "流量排名", "网络连接"};
+// In the order of the pages they show (Page).
+const char* const kTexts[] = {"TCP流量", "UDP流量", "聊天流量", "流量排名", "网络连接"};
+static_assert(std::size(kWidths) == TabStrip::kCount && std::size(kTexts) == TabStrip::kCount, "one of each per tab");
 
 void fillGradient(QPainter& painter, const QRect& band, const QColor& from, const QColor& to)
 {
@@ -56,6 +60,14 @@ void TabStrip::select(int index)
         m_current = index;
         update();
     }
+}
+
+void TabStrip::showPage(Page page)
+{
+    if (m_current == tabOf(page))
+        return;
+    m_current = tabOf(page);
+    update();
 }
 
 QRect TabStrip::tabRect(int index) const

@@ -2,6 +2,7 @@
 
 #include "views/AboutDialog.h"
 #include "views/Skin.h"
+#include "views/TickFeed.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -70,8 +71,9 @@ QPixmap loadOr(const char* file, QPixmap fallback)
 
 } // namespace
 
-TitleBar::TitleBar(QWidget* parent) : QWidget(parent)
+TitleBar::TitleBar(const TickFeed& ticks, QWidget* parent) : QWidget(parent)
 {
+    connect(&ticks, &TickFeed::published, this, &TitleBar::showTick);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     m_logo = loadOr("logo.png", drawnLogo());
@@ -265,9 +267,15 @@ void TitleBar::toggleMaximize()
         emit maximizeRequested();
 }
 
+void TitleBar::showTick(const TickSnapshot& snapshot)
+{
+    if (snapshot.view.shown)
+        m_linksEnabled = true;
+}
+
 void TitleBar::runAbout()
 {
-    AboutDialog dialog(window());
+    AboutDialog dialog(m_eventSource, window());
     dialog.exec();
 }
 

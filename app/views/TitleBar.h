@@ -3,9 +3,13 @@
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
+#include <QString>
 #include <QWidget>
 
 namespace orvane {
+
+class TickFeed;
+struct TickSnapshot;
 
 // The skinned caption of the main window: logo, the minimise, maximise/restore and close
 // buttons with hover images, and the online-help and About links. It turns clicks into
@@ -16,14 +20,17 @@ class TitleBar : public QWidget {
 public:
     enum Button { NoButton = 0, MinimizeButton = 1, MaximizeButton = 2, CloseButton = 3 };
 
-    explicit TitleBar(QWidget* parent = nullptr);
+    explicit TitleBar(const TickFeed& ticks, QWidget* parent = nullptr);
 
     // The view clears the links while the window comes back from the tray, so that the click
-    // that brought it back cannot open a link; the next tick sets them again.
+    // that brought it back cannot open a link; the next tick of a visible window sets them
+    // again.
     void setLinksEnabled(bool enabled) { m_linksEnabled = enabled; }
     bool linksEnabled() const { return m_linksEnabled; }
     // How the frame stands; the maximise button then asks for restore.
     void setFrameMaximized(bool maximized) { m_frameMaximized = maximized; }
+    // The engine's event source, for the About box (the engine's own short text).
+    void setEventSource(const QString& source) { m_eventSource = source; }
 
     // Where the parts sit at the current width (empty rectangles when not shown).
     QRect buttonRect(Button button) const;
@@ -44,6 +51,9 @@ signals:
     void dragEnded();
     // A right click on the bar: the program's menu.
     void menuRequested(QPoint global);
+
+public slots:
+    void showTick(const orvane::TickSnapshot& snapshot);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -71,6 +81,7 @@ private:
     QRect m_helpRect;
     QRect m_aboutRect;
     QFont m_linkFont;
+    QString m_eventSource;
     Button m_hover = NoButton;
     bool m_linksEnabled = true;
     bool m_frameMaximized = false;

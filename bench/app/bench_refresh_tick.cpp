@@ -1,13 +1,13 @@
-// One tick of the main view's refresh cycle with 100 000 addresses in the "tcp" counter,
-// including the full refresh (fetch and re-sort) of the TCP list: the Qt-free cycle with
-// no-op panes, and the real main view on the offscreen platform.
+// One refresh tick with 100 000 addresses in the "tcp" counter, including the full refresh
+// (fetch and re-sort) of the TCP list: the Qt-free sampler alone, and the real main view
+// (the sampler and every pane painting from its snapshot) on the offscreen platform.
 #include "TestEngine.h"
 
 #include "config/BuiltinTexts.h"
 #include "config/ConfigStore.h"
+#include "core/TrafficModel.h"
+#include "core/tick/TickSampler.h"
 #include "shell/MainView.h"
-#include "shell/core/RefreshCycle.h"
-#include "shell/core/TrafficModel.h"
 
 #include <QApplication>
 
@@ -23,7 +23,7 @@ std::unique_ptr<TestEngine> filledEngine(uint32_t n)
     auto test = std::make_unique<TestEngine>();
     for (uint32_t i = 0; i < n; ++i) {
         test->now = 1000 + (i * 7919u) % 600000u;
-        test->count("tcp", 0x0A000000u + i * 13u, 1040, int(i & 1));
+        test->count(kTrafficTcp, 0x0A000000u + i * 13u, 1040, int(i & 1));
     }
     test->now = 700000;
     return test;
@@ -34,47 +34,28 @@ void touch(TestEngine& test, uint32_t& next)
 {
     test.now += 1000;
     for (int i = 0; i < 2000; ++i, next = (next + 7) % kAddresses)
-        test.count("tcp", 0x0A000000u + next * 13u, 100, 0);
+        test.count(kTrafficTcp, 0x0A000000u + next * 13u, 100, 0);
 }
 
-class NoPanes : public orvane::RefreshTargets {
-public:
-    void refreshRanking(bool) override {}
-    void takeTotals(const orvane::TrafficTotals& totals, std::uint32_t) override { benchmark::DoNotOptimize(totals); }
-    void repaintStatus() override {}
-    void repaintGauge() override {}
-    void feedDetailPanel(std::uint32_t) override {}
-    void repaintDetailPanel() override {}
-    // A list taller than a page: the tick itself only repaints rows, as in the program.
-    orvane::ListShape listShape(int) override { return {m_count, 30, true}; }
-    void listRefreshed(int, int count) override { m_count = count; }
-    void repaintListRows(int) override {}
-    void refreshSummaryWindow() override {}
-    void sampleSummaryGraphs(bool) override {}
-    void refreshFloatingWindow() override {}
-
-private:
-    int m_count = 0;
-};
-
-void BM_CycleTickWithFullListRefresh(benchmark::State& state)
+void BM_SamplerTickWithFullListRefresh(benchmark::State& state)
 {
     auto test = filledEngine(kAddresses);
     orvane::TrafficModel model(test->engine());
-    NoPanes panes;
-    orvane::RefreshCycle cycle(test->engine(), model, panes);
+    orvane::TickSampler sampler(test->engine(), model);
     orvane::ViewState view;
     uint32_t next = 0;
     for (auto _ : state) {
         state.PauseTiming();
         touch(*test, next);
+        // A list taller than a page: the tick itself only repaints rows, as in the program.
+        view.list = {model.size(kTrafficTcp), 30, true};
         state.ResumeTiming();
-        cycle.tick(test->now, view);
-        cycle.fullListRefresh(0);
+        benchmark::DoNotOptimize(sampler.sample(test->now, view));
+        model.refreshList(kTrafficTcp, true);
     }
-    state.counters["addresses"] = double(model.size(0));
+    state.counters["addresses"] = double(model.size(kTrafficTcp));
 }
-BENCHMARK(BM_CycleTickWithFullListRefresh)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SamplerTickWithFullListRefresh)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_MainViewTickWithFullListRefresh(benchmark::State& state)
 {
@@ -92,7 +73,7 @@ void BM_MainViewTickWithFullListRefresh(benchmark::State& state)
         view.reshowCurrentPage(false);  // brings the TCP list on show: fetch and re-sort
         QApplication::processEvents();  // the repaints the tick asked for
     }
-    state.counters["addresses"] = double(model.size(0));
+    state.counters["addresses"] = double(model.size(kTrafficTcp));
 }
 BENCHMARK(BM_MainViewTickWithFullListRefresh)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
@@ -112,7 +93,7 @@ void BM_ModelRefreshSorted(benchmark::State& state)
     auto test = filledEngine(kAddresses);
     orvane::TrafficModel model(test->engine());
     for (auto _ : state)
-        benchmark::DoNotOptimize(model.refreshList(0, true));
+        benchmark::DoNotOptimize(model.refreshList(kTrafficTcp, true));
 }
 BENCHMARK(BM_ModelRefreshSorted)->Unit(benchmark::kMillisecond);
 

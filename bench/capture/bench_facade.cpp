@@ -51,13 +51,13 @@ struct Fixture {
         registry.addResult("tcp", tcp);
         for (int i = 0; i < 5000; ++i)
             dns.addRecord(0x0B000000 + uint32_t(i) * 7, "host.example.org", 16);
-        XEngine::Parts parts;
-        parts.results = &registry;
-        parts.dns = &dns;
-        parts.processInfo = processes.get();
-        parts.processName = [](uint32_t pid) { return "program-" + std::to_string(pid); };
-        parts.processPath = [](uint32_t pid) { return "/usr/lib/programs/program-" + std::to_string(pid); };
-        engine = std::make_unique<XEngine>(parts);
+        XEngine::Components components;
+        components.results = &registry;
+        components.dns = &dns;
+        components.processInfo = processes.get();
+        components.processName = [](uint32_t pid) { return "program-" + std::to_string(pid); };
+        components.processPath = [](uint32_t pid) { return "/usr/lib/programs/program-" + std::to_string(pid); };
+        engine = std::make_unique<XEngine>(components);
     }
 
     std::unique_ptr<XPCProcessInfo> processes = syntheticProcesses();

@@ -1,4 +1,5 @@
-// Parsing a typical DNS answer datagram: one question, a CNAME and two address records.
+// Parsing a typical DNS exchange: the query, then its answer datagram with one question, a
+// CNAME and two address records.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include "capture/XDNSRecord.h"
 #include "capture/XPacketBaseParser.h"
 #include "capture/XParserResultMgr.h"
+#include "hostinfo/NetIoRecord.h"
 
 namespace {
 
@@ -49,10 +51,18 @@ void BM_ParseDnsAnswer(benchmark::State& state)
     XPacketBaseParser parser;
     parser.init(&registry, &dns, nullptr);
     const std::vector<uint8_t> d = typicalAnswer();
-    uint32_t local;
-    std::memcpy(&local, &d[16], 4);
-    for (auto _ : state)
-        parser.parser(local, reinterpret_cast<const char*>(d.data()), int(d.size()));
+    // The query it answers: addresses and ports swapped, a query's flags.
+    std::vector<uint8_t> q = d;
+    std::memcpy(&q[12], &d[16], 4);
+    std::memcpy(&q[16], &d[12], 4);
+    std::memcpy(&q[20], &d[22], 2);
+    std::memcpy(&q[22], &d[20], 2);
+    q[30] = 0x01;
+    q[31] = 0x00;
+    for (auto _ : state) {
+        parser.parser(kNetIoSend, reinterpret_cast<const char*>(q.data()), int(q.size()));
+        parser.parser(kNetIoReceive, reinterpret_cast<const char*>(d.data()), int(d.size()));
+    }
     if (dns.size() != 2)
         state.SkipWithError("the answer was not learnt");
 }

@@ -8,7 +8,7 @@
 #include "config/ConfigStore.h"
 #include "shell/MainFrame.h"
 #include "shell/MainView.h"
-#include "shell/core/TrafficModel.h"
+#include "core/TrafficModel.h"
 #include "views/floating/FloatWindow.h"
 
 #include <QApplication>
@@ -25,9 +25,9 @@ std::unique_ptr<TestEngine> filledEngine(uint32_t n)
     auto test = std::make_unique<TestEngine>();
     for (uint32_t i = 0; i < n; ++i) {
         test->now = 1000 + (i * 7919u) % 600000u;
-        test->count("tcp", 0x0A000000u + i * 13u, 1040, int(i & 1));
+        test->count(kTrafficTcp, 0x0A000000u + i * 13u, 1040, int(i & 1));
         if (i % 50 == 0)
-            test->count("udp", 0x0B000000u + i, 80, int(i & 1));
+            test->count(kTrafficUdp, 0x0B000000u + i, 80, int(i & 1));
     }
     test->now = 700000;
     return test;
@@ -38,7 +38,7 @@ void touch(TestEngine& test, uint32_t& next)
 {
     test.now += 1000;
     for (int i = 0; i < 2000; ++i, next = (next + 7) % kAddresses)
-        test.count("tcp", 0x0A000000u + next * 13u, 100, int(i & 1));
+        test.count(kTrafficTcp, 0x0A000000u + next * 13u, 100, int(i & 1));
 }
 
 enum class Page { TcpList, DashboardCurves, DashboardGauges };
@@ -58,7 +58,7 @@ void tickWithPage(benchmark::State& state, Page page)
     frame.floatingWindow()->showIfAllowed();
     orvane::MainView* view = frame.view();
     if (page != Page::TcpList)
-        view->showGauge(page == Page::DashboardCurves ? 2 : 1);
+        view->showDashboard(page == Page::DashboardCurves ? 2 : 1);
     uint32_t next = 0;
     for (int warm = 0; warm < 3; ++warm) {
         touch(*test, next);
@@ -72,7 +72,7 @@ void tickWithPage(benchmark::State& state, Page page)
         view->refreshTick();
         QApplication::processEvents();  // the repaints the tick asked for
     }
-    state.counters["addresses"] = double(model.size(0));
+    state.counters["addresses"] = double(model.size(kTrafficTcp));
 }
 
 void BM_TickTcpListOnShow(benchmark::State& state)

@@ -2,15 +2,16 @@
 // scroll step, and the refresh cycle's visible-row refresh) with 100 000 addresses, the
 // ranking over 100 000 addresses, and the connections page rebuilt from 2000 sockets.
 // Painting goes to an offscreen image, as the window's backing store would get it.
-#include "ViewTestEngine.h"
+#include "TestEngine.h"
 
 #include "config/BuiltinTexts.h"
 #include "config/ConfigStore.h"
+#include "core/TrafficModel.h"
+#include "core/ranking/Ranking.h"
 #include "monitor/connections/ConnectionsPage.h"
-#include "shell/core/TrafficModel.h"
-#include "views/lists/TrafficListCtrl.h"
+#include "views/TickFeed.h"
 #include "views/lists/TrafficListModel.h"
-#include "views/ranking/Ranking.h"
+#include "views/lists/TrafficListPage.h"
 
 #include <QApplication>
 #include <QImage>
@@ -30,10 +31,10 @@ constexpr int kPageRows = 40;
 
 // 100 000 remote addresses with traffic both ways, a quarter of them named by DNS answers
 // and owned by one of 300 programs.
-ViewTestEngine& bigEngine()
+TestEngine& bigEngine()
 {
-    static ViewTestEngine* test = [] {
-        auto* t = new ViewTestEngine;
+    static TestEngine* test = [] {
+        auto* t = new TestEngine;
         for (std::uint32_t pid = 1000; pid < 1300; ++pid)
             t->programs[pid] = "/usr/lib/programs/program-" + std::to_string(pid);
         for (int i = 0; i < kAddresses; ++i) {
@@ -67,8 +68,8 @@ ViewTestEngine& bigEngine()
 struct TcpList {
     TcpList()
         : model(bigEngine().engine()),
-          list(new TrafficListCtrl(new TrafficListModel(kTrafficTcp, model, [] { return bigEngine().now; },
-                                                        CellSources::fromProgram())))
+          list(new TrafficListPage(ticks, new TrafficListModel(kTrafficTcp, model, [] { return bigEngine().now; },
+                                                               CellSources::fromProgram())))
     {
         list->resize(1000, 20 + kPageRows * SkinTableView::kRowHeight);
         list->show();
@@ -82,7 +83,8 @@ struct TcpList {
         list->render(&image);
     }
     TrafficModel model;
-    std::unique_ptr<TrafficListCtrl> list;
+    TickFeed ticks;
+    std::unique_ptr<TrafficListPage> list;
     QImage image;
 };
 
@@ -138,7 +140,7 @@ BENCHMARK(BM_TcpListFullRefresh)->Unit(benchmark::kMillisecond);
 
 void BM_Ranking100k(benchmark::State& state)
 {
-    ViewTestEngine& test = bigEngine();
+    TestEngine& test = bigEngine();
     Ranking ranking(CellSources::fromProgram());
     int category = 0;
     for (auto _ : state)
@@ -148,7 +150,7 @@ BENCHMARK(BM_Ranking100k)->Unit(benchmark::kMillisecond);
 
 void BM_Connections2000Rebuild(benchmark::State& state)
 {
-    ViewTestEngine& test = bigEngine();
+    TestEngine& test = bigEngine();
     ConnectionsPage page(test.engine(), CellSources::fromProgram());
     page.resize(1000, 600);
     for (auto _ : state)

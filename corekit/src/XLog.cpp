@@ -3,6 +3,15 @@
 #include <chrono>
 #include <ctime>
 
+#ifdef _WIN32
+#include <filesystem>
+#include <system_error>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 XLog* XLog::m_instance = nullptr;
 
 XLog* XLog::Instance()
@@ -18,9 +27,39 @@ XLog::~XLog()
         std::fclose(m_file);
 }
 
+namespace {
+
+// Opens a regular file for appending, created when missing. Anything else is refused without
+// waiting: opening a FIFO would block until a reader comes, a device may never take the lines.
+std::FILE* openRegularForAppend(const std::string& path)
+{
+#ifdef _WIN32
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        return nullptr;
+    return std::fopen(path.c_str(), "a");
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::fcntl(fd, F_SETFL, O_APPEND) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* f = ::fdopen(fd, "a");
+    if (!f)
+        ::close(fd);
+    return f;
+#endif
+}
+
+} // namespace
+
 bool XLog::setLogFile(const std::string& path)
 {
-    std::FILE* f = std::fopen(path.c_str(), "a");
+    std::FILE* f = openRegularForAppend(path);
     if (!f)
         return false;
     std::lock_guard<std::mutex> guard(m_mutex);
@@ -64,7 +103,11 @@ void XLog::write(int level, const std::string& line)
     const std::time_t secs = system_clock::to_time_t(now);
     const int millis = int(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
     std::tm parts{};
+#ifdef _WIN32
+    localtime_s(&parts, &secs);
+#else
     localtime_r(&secs, &parts);
+#endif
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d", parts.tm_year + 1900,
                   parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, millis);

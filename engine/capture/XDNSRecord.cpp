@@ -22,7 +22,20 @@ XDNSRecord* XDNSRecord::Instance()
     return m_instance;
 }
 
-XDNSRecord::XDNSRecord(const char* ownWebHost) : m_ownWebHost(ownWebHost ? ownWebHost : "")
+namespace {
+
+int capacityOf(const XDNSRecord::Limits& limits)
+{
+    const std::size_t byBytes = limits.bytes / XDNSRecord::kEntryBytes;
+    return int(std::max<std::size_t>(1, std::min<std::size_t>(std::size_t(std::max(limits.entries, 1)), byBytes)));
+}
+
+} // namespace
+
+XDNSRecord::XDNSRecord(const char* ownWebHost) : XDNSRecord(ownWebHost, Limits{}) {}
+
+XDNSRecord::XDNSRecord(const char* ownWebHost, Limits limits)
+    : m_capacity(capacityOf(limits)), m_ownWebHost(ownWebHost ? ownWebHost : "")
 {
     m_ownHostCheckDone = m_ownWebHost.empty();
 }
@@ -31,54 +44,91 @@ XDNSRecord::~XDNSRecord() = default;
 
 XDNSRecord::Entry* XDNSRecord::newEntry()
 {
-    if (!m_currentBlock || m_usedInBlock >= kBlockEntries) {
-        Entry* block = new (std::nothrow) Entry[kBlockEntries];
-        if (!block)
-            return nullptr;
-        try {
-            m_blocks.emplace_back(block);
-        } catch (const std::bad_alloc&) {
-            delete[] block;
-            return nullptr;
+    if (m_taken < m_capacity) {
+        if (!m_currentBlock || m_usedInBlock >= kBlockEntries) {
+            const int size = std::min(kBlockEntries, m_capacity - m_taken);
+            Entry* block = new (std::nothrow) Entry[size]();
+            if (!block)
+                return nullptr;
+            try {
+                m_blocks.emplace_back(block);
+            } catch (const std::bad_alloc&) {
+                delete[] block;
+                return nullptr;
+            }
+            m_currentBlock = block;
+            m_usedInBlock = 0;
         }
-        m_currentBlock = block;
-        m_usedInBlock = 0;
+        ++m_taken;
+        return &m_currentBlock[m_usedInBlock++];
     }
-    return &m_currentBlock[m_usedInBlock++];
+    // Full: the entry written longest ago is reused, and the name in it forgotten.
+    Entry* entry = &m_blocks[size_t(m_next / kBlockEntries)][m_next % kBlockEntries];
+    m_next = (m_next + 1) % m_capacity;
+    if (entry->length != 0) {
+        m_names.erase(entry->address);
+        --m_entryCount;
+        m_dropped.fetch_add(1, std::memory_order_relaxed);
+        entry->length = 0;
+    }
+    return entry;
+}
+
+int XDNSRecord::storeName(Entry& entry, const char* name, int len)
+{
+    constexpr int kRoom = kTextSize - 2;  // two NULs follow the name
+    if (len <= kRoom) {
+        std::memcpy(entry.text, name, size_t(len));
+    } else {
+        // An ellipsis and the labels after the first dot that leaves room for them.
+        static constexpr char kEllipsis[] = "\xE2\x80\xA6";
+        constexpr int kMark = int(sizeof kEllipsis) - 1;
+        int start = len - (kRoom - kMark);
+        int cut = start;
+        while (cut < len && name[cut - 1] != '.')
+            ++cut;
+        if (cut < len)
+            start = cut;
+        while (start < len && (static_cast<unsigned char>(name[start]) & 0xC0) == 0x80)
+            ++start;  // no label boundary: at least never inside a character
+        std::memcpy(entry.text, kEllipsis, size_t(kMark));
+        std::memcpy(entry.text + kMark, name + start, size_t(len - start));
+        len = kMark + (len - start);
+    }
+    entry.text[len] = 0;
+    entry.text[len + 1] = 0;
+    return len + 2;
 }
 
 void XDNSRecord::addRecord(unsigned long address, const char* name, int len)
 {
-    if (len > kTextSize)
-        len = kTextSize;
     if (len < 1 || !name)
+        return;
+    // The stored text is read as a C string: a NUL ends it here already, and a length beyond
+    // the terminator of a C string is not followed.
+    len = int(strnlen(name, size_t(len)));
+    if (len < 1)
         return;
     const uint32_t key = uint32_t(address);
 
     XLockGuard guard(m_lock);
-    Entry* entry = nullptr;
     const auto it = m_names.find(key);
-    const bool known = it != m_names.end();
-    if (known) {
-        entry = it->second;
-    } else {
-        entry = newEntry();
-        if (!entry) {
-            m_dropped.fetch_add(1, std::memory_order_relaxed);
-            return;
-        }
+    if (it != m_names.end()) {
+        // The newest name replaces the old one and takes the newest place.
+        it->second->length = 0;
+        m_names.erase(it);
+        --m_entryCount;
     }
-
-    // Up to 126 characters are kept, always followed by two NULs inside the field.
-    const int kept = std::min(len, kTextSize - 2);
-    std::memcpy(entry->text, name, size_t(kept));
-    entry->text[kept] = 0;
-    entry->text[kept + 1] = 0;
-    entry->length = kept + 2;
+    Entry* entry = newEntry();
+    if (!entry) {
+        m_dropped.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    entry->address = key;
+    entry->length = storeName(*entry, name, len);
 
     if (!m_ownHostCheckDone) {
-        if (equalsIgnoreCase(std::string_view(entry->text, strnlen(entry->text, kTextSize)),
-                             m_ownWebHost)) {
+        if (equalsIgnoreCase(std::string_view(entry->text, strnlen(entry->text, kTextSize)), m_ownWebHost)) {
             entry->text[0] = ' ';
             entry->text[1] = 0;
             m_ownHostCheckDone = true;
@@ -87,15 +137,14 @@ void XDNSRecord::addRecord(unsigned long address, const char* name, int len)
             m_ownHostCheckDone = true;
     }
 
-    if (!known) {
-        try {
-            m_names.emplace(key, entry);
-        } catch (const std::bad_alloc&) {
-            m_dropped.fetch_add(1, std::memory_order_relaxed);
-            return;
-        }
-        ++m_entryCount;
+    try {
+        m_names.emplace(key, entry);
+    } catch (const std::bad_alloc&) {
+        entry->length = 0;
+        m_dropped.fetch_add(1, std::memory_order_relaxed);
+        return;
     }
+    ++m_entryCount;
 }
 
 int XDNSRecord::getDNSName(unsigned long address, char* buf, int size)

@@ -1,4 +1,4 @@
-// XEngine's life cycle: the one place where the engine parts are created and wired, and
+// XEngine's life cycle: the one place where the engine pieces are created and wired, and
 // where they are stopped again in the reverse order.
 #include "capengine/XEngine.h"
 
@@ -16,35 +16,32 @@
 #include "hostinfo/XKernelIoTrace.h"
 #include "hostinfo/XPCProcessInfo.h"
 #include "platform/Clock.h"
-#include "platform/LocalAddresses.h"
 #include "platform/ProcessNames.h"
 #include "platform/Processes.h"
 
 namespace {
 
-// The host name's addresses that get listeners of their own (beside every local address).
-constexpr int kHostNameAddresses = 5;
 // sample() calls between owner-table reloads, and with an event source that names owners.
 constexpr uint64_t kReloadCalls = 2;
 constexpr uint64_t kExactReloadCalls = 16;
 
-XEngine::Parts completed(XEngine::Parts parts)
+XEngine::Components completed(XEngine::Components components)
 {
-    if (!parts.clock)
-        parts.clock = [] { return platform::tickCount(); };
-    if (!parts.processName)
+    if (!components.clock)
+        components.clock = [] { return platform::tickCount(); };
+    if (!components.processName)
         // Names recorded while the process lived: a program that ran for 20 ms keeps its name.
-        parts.processName = [](uint32_t pid) { return platform::ProcessNames::instance().nameOf(pid); };
-    if (!parts.processPath)
-        parts.processPath = [](uint32_t pid) { return platform::processImagePath(pid); };
-    return parts;
+        components.processName = [](uint32_t pid) { return platform::ProcessNames::instance().nameOf(pid); };
+    if (!components.processPath)
+        components.processPath = [](uint32_t pid) { return platform::processImagePath(pid); };
+    return components;
 }
 
-XSocketList::Hooks socketHooks(const XEngine::Parts& parts)
+XSocketList::Hooks socketHooks(const XEngine::Components& components)
 {
     XSocketList::Hooks hooks = XSocketList::Hooks::system();
-    hooks.name = parts.processName;
-    hooks.path = parts.processPath;
+    hooks.name = components.processName;
+    hooks.path = components.processPath;
     return hooks;
 }
 
@@ -60,22 +57,32 @@ void logLosses(const XEngineStats& s)
     XLog::debug(1, "engine stopping; losses: ", line.empty() ? std::string("none") : line);
 }
 
+// The system engine's components: everything from the system, and the processes' start times
+// so that a pid the system reuses starts a new row of the run totals.
+XEngine::Components systemComponents()
+{
+    XEngine::Components components;
+    components.processStart = [](uint32_t pid) { return platform::processStartTime(pid); };
+    return components;
+}
+
 } // namespace
 
-XEngine::Impl::Impl(Parts given)
-    : parts(completed(std::move(given))), processTotals(parts.processName, parts.processPath),
-      sockets(socketHooks(parts))
+XEngine::Impl::Impl(Components given)
+    : components(completed(std::move(given))),
+      processTotals(components.processName, components.processPath, components.processStart),
+      sockets(socketHooks(components))
 {
 }
 
-XEngine::XEngine() : m_impl(std::make_unique<Impl>(Parts{})) {}
+XEngine::XEngine() : m_impl(std::make_unique<Impl>(systemComponents())) {}
 
-XEngine::XEngine(Parts parts) : m_impl(std::make_unique<Impl>(std::move(parts)))
+XEngine::XEngine(Components components) : m_impl(std::make_unique<Impl>(std::move(components)))
 {
-    m_impl->results = m_impl->parts.results;
-    m_impl->dns = m_impl->parts.dns;
-    m_impl->processInfo = m_impl->parts.processInfo;
-    m_impl->state.store(Impl::State::FromParts);
+    m_impl->results = m_impl->components.results;
+    m_impl->dns = m_impl->components.dns;
+    m_impl->processInfo = m_impl->components.processInfo;
+    m_impl->state.store(Impl::State::FromComponents);
 }
 
 XEngine::~XEngine()
@@ -95,7 +102,7 @@ bool XEngine::start(std::string* why)
     switch (e.state.load()) {
     case Impl::State::Running: return refuse("already running");
     case Impl::State::Stopped: return refuse("stopped: the engine runs once per process");
-    case Impl::State::FromParts: return refuse("an engine made from parts does not start");
+    case Impl::State::FromComponents: return refuse("an engine made from components does not start");
     case Impl::State::Idle: break;
     }
 
@@ -116,22 +123,16 @@ bool XEngine::start(std::string* why)
     auto* parser = new (std::nothrow) XPacketBaseParser();
     if (!parser)
         return refuse("out of memory");
-    parser->init(e.results, e.dns, e.processInfo, e.parts.clock);
+    parser->init(e.results, e.dns, e.processInfo, e.components.clock);
     e.packets->addParser(parser);
     {
         std::lock_guard<std::mutex> parserGuard(e.parserMutex);
         e.parser = parser;
     }
 
-    // A listener on every local address now; the host name's addresses may need the
-    // resolver, so they are looked up on a thread of their own and the worker takes their
-    // queues in when they come.
+    // One listener for every local address, those that appear later too. Nothing here asks
+    // the network (no name of this host is looked up): start and stop never wait for it.
     e.packets->createListener();
-    XPacketMgr* packets = e.packets;
-    e.hostNameListeners = std::thread([packets] {
-        const std::vector<uint32_t> addrs = platform::hostNameIpv4Addresses(kHostNameAddresses);
-        packets->createListeners(addrs.data(), int(addrs.size()));
-    });
 
     // The owner tables are filled now, and the sockets open now are older than the engine:
     // their start time stays unknown.
@@ -155,8 +156,6 @@ void XEngine::stop()
     // and queues it reads from are closed.
     e.worker->stop();
     e.worker->join();
-    if (e.hostNameListeners.joinable())
-        e.hostNameListeners.join();
     {
         std::lock_guard<std::mutex> parserGuard(e.parserMutex);
         e.parserStats = e.parser->stats();
@@ -206,19 +205,19 @@ void XEngine::setDiskRatesNeeded(bool perSecond)
     Impl& e = *m_impl;
     std::lock_guard<std::mutex> guard(e.stateMutex);
     e.diskRatesNeeded = perSecond;
-    if (e.trace && e.state.load() != Impl::State::FromParts)
+    if (e.trace && e.state.load() != Impl::State::FromComponents)
         e.trace->setDiskRatesNeeded(perSecond);
 }
 
 uint32_t XEngine::tick() const
 {
-    return m_impl->parts.clock();
+    return m_impl->components.clock();
 }
 
 std::string XEngine::eventSource() const
 {
-    if (m_impl->state.load() == Impl::State::FromParts)
-        return "none: made from parts";
+    if (m_impl->state.load() == Impl::State::FromComponents)
+        return "none: made from components";
     XKernelIoTrace* trace = m_impl->wired() ? m_impl->trace : nullptr;
     return trace ? trace->sourceStatus() : "none: not started";
 }

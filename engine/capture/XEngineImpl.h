@@ -3,7 +3,6 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "capengine/XEngine.h"
 #include "capture/XPacketBaseParser.h"
@@ -16,11 +15,11 @@ class XPacketQueueMgr;
 class XParserResult;
 class XParserWorker;
 
-// What XEngine holds: the parts it wired (or was given) and what it keeps for its readers.
+// What XEngine holds: the components it wired (or was given) and what it keeps for its readers.
 struct CAPENGINE_HIDDEN XEngine::Impl {
-    enum class State { Idle, Running, Stopped, FromParts };
+    enum class State { Idle, Running, Stopped, FromComponents };
 
-    explicit Impl(Parts given);
+    explicit Impl(Components given);
 
     // Whether the part pointers below are set (they never change afterwards).
     bool wired() const { return state.load() != State::Idle; }
@@ -30,12 +29,12 @@ struct CAPENGINE_HIDDEN XEngine::Impl {
     // Fills the DNS name and the program of a row from its counter record.
     void completeRow(XTrafficKind kind, const _X_R_PACKETCOUNTER& record, XTrafficRow& row) const;
 
-    Parts parts;                          // clock and name hooks, always set
+    Components components;                          // clock and name hooks, always set
     mutable std::mutex stateMutex;        // serialises start, stop and the disk-rate wish
     bool diskRatesNeeded = true;          // guarded by stateMutex
     std::atomic<State> state{State::Idle};
 
-    // Set by start() (or from the parts) before state leaves Idle, never changed after.
+    // Set by start() (or from the components) before state leaves Idle, never changed after.
     XParserResultMgr* results = nullptr;
     XDNSRecord* dns = nullptr;
     XPCProcessInfo* processInfo = nullptr;
@@ -47,8 +46,6 @@ struct CAPENGINE_HIDDEN XEngine::Impl {
     std::mutex parserMutex;               // guards the two below
     XPacketBaseParser* parser = nullptr;  // owned by the packet manager while running
     XParserStats parserStats;             // kept when the parser is deleted
-
-    std::thread hostNameListeners;        // resolves the host name, starts its listeners
 
     // sample()'s own state: one caller.
     uint64_t sampleCalls = 0;

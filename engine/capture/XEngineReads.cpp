@@ -125,14 +125,15 @@ XTrafficTotals XEngine::totals(XTrafficKind kind)
     return totals;
 }
 
-int XEngine::rankedItems(XTrafficKind kind, int measure, double threshold, int max, std::vector<XRankedItem>& out)
+int XEngine::rankedItems(XTrafficKind kind, XRankMeasure measure, double threshold, int max,
+                         std::vector<XRankedItem>& out)
 {
     out.clear();
     XParserResult* counter = m_impl->result(kind);
     if (!counter || max <= 0)
         return 0;
     std::vector<_X_PACKETCOUNTER_ITEMDATA> items(size_t(std::min(max, counter->size() + 64)));
-    const int n = counter->getItemIPs(measure, items.data(), threshold, int(items.size()));
+    const int n = counter->getItemIPs(int(measure), items.data(), threshold, int(items.size()));
     out.reserve(size_t(std::max(n, 0)));
     for (int i = 0; i < n; ++i)
         out.push_back({items[size_t(i)].address, items[size_t(i)].value});
@@ -179,9 +180,9 @@ XProcessTotals XEngine::processTotals()
 
 int XEngine::sockets(std::vector<XSocketRow>& out)
 {
-    if (m_impl->state.load() == Impl::State::FromParts) {
+    if (m_impl->state.load() == Impl::State::FromComponents) {
         out.clear();
-        return m_impl->parts.sockets ? m_impl->parts.sockets(out) : 0;
+        return m_impl->components.sockets ? m_impl->components.sockets(out) : 0;
     }
     return m_impl->sockets.read(out);
 }

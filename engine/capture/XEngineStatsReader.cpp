@@ -22,7 +22,7 @@ void readCapture(XKernelIoTrace* trace, XEngineStats& s)
     s.packetsSeen = k.source.packetsSeen;
     s.packetsMalformed = k.source.packetsMalformed;
     s.fragments = k.source.fragments;
-    s.fragmentsUnmatched = k.source.fragmentsUnmatched;
+    s.fragmentsIncomplete = k.source.fragmentsIncomplete;
     s.kernelDrops = k.source.kernelDrops;
     s.interfaceDrops = k.source.interfaceDrops;
     s.flowMapFull = k.source.flowMapFullPackets;
@@ -45,7 +45,6 @@ void readDatagramPath(XPacketMgr* packets, XPacketQueueMgr* queues, XEngineStats
     if (queues) {
         s.queueDrops = queues->dropped();
         s.queueTruncated = queues->truncated();
-        s.queueRefusals = queues->refused();
     }
     if (packets) {
         const XListenerStats l = packets->listenerStats();
@@ -53,6 +52,7 @@ void readDatagramPath(XPacketMgr* packets, XPacketQueueMgr* queues, XEngineStats
         s.listenerBindError = l.bindError;
         s.listenerReceiveErrors = l.receiveErrors;
         s.listenerUnqueued = l.unqueued;
+        s.listenerSocketDrops = l.socketDrops;
         s.datagramsReceived = l.received;
         s.datagramsKept = l.kept;
         s.listeners = uint64_t(packets->listenerCount());
@@ -88,6 +88,11 @@ XEngineStats XEngine::stats()
         s.datagramsIgnored = p.datagramsIgnored;
         s.datagramsParsed = p.datagrams;
         s.namesLearnt = p.namesLearnt;
+        s.dnsQueries = p.queriesSeen;
+        s.dnsQueriesDropped = p.queriesDropped;
+        s.dnsUnasked = p.answersUnasked;
+        s.dnsOffQuestion = p.recordsOffQuestion;
+        s.dnsMalformed = p.namesMalformed;
         s.eventsUncounted = p.eventsUncounted;
     }
     if (e.worker) {

@@ -2,12 +2,15 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include "capture/XPacketQueue.h"
 #include "capture/XPacketQueueMgr.h"
 #include "capture/XSnifferSocket.h"
 #include "corekit/XLog.h"
+#include "hostinfo/NetIoRecord.h"
 
 XLocalListener::XLocalListener(unsigned long ip, XPacketQueueMgr* queues)
     : m_address(ip), m_queues(queues)
@@ -66,10 +69,11 @@ XListenerStats XLocalListener::stats() const
     s.received = m_received.load(std::memory_order_relaxed);
     s.kept = m_kept.load(std::memory_order_relaxed);
     s.unqueued = m_unqueued.load(std::memory_order_relaxed);
+    s.socketDrops = m_socketDrops.load(std::memory_order_relaxed);
     return s;
 }
 
-bool XLocalListener::checkDNSPacket(const char* data, int len)
+bool XLocalListener::checkDNSPacket(const char* data, int len, bool outgoing)
 {
     if (!data || len <= 20)
         return false;
@@ -79,7 +83,8 @@ bool XLocalListener::checkDNSPacket(const char* data, int len)
     const int h = (p[0] & 0x0F) * 4;
     if (len < h + 8)
         return false;
-    return p[h] == 0x00 && p[h + 1] == 0x35;
+    const int port = outgoing ? h + 2 : h;
+    return p[port] == 0x00 && p[port + 1] == 0x35;
 }
 
 void XLocalListener::waitWhilePaused(int ms)
@@ -101,20 +106,30 @@ void XLocalListener::waitWhileRunning(int ms)
 void XLocalListener::run()
 {
     constexpr int kBufferSize = 65536;
+    constexpr auto kDropReadInterval = std::chrono::milliseconds(250);
     XSnifferSocket socket;
-    const int rc = socket.bind(m_address, 0);
+    const int rc = socket.open();
     if (socket.getMode() == 1)
         m_status.store(false, std::memory_order_relaxed);
     if (rc != 0) {
         m_bindError.store(rc, std::memory_order_relaxed);
         m_bindFailed.store(true, std::memory_order_relaxed);
+        XLog::debug(1, "DNS listener: no raw socket, no names are learnt: ", std::string(std::strerror(rc)));
         return;
     }
     try {
         const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
+        auto nextDropRead = std::chrono::steady_clock::now() + kDropReadInterval;
+        const auto readDrops = [&] {
+            m_socketDrops.store(socket.drops(), std::memory_order_relaxed);
+            nextDropRead = std::chrono::steady_clock::now() + kDropReadInterval;
+        };
         while (m_exitRequest.load() != 1) {
             while (m_stopRequest.load() != 1) {
-                const int n = socket.receive(buffer.get(), kBufferSize - 1);
+                if (std::chrono::steady_clock::now() >= nextDropRead)
+                    readDrops();
+                bool outgoing = false;
+                const int n = socket.receive(buffer.get(), kBufferSize - 1, &outgoing);
                 if (n < 0) {
                     // A failing socket must not spin: back off before the next try.
                     m_receiveErrors.fetch_add(1, std::memory_order_relaxed);
@@ -124,20 +139,21 @@ void XLocalListener::run()
                 if (n == 0)
                     continue;
                 m_received.fetch_add(1, std::memory_order_relaxed);
-                if (!checkDNSPacket(buffer.get(), n))
+                if (!checkDNSPacket(buffer.get(), n, outgoing))
                     continue;
                 XPacketQueue* queue = m_queue.load(std::memory_order_acquire);
                 if (!queue) {
                     m_unqueued.fetch_add(1, std::memory_order_relaxed);
                     continue;
                 }
-                if (queue->push(buffer.get(), n) > 0)
+                if (queue->push(buffer.get(), n, outgoing ? kNetIoSend : kNetIoReceive) > 0)
                     m_kept.fetch_add(1, std::memory_order_relaxed);
             }
             if (m_exitRequest.load() == 1)
                 break;
             waitWhilePaused(1000);
         }
+        readDrops();
     } catch (...) {
     }
 }

@@ -9,9 +9,11 @@
 class XPacketQueue;
 class XPacketQueueMgr;
 
-// Listens on one local IPv4 address through a raw socket on its own thread and keeps the DNS
-// answers (UDP from port 53) in its packet queue. Stop and exit requests take effect within
-// a quarter of a second: the socket's receive timeout bounds every wait.
+// Listens to the DNS traffic of every local IPv4 address (those added later too) through one
+// raw socket on its own thread, and keeps the queries this host sends (UDP to port 53) and the
+// answers it receives (UDP from port 53) in its packet queue, each with its direction. Stop
+// and exit requests take effect within a quarter of a second: the socket's receive timeout
+// bounds every wait.
 class XLocalListener : public XPacketListener {
 public:
     ~XLocalListener() override;
@@ -28,13 +30,17 @@ public:
     bool getStatus() override { return m_status.load(std::memory_order_relaxed); }
     XListenerStats stats() const override;
 
-    // Whether an IPv4 datagram is a DNS answer worth queueing: UDP, the UDP header inside
-    // len, source port 53.
-    static bool checkDNSPacket(const char* data, int len);
+    // Whether an IPv4 datagram is worth queueing: UDP, the UDP header inside len, and from
+    // port 53 when received (an answer), to port 53 when sent (a query).
+    static bool checkDNSPacket(const char* data, int len, bool outgoing = false);
+
+    // The listener's address: it listens on every local address.
+    static constexpr unsigned long kEveryAddress = 0;
 
 protected:
     friend class XPacketMgr;
-    // ip: the local address in network order; queues: where init() finds the queue.
+    // ip: the address the listener and its queue are known by (kEveryAddress); queues: where
+    // init() finds the queue.
     XLocalListener(unsigned long ip, XPacketQueueMgr* queues);
 
     void run() override;
@@ -61,4 +67,5 @@ private:
     std::atomic<uint64_t> m_received{0};
     std::atomic<uint64_t> m_kept{0};
     std::atomic<uint64_t> m_unqueued{0};
+    std::atomic<uint64_t> m_socketDrops{0};
 };

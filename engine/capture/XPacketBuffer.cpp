@@ -12,8 +12,9 @@ XPacketBuffer::~XPacketBuffer()
     delete[] m_data;
 }
 
-int XPacketBuffer::save(const char* data, int len)
+int XPacketBuffer::save(const char* data, int len, int direction)
 {
+    m_direction = direction;
     m_length = (data && len > 0) ? std::min(len, kSize) : 0;
     if (m_length > 0)
         std::memcpy(m_data, data, size_t(m_length));

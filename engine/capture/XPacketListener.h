@@ -12,9 +12,10 @@ struct XListenerStats {
     uint64_t received = 0;        // datagrams received
     uint64_t kept = 0;            // DNS answers handed to the queue
     uint64_t unqueued = 0;        // DNS answers lost because the listener has no queue
+    uint64_t socketDrops = 0;     // datagrams the kernel dropped: the socket's buffer was full
 };
 
-// A listener: a thread that reads datagrams for one local address and keeps some of them in
+// A listener: a thread that reads datagrams of the local addresses and keeps some of them in
 // its packet queue. Created by XPacketMgr, which the GUI thread drives; every operation may be
 // called from any thread except run(), which is the listener's own.
 class XPacketListener : public XThread {

@@ -5,8 +5,6 @@
 
 #include "capture/XLocalListener.h"
 #include "capture/XPacketQueueMgr.h"
-#include "hostinfo/NetIoRecord.h"
-#include "hostinfo/XPCNetcardInfo.h"
 
 XPacketMgr* XPacketMgr::m_instance = nullptr;
 
@@ -46,37 +44,18 @@ XPacketListener* XPacketMgr::createListener(int, unsigned long ip)
 
 int XPacketMgr::createListener()
 {
-    // The address list is allocated too: a failure ends the scan before it started.
     try {
-        XPCNetcardInfo netcards;
-        const int n = netcards.getIPAddrs();
-        std::vector<uint32_t> addrs;
-        for (int i = 0; i < n; ++i)
-            addrs.push_back(netcards.getIPByIndex(i));
-        return createListeners(addrs.data(), int(addrs.size()));
+        if (findListener(XLocalListener::kEveryAddress))
+            return 0;
+        XPacketListener* listener = createListener(1, XLocalListener::kEveryAddress);
+        if (!listener)
+            return 0;
+        listener->init();
+        listener->listen();
+        return 1;
     } catch (...) {
         return 0;
     }
-}
-
-int XPacketMgr::createListeners(const uint32_t* addrs, int count)
-{
-    int started = 0;
-    try {
-        for (int i = 0; i < count; ++i) {
-            const uint32_t ip = addrs[i];
-            if (ip == 0 || ip == kLoopbackNetOrder || findListener(ip))
-                continue;
-            XPacketListener* listener = createListener(1, ip);
-            if (!listener)
-                continue;
-            listener->init();
-            listener->listen();
-            ++started;
-        }
-    } catch (...) {
-    }
-    return started;
 }
 
 XPacketListener* XPacketMgr::findListener(unsigned long ip)
@@ -146,6 +125,7 @@ XListenerStats XPacketMgr::listenerStats()
         total.received += s.received;
         total.kept += s.kept;
         total.unqueued += s.unqueued;
+        total.socketDrops += s.socketDrops;
     }
     return total;
 }

@@ -10,8 +10,8 @@
 
 class XPacketQueueMgr;
 
-// Registers the listeners (one per local IPv4 address) and the packet parsers. Any thread may
-// call it. Parsers handed to addParser belong to the manager until close(); a listener pointer
+// Registers the listener (one, for every local IPv4 address) and the packet parsers. Any
+// thread may call it. Parsers handed to addParser belong to the manager until close(); a listener pointer
 // stays valid as long as the manager.
 class XPacketMgr {
 public:
@@ -25,14 +25,12 @@ public:
     XPacketMgr(const XPacketMgr&) = delete;
     XPacketMgr& operator=(const XPacketMgr&) = delete;
 
-    // The listener of ip (network order), created when absent (of whatever type; there is
-    // one kind). Does not initialise or start it. Null only when allocation fails.
+    // The listener known by ip, created when absent (of whatever type; there is one kind).
+    // Does not initialise or start it. Null only when allocation fails.
     XPacketListener* createListener(int type, unsigned long ip);
-    // Creates, initialises and starts a listener for every local address that has none
-    // (0 and 127.0.0.1 are skipped). Returns the number started.
+    // Creates, initialises and starts the listener of every local address, those added later
+    // included, unless it exists. Returns the number started (1 or 0).
     int createListener();
-    // The same over the given addresses (network order).
-    int createListeners(const uint32_t* addrs, int count);
     XPacketListener* findListener(unsigned long ip);
     int listenerCount();
 

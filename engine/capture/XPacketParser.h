@@ -6,9 +6,10 @@
 // counters and names. Every operation but init() runs on the parser thread.
 class XPacketParser {
 public:
-    // One datagram from the queue of the listener on localAddress (network order); a
-    // negative len means the queue was empty and is ignored.
-    virtual void parser(unsigned long localAddress, const char* data, int len) = 0;
+    // One datagram from a listener's queue, IP header first; direction is kNetIoSend for one
+    // this host sent, kNetIoReceive for one it received. A negative len means the queue was
+    // empty and is ignored.
+    virtual void parser(int direction, const char* data, int len) = 0;
     // One per-process network event.
     virtual void parserSock(const ORVANEPRO_NetIo& io) = 0;
     // Start-up, before the parser thread runs.

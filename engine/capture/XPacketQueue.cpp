@@ -26,7 +26,7 @@ void XPacketQueue::init()
     m_capacity = kSlots;
 }
 
-int XPacketQueue::push(const char* data, int len)
+int XPacketQueue::push(const char* data, int len, int direction)
 {
     if (m_count.load(std::memory_order_acquire) >= m_capacity) {
         m_dropped.fetch_add(1, std::memory_order_relaxed);
@@ -37,7 +37,7 @@ int XPacketQueue::push(const char* data, int len)
         return 0;
     if (m_writePos >= m_capacity)
         m_writePos = 0;
-    const int n = m_slots[m_writePos].save(data, len);
+    const int n = m_slots[m_writePos].save(data, len, direction);
     if (n < len)
         m_truncated.fetch_add(1, std::memory_order_relaxed);
     m_count.fetch_add(1, std::memory_order_acq_rel);
@@ -46,13 +46,15 @@ int XPacketQueue::push(const char* data, int len)
     return n;
 }
 
-int XPacketQueue::pop(char* buf, int size)
+int XPacketQueue::pop(char* buf, int size, int* direction)
 {
     if (m_count.load(std::memory_order_acquire) <= 0)
         return -1;
     if (m_readPos >= m_capacity)
         m_readPos = 0;
     const int n = m_slots[m_readPos].get(buf, size);
+    if (direction)
+        *direction = m_slots[m_readPos].direction();
     m_count.fetch_sub(1, std::memory_order_acq_rel);
     ++m_readPos;
     return n;

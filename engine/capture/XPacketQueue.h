@@ -18,12 +18,14 @@ public:
     XPacketQueue(const XPacketQueue&) = delete;
     XPacketQueue& operator=(const XPacketQueue&) = delete;
 
-    // Producer thread only. Stores the first 1024 bytes at most; returns the stored length,
-    // or 0 when the datagram was dropped (queue full, or len < 1).
-    int push(const char* data, int len);
+    // Producer thread only. Stores the first 1024 bytes at most with the datagram's direction
+    // (0 received, 1 sent); returns the stored length, or 0 when the datagram was dropped
+    // (queue full, or len < 1).
+    int push(const char* data, int len, int direction = 0);
     // Consumer thread only. Copies the oldest datagram (at most size bytes; the rest of it is
-    // discarded) and returns the copied length, or -1 when the queue is empty.
-    int pop(char* buf, int size);
+    // discarded) and returns the copied length, or -1 when the queue is empty. direction,
+    // when given, receives the datagram's direction.
+    int pop(char* buf, int size, int* direction = nullptr);
 
     // Any thread.
     int getCounter() const { return int(m_count.load(std::memory_order_acquire)); }

@@ -6,8 +6,8 @@
 #include "capture/XPacketQueue.h"
 #include "corekit/XLock.h"
 
-// Owner of the packet queues, at most 10, one per local address (the queue's id, network
-// order). Queues live as long as the manager.
+// Owner of the packet queues, at most 10, one per listener (the queue's id is the listener's;
+// the engine has one listener, for every local address). Queues live as long as the manager.
 class XPacketQueueMgr {
 public:
     static constexpr int kMaxQueues = 10;

@@ -1,6 +1,5 @@
 #include "capture/XParserWorker.h"
 
-#include <chrono>
 #include <mutex>
 #include <new>
 
@@ -63,19 +62,6 @@ void XParserWorker::stop()
         m_ring->wake();
 }
 
-void XParserWorker::scanForListeners(std::chrono::steady_clock::time_point& next)
-{
-    next = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    if (!m_packets || !m_queueMgr)
-        return;
-    try {
-        m_packets->createListener();
-        addQueues();
-    } catch (...) {
-        m_exceptions.fetch_add(1, std::memory_order_relaxed);
-    }
-}
-
 int XParserWorker::drainQueues(XPacketParser* parser)
 {
     char buffer[2048];
@@ -86,12 +72,13 @@ int XParserWorker::drainQueues(XPacketParser* parser)
         // At most one queue's worth per pass, so a flood of datagrams cannot starve the
         // network events.
         for (int budget = XPacketQueue::kSlots; budget > 0; --budget) {
-            const int n = queue->pop(buffer, int(sizeof buffer));
+            int direction = 0;
+            const int n = queue->pop(buffer, int(sizeof buffer), &direction);
             if (n < 0)
                 break;
             ++handled;
             try {
-                parser->parser(queue->getID(), buffer, n);
+                parser->parser(direction, buffer, n);
             } catch (...) {
                 m_exceptions.fetch_add(1, std::memory_order_relaxed);
             }
@@ -125,14 +112,8 @@ void XParserWorker::run()
         if (p)
             parser = p;
 
-    auto nextListenerScan = std::chrono::steady_clock::now();
     while (m_stopRequest.load(std::memory_order_relaxed) != 1 && parser) {
-        // Without any queue yet (no address at start-up) look for addresses every five
-        // seconds, while the network events go on being counted. Listeners started later
-        // (by this scan or by the engine) bring queues that are taken in here.
-        if (m_queues.empty() && std::chrono::steady_clock::now() >= nextListenerScan)
-            scanForListeners(nextListenerScan);
-        else if (m_queueMgr && int(m_queues.size()) != m_queueMgr->size())
+        if (m_queueMgr && int(m_queues.size()) != m_queueMgr->size())
             addQueues();
         const int handled = drainQueues(parser) + drainEvents(parser);
         if (handled == 0)

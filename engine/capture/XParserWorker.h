@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -16,8 +15,8 @@ class XPacketQueueMgr;
 // The engine's one processing thread: drains every packet queue into the parser, then up to
 // 1024 network events from the kernel trace's ring per pass; sleeps on the ring when there
 // is nothing to do (a second when idle, 100 ms after work; the ring's writer wakes it for a
-// batch or at most every 100 ms, so events wait at most about that). While no queue exists it looks
-// for local addresses every five seconds and starts listeners on them. init(), start(),
+// batch or at most every 100 ms, so events wait at most about that). Queues that appear later
+// are taken in as they come. init(), start(),
 // stop() and join() belong to the thread that owns the engine (start-up and shutdown).
 class XParserWorker : public XThread {
 public:
@@ -50,7 +49,6 @@ private:
     void addQueues();
     int drainQueues(XPacketParser* parser);
     int drainEvents(XPacketParser* parser);
-    void scanForListeners(std::chrono::steady_clock::time_point& next);
 
     static XParserWorker* m_instance;
 

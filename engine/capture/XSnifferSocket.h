@@ -2,8 +2,9 @@
 
 #include "platform/RawSocket.h"
 
-// A raw IPv4 socket that receives every UDP datagram addressed to one local address, IP
-// header included. One thread owns it; it is neither copyable nor shared.
+// The raw socket of the DNS listener: every IPv4 UDP datagram this host sends to port 53 or
+// receives from port 53, on every local address (those added later too), IP header included,
+// with its direction. One thread owns it; it is neither copyable nor shared.
 class XSnifferSocket {
 public:
     static constexpr int kReceiveBuffer = 819200;  // kernel receive buffer, bytes
@@ -14,15 +15,17 @@ public:
     XSnifferSocket(const XSnifferSocket&) = delete;
     XSnifferSocket& operator=(const XSnifferSocket&) = delete;
 
-    // Binds to ip (network order) and port (host order), sets the receive buffer and timeout.
-    // Returns 0, or the system error number of the step that failed. There is no receive-all
-    // switch here: a raw socket already sees every datagram of its protocol for the address,
-    // so the mode stays 0.
-    int bind(unsigned long ip, int port);
+    // Starts receiving with the receive buffer and timeout above. Returns 0, or the system
+    // error number of the step that failed. There is no receive-all switch here: the socket
+    // sees every local address by itself, so the mode stays 0.
+    int open() { return m_socket.open(kReceiveBuffer, kReceiveTimeoutMs); }
     // Waits for one datagram (at most the receive timeout). Returns its length, 0 when none
-    // arrived in time (or buf is null, size <= 0), -1 on an error.
-    int receive(char* buf, int size) { return m_socket.receive(buf, size); }
-    // 0: every datagram for the address is seen; 1: only those the stack delivers anyway.
+    // arrived in time (or buf is null, size <= 0), -1 on an error; outgoing tells whether
+    // this host sent it.
+    int receive(char* buf, int size, bool* outgoing) { return m_socket.receive(buf, size, outgoing); }
+    // Datagrams the kernel dropped because the socket's buffer was full, since open().
+    uint64_t drops() { return m_socket.drops(); }
+    // 0: every datagram is seen; 1: only those the stack delivers anyway.
     int getMode() const { return m_mode; }
     void close() { m_socket.close(); }
     bool isOpen() const { return m_socket.isOpen(); }
@@ -30,6 +33,6 @@ public:
     int createError() const { return m_socket.createError(); }
 
 private:
-    platform::RawUdpSocket m_socket;
+    platform::RawDnsSocket m_socket;
     int m_mode = 0;
 };

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<char> msg(data + 2, data + size);
     std::vector<char> out(size_t(outSize) + 1);
     const int n = decodeDnsName(out.data(), outSize, msg.data(), pos, int(msg.size()));
-    if (n < kMalformedDnsName || n > outSize)
+    if (n < kNotAHostName || n > outSize)
         __builtin_trap();
     return 0;
 }

@@ -1,4 +1,5 @@
-// Feeds arbitrary text to the /proc table parsers: /proc/net/{tcp,udp}{,6} and /proc/pid/io.
+// Feeds arbitrary text to the /proc table parsers: /proc/net/{tcp,udp}{,6}, /proc/pid/io and
+// /proc/pid/stat.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -18,5 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             __builtin_trap();
     platform::ProcessIo io;
     platform::parseProcessIo(text, io);
+    uint64_t start = 0;
+    platform::parseProcessStartTime(text, start);
     return 0;
 }

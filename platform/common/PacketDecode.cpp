@@ -45,6 +45,17 @@ bool decodeLink(int linkType, const uint8_t* d, size_t caplen, LinkInfo& link)
     return false;
 }
 
+// Whether an IPv4 header's checksum holds: its 16-bit words add up to all ones.
+bool headerChecksumHolds(const uint8_t* ip, size_t length)
+{
+    uint32_t sum = 0;
+    for (size_t i = 0; i + 1 < length; i += 2)
+        sum += be16(ip + i);
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return sum == 0xFFFF;
+}
+
 } // namespace
 
 DecodeResult decodeCapturedPacket(int linkType, const uint8_t* data, size_t caplen,
@@ -81,6 +92,9 @@ DecodeResult decodeCapturedPacket(int linkType, const uint8_t* data, size_t capl
         totalLength = uint32_t(std::min<size_t>(wireIp, UINT32_MAX));  // offloaded super-frame
     if (totalLength < ihl || totalLength > wireIp)
         return DecodeResult::Malformed;
+    // An offloaded super-frame (total length 0) was built by the stack itself.
+    if (!send && be16(ip + 2) != 0 && !headerChecksumHolds(ip, ihl))
+        return DecodeResult::Malformed;
 
     const uint32_t src = raw32(ip + 12), dst = raw32(ip + 16);
     out.protocol = proto == kIpProtoTcp ? kProtoTcp : kProtoUdp;
@@ -91,8 +105,11 @@ DecodeResult decodeCapturedPacket(int linkType, const uint8_t* data, size_t capl
     out.localPort = out.remotePort = 0;
     out.tcpSyn = false;
     out.ipId = be16(ip + 4);
+    out.payloadLength = totalLength - uint32_t(ihl);
+    out.udpLength = 0;
     const uint16_t fragmentField = be16(ip + 6);
     out.moreFragments = (fragmentField & 0x2000) != 0;
+    out.fragmentOffset = uint32_t(fragmentField & 0x1FFF) * 8;
     if ((fragmentField & 0x1FFF) != 0) {
         out.fragment = FragmentPart::Later;
         return DecodeResult::Fragment;
@@ -108,6 +125,11 @@ DecodeResult decodeCapturedPacket(int linkType, const uint8_t* data, size_t capl
         // The data offset counts 32-bit words of TCP header: at least 5, and inside the packet.
         const size_t tcpHeader = size_t(l4[12] >> 4) * 4;
         if (tcpHeader < 20 || ihl + tcpHeader > totalLength)
+            return DecodeResult::Malformed;
+    }
+    if (proto == kIpProtoUdp) {
+        out.udpLength = be16(l4 + 4);
+        if (!send && out.fragment == FragmentPart::Whole && (out.udpLength < 8 || out.udpLength > out.payloadLength))
             return DecodeResult::Malformed;
     }
     const uint16_t sport = raw16(l4), dport = raw16(l4 + 2);

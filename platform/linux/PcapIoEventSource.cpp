@@ -82,7 +82,7 @@ private:
     DiskSampler m_disk;
     uint64_t m_nowMs = 0;
 
-    std::atomic<uint64_t> m_seen{0}, m_malformed{0}, m_fragments{0}, m_fragmentsUnmatched{0};
+    std::atomic<uint64_t> m_seen{0}, m_malformed{0}, m_fragments{0}, m_fragmentsIncomplete{0};
     std::atomic<uint64_t> m_kernelDrops{0}, m_ifDrops{0};
     std::atomic<uint64_t> m_delivered{0}, m_resolved{0}, m_unowned{0}, m_timeouts{0};
     std::atomic<uint64_t> m_overflows{0}, m_queueFull{0};
@@ -159,6 +159,7 @@ void PcapIoEventSource::run(IoEventSink& sink)
         m_nowMs = monotonicMs();
         const int n = pcap_dispatch(m_pcap, -1, &PcapIoEventSource::onPacket, reinterpret_cast<u_char*>(this));
         m_nowMs = monotonicMs();
+        intake.poll(m_nowMs);
         attributor.poll(m_nowMs);
         publishStats();
         if (n == PCAP_ERROR || (waitFd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
@@ -174,6 +175,7 @@ void PcapIoEventSource::run(IoEventSink& sink)
     }
     m_disk.stop();
     owners.stop();
+    intake.finish();
     attributor.poll(monotonicMs());
     attributor.flush();
     publishStats();
@@ -188,7 +190,7 @@ void PcapIoEventSource::publishStats()
     m_seen.store(in.packets, std::memory_order_relaxed);
     m_malformed.store(in.malformed, std::memory_order_relaxed);
     m_fragments.store(in.fragments, std::memory_order_relaxed);
-    m_fragmentsUnmatched.store(in.fragmentsUnmatched, std::memory_order_relaxed);
+    m_fragmentsIncomplete.store(in.fragmentsIncomplete, std::memory_order_relaxed);
     const FlowAttributor::Stats& s = m_attributor->stats();
     m_delivered.store(s.delivered, std::memory_order_relaxed);
     m_resolved.store(s.flowsResolved, std::memory_order_relaxed);
@@ -226,7 +228,7 @@ IoSourceStats PcapIoEventSource::stats() const
     s.packetsSeen = m_seen.load(std::memory_order_relaxed);
     s.packetsMalformed = m_malformed.load(std::memory_order_relaxed);
     s.fragments = m_fragments.load(std::memory_order_relaxed);
-    s.fragmentsUnmatched = m_fragmentsUnmatched.load(std::memory_order_relaxed);
+    s.fragmentsIncomplete = m_fragmentsIncomplete.load(std::memory_order_relaxed);
     s.netEventsDelivered = m_delivered.load(std::memory_order_relaxed);
     s.kernelDrops = m_kernelDrops.load(std::memory_order_relaxed);
     s.interfaceDrops = m_ifDrops.load(std::memory_order_relaxed);

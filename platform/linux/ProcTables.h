@@ -27,4 +27,8 @@ int translateTcpState(int linuxState);
 // Parses the text of a /proc/pid/io file; false when either byte field is missing or bad.
 bool parseProcessIo(std::string_view text, ProcessIo& out);
 
+// The start time (field 22) of a /proc/pid/stat text. The name in field 2 may hold blanks and
+// parentheses, so the fields are counted after its last ')'. False for a malformed text.
+bool parseProcessStartTime(std::string_view statText, uint64_t& out);
+
 } // namespace platform

@@ -112,6 +112,39 @@ bool readProcessIo(uint32_t pid, ProcessIo& out)
     return !text.empty() && parseProcessIo(text, out);
 }
 
+bool parseProcessStartTime(std::string_view text, uint64_t& out)
+{
+    const size_t close = text.rfind(')');
+    if (close == std::string_view::npos)
+        return false;
+    text.remove_prefix(close + 1);
+    // Fields 3 (state) to 22 (start time) follow the name, one blank before each.
+    constexpr int kStartField = 22 - 2;
+    for (int field = 1; field <= kStartField; ++field) {
+        if (text.empty() || text.front() != ' ')
+            return false;
+        text.remove_prefix(1);
+        const size_t end = std::min(text.find(' '), text.size());
+        if (end == 0)
+            return false;
+        if (field == kStartField) {
+            const auto [ptr, ec] = std::from_chars(text.data(), text.data() + end, out);
+            return ec == std::errc() && ptr == text.data() + end;
+        }
+        text.remove_prefix(end);
+    }
+    return false;
+}
+
+uint64_t processStartTime(uint32_t pid)
+{
+    if (pid == 0)
+        return 0;
+    uint64_t start = 0;
+    const std::string text = readSmallFile(procPath(pid, "stat"), 1024);
+    return !text.empty() && parseProcessStartTime(text, start) ? start : 0;
+}
+
 bool isPrivileged()
 {
     if (::geteuid() == 0)

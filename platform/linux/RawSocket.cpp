@@ -1,35 +1,64 @@
 #include "platform/RawSocket.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
-#include <netinet/in.h>
+#include <linux/filter.h>
+#include <linux/if_ether.h>
+#include <linux/if_packet.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 namespace platform {
 
-RawUdpSocket::RawUdpSocket()
+namespace {
+
+// Keeps IPv4 UDP datagrams (first fragments and whole ones) that this host sends to port 53
+// or receives from port 53; everything else is left in the kernel. The packet socket hands
+// the filter the IP header at offset 0.
+constexpr uint32_t kKeep = 0x40000;
+const sock_filter kDnsFilter[] = {
+    /* 0 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, uint32_t(SKF_AD_OFF + SKF_AD_PROTOCOL)),
+    /* 1 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, ETH_P_IP, 0, 13),
+    /* 2 */ BPF_STMT(BPF_LD | BPF_B | BPF_ABS, 9),
+    /* 3 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 17, 0, 11),
+    /* 4 */ BPF_STMT(BPF_LD | BPF_H | BPF_ABS, 6),
+    /* 5 */ BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, 0x1FFF, 9, 0),  // a later fragment: no ports
+    /* 6 */ BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),
+    /* 7 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, uint32_t(SKF_AD_OFF + SKF_AD_PKTTYPE)),
+    /* 8 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, PACKET_OUTGOING, 3, 0),
+    /* 9 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, PACKET_HOST, 0, 5),
+    /* 10 */ BPF_STMT(BPF_LD | BPF_H | BPF_IND, 0),  // received: the source port
+    /* 11 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 53, 2, 3),
+    /* 12 */ BPF_STMT(BPF_LD | BPF_H | BPF_IND, 2),  // sent: the destination port
+    /* 13 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 53, 0, 1),
+    /* 14 */ BPF_STMT(BPF_RET | BPF_K, kKeep),
+    /* 15 */ BPF_STMT(BPF_RET | BPF_K, 0),
+};
+
+} // namespace
+
+RawDnsSocket::RawDnsSocket()
 {
-    // A raw socket of protocol UDP is handed a copy of every UDP datagram for its address.
-    m_fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_UDP);
+    // Protocol 0 receives nothing until open() has attached the filter and bound the socket.
+    m_fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (m_fd == -1)
         m_createError = errno;
 }
 
-RawUdpSocket::~RawUdpSocket()
+RawDnsSocket::~RawDnsSocket()
 {
     close();
 }
 
-int RawUdpSocket::bind(uint32_t addr, uint16_t port, int receiveBuffer, int timeoutMs)
+int RawDnsSocket::open(int receiveBuffer, int timeoutMs)
 {
     if (m_fd == -1)
         return m_createError ? m_createError : EBADF;
-    sockaddr_in sin{};
-    sin.sin_family = AF_INET;
-    sin.sin_port = port;
-    sin.sin_addr.s_addr = addr;
-    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&sin), sizeof sin) != 0)
+    sock_fprog program{};
+    program.len = sizeof kDnsFilter / sizeof kDnsFilter[0];
+    program.filter = const_cast<sock_filter*>(kDnsFilter);
+    if (::setsockopt(m_fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
         return errno;
     if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer) != 0)
         return errno;
@@ -38,22 +67,47 @@ int RawUdpSocket::bind(uint32_t addr, uint16_t port, int receiveBuffer, int time
     timeout.tv_usec = (timeoutMs % 1000) * 1000;
     if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0)
         return errno;
+    // Every interface (index 0), also those that appear later; outgoing packets reach only
+    // sockets of all protocols.
+    sockaddr_ll all{};
+    all.sll_family = AF_PACKET;
+    all.sll_protocol = htons(ETH_P_ALL);
+    all.sll_ifindex = 0;
+    if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&all), sizeof all) != 0)
+        return errno;
     return 0;
 }
 
-int RawUdpSocket::receive(char* buf, int size)
+int RawDnsSocket::receive(char* buf, int size, bool* outgoing)
 {
     if (!buf || size <= 0 || m_fd == -1)
         return 0;
-    const ssize_t n = ::recv(m_fd, buf, size_t(size), 0);
-    if (n >= 0)
+    sockaddr_ll from{};
+    socklen_t fromLength = sizeof from;
+    const ssize_t n = ::recvfrom(m_fd, buf, size_t(size), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (n >= 0) {
+        if (outgoing)
+            *outgoing = from.sll_pkttype == PACKET_OUTGOING;
         return int(n);
+    }
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
         return 0;
     return -1;
 }
 
-void RawUdpSocket::close()
+uint64_t RawDnsSocket::drops()
+{
+    if (m_fd != -1) {
+        // The kernel resets its counters on every read.
+        tpacket_stats stats{};
+        socklen_t length = sizeof stats;
+        if (::getsockopt(m_fd, SOL_PACKET, PACKET_STATISTICS, &stats, &length) == 0)
+            m_drops += stats.tp_drops;
+    }
+    return m_drops;
+}
+
+void RawDnsSocket::close()
 {
     if (m_fd != -1) {
         ::close(m_fd);

@@ -16,3 +16,12 @@ bool outputTerminalSize(int& columns, int& lines)
 }
 
 } // namespace platform
+
+namespace platform {
+
+bool prepareTerminalOutput()
+{
+    return true;  // a terminal here speaks UTF-8 and the control sequences already
+}
+
+} // namespace platform

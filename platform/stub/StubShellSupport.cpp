@@ -19,7 +19,7 @@ InstanceLock::Result InstanceLock::acquire(const std::string&, std::string* erro
 
 void InstanceLock::release() {}
 
-std::string instanceLockPath(const std::string& name)
+std::string instanceLockPath(const std::string& name, std::string*)
 {
     return name + ".lock";
 }

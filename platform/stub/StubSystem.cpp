@@ -20,11 +20,6 @@ bool readLocalIpv4Addresses(std::vector<uint32_t>& out, std::string* error)
     return false;
 }
 
-std::vector<uint32_t> hostNameIpv4Addresses(int)
-{
-    return {};
-}
-
 std::string processImagePath(uint32_t)
 {
     return {};
@@ -45,6 +40,11 @@ bool readProcessIo(uint32_t, ProcessIo&)
     return false;
 }
 
+uint64_t processStartTime(uint32_t)
+{
+    return 0;
+}
+
 bool isPrivileged()
 {
     return false;
@@ -61,20 +61,25 @@ std::string executablePath()
     return {};
 }
 
-RawUdpSocket::RawUdpSocket() : m_createError(kNotSupported) {}
+RawDnsSocket::RawDnsSocket() : m_createError(kNotSupported) {}
 
-RawUdpSocket::~RawUdpSocket() = default;
+RawDnsSocket::~RawDnsSocket() = default;
 
-int RawUdpSocket::bind(uint32_t, uint16_t, int, int)
+int RawDnsSocket::open(int, int)
 {
     return kNotSupported;
 }
 
-int RawUdpSocket::receive(char*, int)
+int RawDnsSocket::receive(char*, int, bool*)
 {
     return -1;
 }
 
-void RawUdpSocket::close() {}
+uint64_t RawDnsSocket::drops()
+{
+    return 0;
+}
+
+void RawDnsSocket::close() {}
 
 } // namespace platform

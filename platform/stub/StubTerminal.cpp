@@ -8,4 +8,9 @@ bool outputTerminalSize(int&, int&)
     return false;
 }
 
+bool prepareTerminalOutput()
+{
+    return true;
+}
+
 } // namespace platform

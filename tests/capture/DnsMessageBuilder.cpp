@@ -1,6 +1,12 @@
 #include "DnsMessageBuilder.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
+#endif
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -90,4 +96,24 @@ std::vector<uint8_t> udpDatagram(const std::string& src, uint16_t srcPort, const
     d.insert(d.end(), udp, udp + 8);
     d.insert(d.end(), payload.begin(), payload.end());
     return d;
+}
+
+std::vector<uint8_t> queryFor(const std::vector<uint8_t>& answer)
+{
+    const size_t h = size_t(answer.at(0) & 0x0F) * 4;
+    const size_t dns = h + 8;
+    size_t end = dns + 12;  // past the question: its name where it lies, type and class
+    while (end < answer.size() && answer[end] != 0)
+        end += answer[end] + 1u;
+    end = std::min(end + 5, answer.size());
+    std::vector<uint8_t> message(answer.begin() + long(dns), answer.begin() + long(end));
+    message[2] = 0x01;  // a query, recursion desired
+    message[3] = 0x00;
+    message[6] = message[7] = 0;
+    char src[16], dst[16];
+    inet_ntop(AF_INET, &answer[12], src, sizeof src);
+    inet_ntop(AF_INET, &answer[16], dst, sizeof dst);
+    const uint16_t serverPort = uint16_t(answer[h] << 8 | answer[h + 1]);
+    const uint16_t localPort = uint16_t(answer[h + 2] << 8 | answer[h + 3]);
+    return udpDatagram(dst, localPort, src, serverPort, message);
 }

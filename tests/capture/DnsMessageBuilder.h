@@ -40,6 +40,10 @@ std::vector<uint8_t> udpDatagram(const std::string& src, uint16_t srcPort, const
                                  uint16_t dstPort, const std::vector<uint8_t>& payload,
                                  int optionWords = 0, int udpLength = -1, uint8_t protocol = 17);
 
+// The query datagram an answer datagram answers: addresses and ports swapped, the answer's id
+// and question, the flags of a standard recursive query.
+std::vector<uint8_t> queryFor(const std::vector<uint8_t>& answerDatagram);
+
 // A dotted address in network order as it lies in memory.
 uint32_t netAddr(const std::string& dotted);
 // A dotted address in host order.

@@ -43,22 +43,55 @@ TEST(DnsCache, NewestNameReplacesTheOldAndEmptyNamesAreIgnored)
     EXPECT_EQ(dns.size(), 1);
 }
 
-TEST(DnsCache, LongNamesKeep126Characters)
+TEST(DnsCache, NamesLongerThanAnEntryKeepTheirLastLabelsBehindAMark)
 {
     XDNSRecord dns("");
     const std::string n126(126, 'a');
-    const std::string n128 = std::string(126, 'b') + "cd";
     dns.addRecord(1, n126.c_str(), 126);
-    dns.addRecord(2, n128.c_str(), 128);
-    dns.addRecord(3, n128.c_str(), 500);  // longer than the field: taken as 128
     char buf[200];
     ASSERT_EQ(dns.getDNSName(1, buf, 200), 128);
     EXPECT_EQ(std::string(buf), n126);
-    ASSERT_EQ(dns.getDNSName(2, buf, 200), 128);
-    EXPECT_EQ(std::string(buf), std::string(126, 'b'));
-    ASSERT_EQ(dns.getDNSName(3, buf, 200), 128);
-    EXPECT_EQ(buf[126], 0);
-    EXPECT_EQ(buf[127], 0);
+
+    // 13 labels of 9 and "example": 137 characters. What fits after the mark starts at a label.
+    std::string longName;
+    for (int i = 0; i < 13; ++i)
+        longName += std::string(9, char('a' + i)) + ".";
+    longName += "example";
+    dns.addRecord(2, longName.c_str(), int(longName.size()));
+    const int n = dns.getDNSName(2, buf, 200);
+    const std::string stored(buf);
+    EXPECT_EQ(n, int(stored.size()) + 2);
+    EXPECT_LE(n, 128);
+    EXPECT_EQ(stored, "\xE2\x80\xA6" + longName.substr(longName.find("ccccccccc")));
+
+    dns.addRecord(3, n126.c_str(), 500);  // a length past the string's end stops at its NUL
+    EXPECT_EQ(dns.getDNSName(3, buf, 200), 128);
+}
+
+TEST(DnsCache, AFullCacheForgetsTheNameLearntLongestAgo)
+{
+    XDNSRecord dns("", XDNSRecord::Limits{2500, std::size_t(1) << 30});
+    EXPECT_EQ(dns.capacity(), 2500);
+    for (uint32_t i = 1; i <= 2500; ++i)
+        dns.addRecord(i, "n.example", 9);
+    dns.addRecord(1, "again.example", 13);  // learnt again: now the newest
+    for (uint32_t i = 2501; i <= 2600; ++i)
+        dns.addRecord(i, "m.example", 9);
+    EXPECT_EQ(dns.size(), 2500);
+    EXPECT_EQ(dns.dropped(), 100u);
+    EXPECT_TRUE(dns.hasDNSName(1));
+    EXPECT_FALSE(dns.hasDNSName(2));
+    EXPECT_FALSE(dns.hasDNSName(101));
+    EXPECT_TRUE(dns.hasDNSName(102));
+    EXPECT_TRUE(dns.hasDNSName(2600));
+    EXPECT_EQ(dns.blockCount(), 3);  // never more than the capacity takes
+
+    // The byte bound alone: room for ten names.
+    XDNSRecord small("", XDNSRecord::Limits{100000, 10 * XDNSRecord::kEntryBytes});
+    for (uint32_t i = 1; i <= 50; ++i)
+        small.addRecord(i, "n.example", 9);
+    EXPECT_EQ(small.size(), 10);
+    EXPECT_EQ(small.dropped(), 40u);
 }
 
 TEST(DnsCache, GrowsByBlocksOf1000)

@@ -81,4 +81,31 @@ TEST(DnsNameDecoder, LabelsOver63AndNamesOver255BytesAreMalformed)
     EXPECT_EQ(decode(name(62), 0, s, 65), kMalformedDnsName);
 }
 
+TEST(DnsNameDecoder, NamesWithBytesNoHostNameHoldsAreRefusedWhole)
+{
+    std::string s;
+    EXPECT_EQ(decode({3, 'a', '-', 'b', 2, '_', '9', 0}, 0, s), 6);
+    EXPECT_EQ(s, "a-b._9");
+    EXPECT_EQ(decode({3, 'a', 0, 'b', 1, 'c', 0}, 0, s), kNotAHostName);           // a NUL
+    EXPECT_EQ(decode({3, 'a', '.', 'b', 1, 'c', 0}, 0, s), kNotAHostName);         // a dot inside a label
+    EXPECT_EQ(decode({3, 0xE2, 0x80, 0xAE, 1, 'c', 0}, 0, s), kNotAHostName);      // U+202E
+    EXPECT_EQ(decode({1, 'a', 1, ' ', 0}, 0, s, 1), kNotAHostName);                // also past the buffer
+    EXPECT_EQ(decode({1, 0x7F, 0xC0, 0x00}, 0, s), kMalformedDnsName);             // the wire still counts first
+}
+
+TEST(HostNameCheck, DottedTextOfAnyOrigin)
+{
+    EXPECT_TRUE(isHostName("www.example.org"));
+    EXPECT_TRUE(isHostName("_dmarc.xn--bcher-kva.example"));
+    EXPECT_TRUE(isHostName(std::string(63, 'a')));
+    EXPECT_FALSE(isHostName(std::string(64, 'a')));
+    EXPECT_TRUE(isHostName(std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + "." +
+                           std::string(61, 'd')));
+    EXPECT_FALSE(isHostName(std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + "." +
+                            std::string(62, 'd')));
+    for (const char* bad : {"", ".", "a..b", ".a", "a.", "a b", "a\x01", "bank\xE2\x80\xAEmoc"})
+        EXPECT_FALSE(isHostName(bad)) << bad;
+    EXPECT_FALSE(isHostName(std::string("a\0b", 3)));
+}
+
 } // namespace

@@ -12,7 +12,7 @@ namespace {
 
 constexpr uint16_t kPort443 = 0xBB01;  // 443 in network order
 
-// An engine made from parts: a registry whose "tcp" counter is filled through its own count()
+// An engine made from components: a registry whose "tcp" counter is filled through its own count()
 // with a clock the test moves.
 class EngineReadsTest : public ::testing::Test {
 protected:
@@ -23,14 +23,14 @@ protected:
         tcp->setClock([this] { return now; });
         ASSERT_TRUE(registry.addResult("tcp", tcp));
         m_tcp = tcp;
-        XEngine::Parts parts;
-        parts.results = &registry;
-        parts.dns = &dns;
-        parts.processInfo = processes.get();
-        parts.clock = [this] { return now; };
-        parts.processName = [](uint32_t pid) { return "prog" + std::to_string(pid); };
-        parts.processPath = [](uint32_t) { return std::string(); };
-        engine = std::make_unique<XEngine>(parts);
+        XEngine::Components components;
+        components.results = &registry;
+        components.dns = &dns;
+        components.processInfo = processes.get();
+        components.clock = [this] { return now; };
+        components.processName = [](uint32_t pid) { return "prog" + std::to_string(pid); };
+        components.processPath = [](uint32_t) { return std::string(); };
+        engine = std::make_unique<XEngine>(components);
     }
 
     uint32_t now = 5000;
@@ -78,13 +78,13 @@ TEST_F(EngineReadsTest, RowsAreFinishedCopiesAndLastActivityMoves)
     EXPECT_FALSE(engine->totals(kTrafficUdp).exists);
 
     std::vector<XRankedItem> ranked;
-    ASSERT_EQ(engine->rankedItems(kTrafficTcp, 3, 100, 10, ranked), 1);
+    ASSERT_EQ(engine->rankedItems(kTrafficTcp, XRankMeasure::Bytes, 100, 10, ranked), 1);
     EXPECT_EQ(ranked[0].address, 0x0A000002u);
     EXPECT_EQ(engine->dnsName(0x0A000002), "example.org");
 
     engine->clear(kTrafficTcp);
     EXPECT_EQ(engine->snapshot(kTrafficTcp, rows), 0);
-    EXPECT_FALSE(engine->start());  // made from parts
+    EXPECT_FALSE(engine->start());  // made from components
 }
 
 TEST_F(EngineReadsTest, SampleKeepsRunTotalsAndTheLastInterval)

@@ -3,6 +3,7 @@
 #include "DnsMessageBuilder.h"
 #include "capture/XPacketCounter.h"
 #include "capture/XIPCounter.h"
+#include "capture/XLocalListener.h"
 #include "capture/XPacketMgr.h"
 #include "capture/XPacketQueueMgr.h"
 #include "capture/XParserResultMgr.h"
@@ -13,7 +14,7 @@ namespace {
 struct CountingParser : XPacketParser {
     explicit CountingParser(int* deleted) : m_deleted(deleted) {}
     ~CountingParser() override { ++*m_deleted; }
-    void parser(unsigned long, const char*, int) override {}
+    void parser(int, const char*, int) override {}
     void parserSock(const ORVANEPRO_NetIo&) override {}
     void init() override {}
     void stop() override {}
@@ -67,27 +68,21 @@ TEST(PacketManager, ParsersAreCountedOwnedAndDeletedByClose)
     EXPECT_EQ(packets.getParser(0), nullptr);
 }
 
-TEST(PacketManager, ListenersAreMadeOncePerAddressSkippingZeroAndLoopback)
+TEST(PacketManager, OneListenerCoversEveryAddress)
 {
     XPacketQueueMgr queues;
     XPacketMgr packets(&queues);
-    const uint32_t onlyLoopback[] = {kLoopbackNetOrder, 0};
-    EXPECT_EQ(packets.createListeners(onlyLoopback, 2), 0);
-    EXPECT_EQ(packets.listenerCount(), 0);
-
-    // Reserved addresses that no machine has: the listeners start, fail to bind and end.
-    const uint32_t addrs[] = {netAddr("240.0.0.1"), netAddr("240.0.0.1"), 0, netAddr("240.0.0.2")};
-    EXPECT_EQ(packets.createListeners(addrs, 4), 2);
-    EXPECT_EQ(packets.listenerCount(), 2);
-    EXPECT_EQ(queues.size(), 2);
-    XPacketListener* one = packets.findListener(netAddr("240.0.0.1"));
+    EXPECT_EQ(packets.createListener(), 1);
+    EXPECT_EQ(packets.createListener(), 0);
+    EXPECT_EQ(packets.listenerCount(), 1);
+    EXPECT_EQ(queues.size(), 1);
+    XPacketListener* one = packets.findListener(XLocalListener::kEveryAddress);
     ASSERT_NE(one, nullptr);
-    EXPECT_EQ(packets.createListener(7, netAddr("240.0.0.1")), one);
+    EXPECT_EQ(packets.createListener(7, XLocalListener::kEveryAddress), one);
 
     packets.close();
-    EXPECT_EQ(packets.findListener(netAddr("240.0.0.1")), nullptr);
-    EXPECT_EQ(packets.findListener(netAddr("240.0.0.2")), nullptr);
-    EXPECT_EQ(packets.listenerStats().bindFailures, 2u);
+    EXPECT_EQ(packets.findListener(XLocalListener::kEveryAddress), nullptr);
+    EXPECT_EQ(packets.listenerCount(), 0);
 }
 
 } // namespace

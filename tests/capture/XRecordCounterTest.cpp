@@ -1,4 +1,9 @@
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
+#endif
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -47,7 +52,8 @@ TEST_F(PacketCounterTest, FirstEventCreatesRecordLaterEventsKeepPortsAndName)
     EXPECT_EQ(counter.size(), 1);
     EXPECT_FALSE(counter.getIPdata(ip + 1, r));
 
-    in_addr shown{htonl(ip)};
+    in_addr shown{};
+    shown.s_addr = htonl(ip);
     EXPECT_STREQ(inet_ntoa(shown), "192.0.2.1");
 }
 

@@ -134,4 +134,15 @@ TEST(ConsoleProgram, FifoForADataFileIsSkippedAndAnInterruptEndsTheRun)
     fs::remove_all(folder);
 }
 
+TEST(ConsoleProgram, LogFileThatIsNoRegularFileIsRefusedWithoutWaiting)
+{
+    const fs::path fifo = fs::temp_directory_path() / ("lumivex-log-" + std::to_string(::getpid()));
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Program run({LUMIVEX_PATH, "--log", fifo.string(), "--seconds", "1"});
+    EXPECT_EQ(run.waitExit(15000), 0) << run.err();
+    EXPECT_NE(run.err().find("cannot open log file " + fifo.string()), std::string::npos) << run.err();
+    EXPECT_NE(run.out().find("Lumivex, "), std::string::npos);
+    fs::remove(fifo);
+}
+
 } // namespace

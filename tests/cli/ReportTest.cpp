@@ -48,6 +48,16 @@ Report fixedReport()
 
 std::string render(void (*print)(std::FILE*, const Report&), Report report)
 {
+#ifdef _WIN32
+    // Windows has no memory streams: a temporary file stands in.
+    std::FILE* file = std::tmpfile();
+    print(file, report);
+    std::string written(size_t(std::ftell(file)), '\0');
+    std::rewind(file);
+    written.resize(std::fread(written.data(), 1, written.size(), file));
+    std::fclose(file);
+    return written;
+#else
     char* text = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&text, &size);
@@ -56,6 +66,7 @@ std::string render(void (*print)(std::FILE*, const Report&), Report report)
     std::string result(text, size);
     std::free(text);
     return result;
+#endif
 }
 
 void expectGolden(const std::string& actual, const std::string& file)
@@ -106,6 +117,8 @@ TEST(ConsoleReport, ControlCharactersAndBrokenUtf8NeverReachTheTerminal)
                        "\x1b[31mred\xc2\x9b\xff\xfe"};
     r.tables[1].rows.push_back(hostile);
     r.processes[0].name = "evil\x1b[1A\r";
+    r.processes.push_back(r.processes[0]);
+    r.processes.back().name = "inv\xE2\x80\xAE" "fdp.exe\xE2\x80\x8B";  // reads as invexe.pdf
     r.eventSource = "pcap\n\x1b[H";
     for (int columns : {0, 80}) {
         Report shown = r;
@@ -118,11 +131,14 @@ TEST(ConsoleReport, ControlCharactersAndBrokenUtf8NeverReachTheTerminal)
         EXPECT_NE(text.find("\\x1b]0;owned\\x07x.example"), std::string::npos) << text;
         EXPECT_NE(text.find("\\x1b[31mred\\x9b\xEF\xBF\xBD\xEF\xBF\xBD"), std::string::npos) << text;
         EXPECT_NE(text.find("evil\\x1b[1A\\x0d"), std::string::npos) << text;
+        EXPECT_NE(text.find("inv\\u202efdp.exe\\u200b"), std::string::npos) << text;
     }
     const std::string json = render(printReportJson, r);
     expectTerminalSafe(json);
     EXPECT_NE(json.find("\\u001b]0;owned\\u0007x.example"), std::string::npos);
     EXPECT_NE(json.find("\\u009b"), std::string::npos);
+    EXPECT_NE(json.find("inv\\u202efdp.exe\\u200b"), std::string::npos);
+    EXPECT_EQ(json.find("\xE2\x80\xAE"), std::string::npos);
     expectTerminalSafe(privilegeAdvice("/opt/l\x1b[2Jumivex"));
 }
 

@@ -57,7 +57,7 @@ TEST(ConfigStore, TextLookupsFallBackToTheKey)
 TEST(ConfigStore, BuiltinTableHoldsEveryTextInOrder)
 {
     const auto texts = builtinTexts();
-    ASSERT_EQ(texts.size(), 132u);
+    ASSERT_EQ(texts.size(), 133u);
     std::size_t wide = 0;
     for (const BuiltinText& text : texts)
         wide += text.wide ? 1 : 0;
@@ -65,12 +65,13 @@ TEST(ConfigStore, BuiltinTableHoldsEveryTextInOrder)
     EXPECT_STREQ(texts.front().key, "only_os_xp");
     EXPECT_STREQ(texts[26].key, "topn_tabwnd_name");
     EXPECT_TRUE(texts[26].wide);
-    EXPECT_STREQ(texts.back().key, "ipinfo_wnd_memo_content");
+    EXPECT_STREQ(texts[131].key, "ipinfo_wnd_memo_content");
+    EXPECT_STREQ(texts.back().key, "data_files_unusable");
 
     TempFolder data;
     ConfigStore store(data.path(), "");
     registerBuiltinTexts(store);
-    EXPECT_EQ(store.textTable().size(), 119u);
+    EXPECT_EQ(store.textTable().size(), 120u);
     EXPECT_EQ(store.wideTextTable().size(), 13u);
     EXPECT_STREQ(store.getText("advert_free_ver_descr"), "Lumivex V3.0 免费版 \r\n 联系方式：");
 }
@@ -108,25 +109,57 @@ TEST(ConfigStore, BoundedCopyReportsWhereItStopped)
     EXPECT_EQ(ConfigStore::boundedCopy(buffer, source, 0), source);
 }
 
-TEST(ConfigStore, UserSettingsRoundTripSortedWithTheLastValue)
+TEST(ConfigStore, UserSettingsKeepEveryLineTheyDoNotChange)
 {
     TempFolder data;
-    data.write("user.ini", "zeta=9\r\n// old comment\r\n\r\nalpha = 1\r\n");
+    const std::string longLine = "long=" + std::string(300, 'x');
+    const std::string original = "zeta=9\r\n# note\r\n// old comment\r\n\r\nalpha = 1 // first\r\n" + longLine +
+                                 "\r\nbytes=\xff\xfe" + std::string("\0after", 6) + "\r\nmemu_float_staus=1";
+    data.write("user.ini", original);
     {
         ConfigStore store(data.path(), "");
-        EXPECT_TRUE(store.setUserValue("memu_float_staus", "1"));
+        EXPECT_EQ(store.getUserValue("long"), std::string(300, 'x'));
+        EXPECT_TRUE(store.setUserValue("memu_float_staus", "1"));  // as it was: nothing to write
+        ASSERT_TRUE(store.saveUserSettings());
+        EXPECT_EQ(data.read("user.ini"), original);
         EXPECT_TRUE(store.setUserValue("memu_float_staus", "0"));
+        EXPECT_TRUE(store.setUserValue("alpha", "2"));
+        EXPECT_TRUE(store.setUserValue("new_key", "3"));
         EXPECT_FALSE(store.setUserValue("evil", "1\nmenu_updatelist_status=1"));
         EXPECT_FALSE(store.setUserValue("a=b", "1"));
         EXPECT_FALSE(store.setUserValue(nullptr, "1"));
         ASSERT_TRUE(store.saveUserSettings());
     }
-    EXPECT_EQ(data.read("user.ini"), "// old comment=\nalpha=1\nmemu_float_staus=0\nzeta=9\n");
+    EXPECT_EQ(data.read("user.ini"), "zeta=9\r\n# note\r\n// old comment\r\n\r\nalpha=2 // first\r\n" + longLine +
+                                         "\r\nbytes=\xff\xfe" + std::string("\0after", 6) +
+                                         "\r\nmemu_float_staus=0\r\nnew_key=3\r\n");
     ConfigStore again(data.path(), "");
     EXPECT_STREQ(again.getUserValue("memu_float_staus"), "0");
-    EXPECT_EQ(again.userTable().size(), 4u);
+    EXPECT_STREQ(again.getUserValue("alpha"), "2");
+    EXPECT_STREQ(again.getUserValue("# note"), "# note");
     for (const auto& entry : std::filesystem::directory_iterator(data.path()))
         EXPECT_EQ(entry.path().filename(), "user.ini");  // no temporary file left behind
+}
+
+TEST(ConfigStore, UserFileTooLargeOrUnreadableIsLeftAsItIs)
+{
+    TempFolder data;
+    const std::string huge = "k=v\n" + std::string(6u << 20, '#');
+    data.write("user.ini", huge);
+    ConfigStore store(data.path(), "");
+    EXPECT_STREQ(store.getUserValue("k"), "k");  // not read
+    ASSERT_EQ(store.skippedFiles().size(), 1u);
+    EXPECT_NE(store.skippedFiles()[0].find("user.ini is larger than 4 MB"), std::string::npos);
+    store.setUserValue("k", "w");
+    EXPECT_FALSE(store.saveUserSettings());
+    EXPECT_EQ(data.read("user.ini"), huge);
+
+    TempFolder other;
+    std::filesystem::create_directory(other.path() + "user.ini");
+    ConfigStore folder(other.path(), "");
+    folder.setUserValue("k", "w");
+    EXPECT_FALSE(folder.saveUserSettings());
+    EXPECT_TRUE(std::filesystem::is_directory(other.path() + "user.ini"));
 }
 
 TEST(ConfigStore, UnwritableDataFolderKeepsSettingsInTheUserFolder)
@@ -150,7 +183,7 @@ TEST(ConfigStore, UnwritableDataFolderKeepsSettingsInTheUserFolder)
     store.setUserValue("memu_float_staus", "1");
     ASSERT_TRUE(store.saveUserSettings());
     EXPECT_EQ(data.read("user.ini"), "menu_updatelist_status=0\n");
-    EXPECT_EQ(home.read("config/lumivex/user.ini"), "memu_float_staus=1\nmenu_updatelist_status=1\n");
+    EXPECT_EQ(home.read("config/lumivex/user.ini"), "menu_updatelist_status=1\nmemu_float_staus=1\n");
 }
 
 TEST(ConfigStore, NoWritablePlaceReportsFailure)

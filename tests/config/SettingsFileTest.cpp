@@ -1,5 +1,6 @@
 #include "config/SettingLine.h"
 #include "config/ShiftedText.h"
+#include "config/TextUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,15 @@ TEST(UserFile, FormatSortsByKeyAndLeavesOutEntriesThatCannotReadBack)
 {
     SettingMap map{{"b", "2"}, {"a", "1"}, {"Z", "0"}, {"long", std::string(300, 'x')}, {"bad", "x//y"}};
     EXPECT_EQ(formatSettings(map), "Z=0\na=1\nb=2\n");
+}
+
+TEST(VisibleText, HiddenAndControlCharactersAndBrokenUtf8BecomeAMark)
+{
+    const std::string mark = "\xEF\xBF\xBD";
+    EXPECT_EQ(visibleText("invoice\xE2\x80\xAE" "fdp.exe"), "invoice" + mark + "fdp.exe");
+    EXPECT_EQ(visibleText("a\xE2\x80\x8B" "b\xE2\x81\xA6" "c\xEF\xBB\xBF"), "a" + mark + "b" + mark + "c" + mark);
+    EXPECT_EQ(visibleText("\x1b[2J\xC2\x9B\xFF"), mark + "[2J" + mark + mark);
+    EXPECT_EQ(visibleText("火狐 firefox-bin"), "火狐 firefox-bin");
 }
 
 TEST(Colour, ComponentsRedFirstMissingAreZero)

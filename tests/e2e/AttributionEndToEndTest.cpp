@@ -161,10 +161,10 @@ protected:
         m_sourceName = m_trace->sourceStatus();
         m_info = std::make_unique<XPCProcessInfo>(XPCProcessInfo::Hooks::system(), m_trace.get());
         m_parser.init(&m_results, nullptr, m_info.get());
-        XEngine::Parts parts;
-        parts.results = &m_results;
-        parts.processInfo = m_info.get();
-        m_engine = std::make_unique<XEngine>(parts);
+        XEngine::Components components;
+        components.results = &m_results;
+        components.processInfo = m_info.get();
+        m_engine = std::make_unique<XEngine>(components);
         m_trace->enableNetEvents();
         m_trace->startTraceThread();
         m_pump = std::thread([this] { pump(); });

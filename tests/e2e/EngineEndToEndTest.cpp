@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -126,9 +127,16 @@ protected:
         return waitFor([&] { return record(kind, dotted, out) && pred(out); }, 10000);
     }
 
-    static std::string askDns()
+    // Asks the test host's DNS responder, from the local address from when given.
+    static std::string askDns(const std::string& from = "")
     {
         const int s = socket(AF_INET, SOCK_DGRAM, 0);
+        if (!from.empty()) {
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            local.sin_addr.s_addr = TestNetwork::netOrder(from);
+            bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        }
         timeval tv{2, 0};
         setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
         sockaddr_in to{};
@@ -141,6 +149,21 @@ protected:
         const ssize_t n = recv(s, reply, sizeof reply, 0);
         close(s);
         return n > 0 ? std::string(reply, size_t(n)) : std::string();
+    }
+
+    // Asks until the engine has learnt a name, at most five times: the listener opens its
+    // socket on its own thread, so a query sent right after the start may go unseen, as any
+    // query before the start does. The last reply, empty when none came.
+    static std::string askDnsUntilLearnt(const std::string& from = "")
+    {
+        std::string reply;
+        const uint64_t learnt = s_engine->stats().namesLearnt;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            reply = askDns(from);
+            if (waitFor([&] { return s_engine->stats().namesLearnt > learnt; }, 2000))
+                break;
+        }
+        return reply;
     }
 
     static TestNetwork* s_net;
@@ -189,13 +212,41 @@ TEST_F(EngineEndToEnd, TcpAndUdpTrafficIsCountedPerAddressWithItsProgram)
 
 TEST_F(EngineEndToEnd, DnsAnswersTeachTheCanonicalName)
 {
-    const std::string reply = askDns();
+    const std::string reply = askDnsUntilLearnt();
     ASSERT_FALSE(reply.empty()) << "the DNS responder did not answer";
     const uint32_t peer = ntohl(s_net->peerAddrNetOrder());
     ASSERT_TRUE(waitFor([&] { return !s_engine->dnsName(peer).empty(); }, 10000))
         << "datagrams received " << s_engine->stats().datagramsReceived << ", kept "
         << s_engine->stats().datagramsKept << ", listeners " << s_engine->stats().listeners;
     EXPECT_EQ(s_engine->dnsName(peer), kCanonicalName);
+}
+
+TEST_F(EngineEndToEnd, AnswersThisHostDidNotAskForTeachNothing)
+{
+    ASSERT_FALSE(askDnsUntilLearnt().empty());  // the listener is reading
+    // The test host's port 53 sends answers to a closed port of ours: nobody asked.
+    const uint64_t before = s_engine->stats().dnsUnasked;
+    const pid_t forger = s_net->spawnInside({peerProgram(), "dns-forge", s_net->peerAddr(), s_net->hostAddr(),
+                                             std::to_string(kClosedPort), "www.yourbank.example", "3", "20", "1"});
+    ASSERT_GT(forger, 0);
+    EXPECT_EQ(s_net->waitExit(forger, 10000), 0);
+    ASSERT_TRUE(waitFor([&] { return s_engine->stats().dnsUnasked >= before + 20; }, 10000))
+        << "refused " << s_engine->stats().dnsUnasked - before;
+    EXPECT_EQ(s_engine->dnsName(0x64400000), "");  // 100.64.0.0, the first forged address
+    EXPECT_EQ(s_engine->dnsName(0x64400000 + 59), "");
+}
+
+TEST_F(EngineEndToEnd, AnAddressAddedAfterTheStartGetsNamesToo)
+{
+    // The test network's spare host address, added now: the engine started without it.
+    const std::string added = s_net->hostAddr().substr(0, s_net->hostAddr().rfind('.') + 1) + "5";
+    ASSERT_EQ(std::system(("ip addr add " + added + "/29 dev " + s_net->hostInterface()).c_str()), 0);
+    const uint64_t learnt = s_engine->stats().namesLearnt;
+    const std::string reply = askDnsUntilLearnt(added);
+    std::system(("ip addr del " + added + "/29 dev " + s_net->hostInterface()).c_str());
+    ASSERT_FALSE(reply.empty()) << "the DNS responder did not answer";
+    EXPECT_TRUE(waitFor([&] { return s_engine->stats().namesLearnt > learnt; }, 10000))
+        << "queries seen " << s_engine->stats().dnsQueries << ", unasked " << s_engine->stats().dnsUnasked;
 }
 
 TEST_F(EngineEndToEnd, ChatProgramTrafficIsAdoptedByTheChatCounter)

@@ -12,6 +12,11 @@
 //   e2e_peer write-file PATH BYTES HOLD_MS        write, fsync, stay alive HOLD_MS
 //   e2e_peer dns-server ADDR CNAME               answer every A query on port 53 with
 //                                                 QNAME CNAME CNAME, CNAME A ADDR (compressed)
+//   e2e_peer dns-forge FROM TO PORT NAME RECORDS RATE SECONDS
+//                                                 send answers nobody asked for, from FROM:53 to
+//                                                 TO:PORT, RATE a second for SECONDS: NAME with
+//                                                 RECORDS address records each, every address
+//                                                 a new one; prints "ready", then "sent N"
 // Clients print "port P" (their local port) once connected and "done" when finished; every
 // mode exits non-zero on failure.
 #include <arpa/inet.h>
@@ -296,6 +301,93 @@ int dnsServer(const char* addr, const std::string& cname)
     }
 }
 
+uint16_t ipChecksum(const unsigned char* header, size_t length)
+{
+    uint32_t sum = 0;
+    for (size_t i = 0; i + 1 < length; i += 2)
+        sum += uint32_t(header[i] << 8 | header[i + 1]);
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return uint16_t(~sum);
+}
+
+int dnsForge(const char* from, const char* to, int port, const std::string& name, int records, long rate, long seconds)
+{
+    // A raw socket with its own IP header: the answers leave from port 53 while the DNS
+    // responder holds that port.
+    const int s = socket(AF_INET, SOCK_RAW, IPPROTO_RAW);
+    if (s < 0 || records < 1 || records > 90 || rate < 1 || seconds < 1)
+        return 1;
+    const sockaddr_in dest = endpoint(to, port);
+    const sockaddr_in source = endpoint(from, 53);
+    std::string dns(12, '\0');
+    dns[2] = char(0x81);
+    dns[3] = char(0x80);
+    dns[5] = 1;
+    dns[7] = char(records);
+    appendName(dns, name, 0, "");
+    appendU16(dns, 1);
+    appendU16(dns, 1);
+    const size_t firstRecord = dns.size();
+    for (int r = 0; r < records; ++r) {
+        appendU16(dns, 0xC00C);
+        appendU16(dns, 1);
+        appendU16(dns, 1);
+        appendU16(dns, 0);
+        appendU16(dns, 300);
+        appendU16(dns, 4);
+        dns.append(4, '\0');
+    }
+    std::string packet(28, '\0');
+    packet += dns;
+    auto* ip = reinterpret_cast<unsigned char*>(packet.data());
+    ip[0] = 0x45;
+    ip[2] = uint8_t(packet.size() >> 8);
+    ip[3] = uint8_t(packet.size());
+    ip[8] = 64;
+    ip[9] = 17;
+    std::memcpy(ip + 12, &source.sin_addr, 4);
+    std::memcpy(ip + 16, &dest.sin_addr, 4);
+    ip[20] = 0;
+    ip[21] = 53;
+    std::memcpy(ip + 22, &dest.sin_port, 2);
+    ip[24] = uint8_t((packet.size() - 20) >> 8);
+    ip[25] = uint8_t(packet.size() - 20);
+    std::printf("ready\n");
+    std::fflush(stdout);
+
+    const auto start = std::chrono::steady_clock::now();
+    const long total = rate * seconds;
+    uint32_t address = 0x64400000;  // 100.64.0.0: a new address for every record
+    long sent = 0;
+    while (sent < total) {
+        const long due = long(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() * double(rate));
+        if (due <= sent) {
+            sleepMs(1);
+            continue;
+        }
+        for (; sent < std::min(due, total); ++sent) {
+            ip[4] = uint8_t(sent >> 8);
+            ip[5] = uint8_t(sent);
+            ip[28] = uint8_t(sent >> 8);  // the DNS id
+            ip[29] = uint8_t(sent);
+            for (int r = 0; r < records; ++r) {
+                const uint32_t a = htonl(address++);
+                std::memcpy(ip + 28 + firstRecord + size_t(r) * 16 + 12, &a, 4);
+            }
+            ip[10] = ip[11] = 0;
+            const uint16_t sum = ipChecksum(ip, 20);
+            ip[10] = uint8_t(sum >> 8);
+            ip[11] = uint8_t(sum);
+            sendto(s, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&dest), sizeof dest);
+        }
+    }
+    std::printf("sent %ld\n", sent);
+    std::fflush(stdout);
+    close(s);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -314,6 +406,8 @@ int main(int argc, char** argv)
         return dnsServer(argv[2], argv[3]);
     if (mode == "udp-handoff" && argc == 5)
         return udpHandoff(argv[2], std::atoi(argv[3]), size_t(std::atol(argv[4])));
+    if (mode == "dns-forge" && argc == 9)
+        return dnsForge(argv[2], argv[3], int(num(4)), argv[5], int(num(6)), num(7), num(8));
     if (mode == "write-file" && argc == 5)
         return writeFile(argv[2], size_t(num(3)), num(4));
     std::fprintf(stderr, "e2e_peer: bad arguments\n");

@@ -71,6 +71,7 @@ Replay replay(const std::string& file)
         intake.onFrame(f.data, f.caplen, f.wireLength, 0, nowMs);
         attributor.poll(++nowMs);
     }
+    intake.finish();
     attributor.flush();
     return {sink.events, intake.stats()};
 }
@@ -106,63 +107,77 @@ TEST(CaptureIntake, LengthsTheWireDidNotCarryAreMalformedNotCounted)
     EXPECT_EQ(tcp.events[0].size, 140u);
 }
 
-TEST(CaptureIntake, EveryFragmentCountsForItsDatagramsFlow)
+TEST(CaptureIntake, EveryFragmentOfACompleteDatagramCountsForItsFlow)
 {
     // Five 8000-byte UDP datagrams in six fragments each, then a lone later fragment.
     const Replay r = replay("udp_fragments.pcap");
-    EXPECT_EQ(r.stats.fragments, 26u);
-    EXPECT_EQ(r.stats.fragmentsUnmatched, 1u);
+    EXPECT_EQ(r.stats.fragments, 25u);
     EXPECT_EQ(r.stats.malformed, 0u);
-    std::vector<NetEvent> flow, other;
-    for (const NetEvent& e : r.events)
-        (e.localPort == netPort(40000) && e.remotePort == netPort(7000) ? flow : other).push_back(e);
-    ASSERT_EQ(flow.size(), 30u);
-    EXPECT_EQ(bytesOf(flow), 40640.0);
-    for (const NetEvent& e : flow) {
+    ASSERT_EQ(r.events.size(), 30u);
+    EXPECT_EQ(bytesOf(r.events), 40640.0);
+    for (const NetEvent& e : r.events) {
+        EXPECT_EQ(e.localPort, netPort(40000));
+        EXPECT_EQ(e.remotePort, netPort(7000));
         EXPECT_EQ(e.pid, 40000u);  // the owner of the first fragment's ports
         EXPECT_EQ(e.direction, platform::kDirSend);
         EXPECT_EQ(e.remoteAddr, netAddr(10, 0, 0, 2));
     }
-    // The fragment whose first part was never seen: counted for its remote address alone.
-    ASSERT_EQ(other.size(), 1u);
-    EXPECT_EQ(other[0].size, 1500u);
-    EXPECT_EQ(other[0].remoteAddr, netAddr(10, 0, 0, 3));
-    EXPECT_EQ(other[0].remotePort, 0);
-    EXPECT_EQ(other[0].pid, 0u);
-    EXPECT_EQ(other[0].direction, platform::kDirReceive);
+    // The fragment whose datagram never completed reached no socket: it is not counted.
+    EXPECT_EQ(r.stats.fragmentsIncomplete, 1u);
 }
 
-TEST(CaptureIntake, FragmentTableForgetsFinishedExpiredAndOldestDatagrams)
+platform::DecodedPacket fragmentOf(uint16_t id, uint32_t offset, uint32_t length, bool more)
 {
-    platform::DecodedPacket first;
-    first.protocol = platform::kProtoUdp;
-    first.localPort = 1;
-    first.remotePort = 2;
-    first.moreFragments = true;
-    platform::IpFragments table(30000, 4);
-    for (uint16_t id = 0; id < 4; ++id) {
-        first.ipId = id;
-        table.onFirst(first, 10 * id);
+    platform::DecodedPacket p;
+    p.protocol = platform::kProtoUdp;
+    p.direction = platform::kDirReceive;
+    p.ipId = id;
+    p.fragmentOffset = offset;
+    p.payloadLength = length;
+    p.size = length + 20;
+    p.moreFragments = more;
+    p.fragment = offset == 0 ? platform::FragmentPart::First : platform::FragmentPart::Later;
+    if (offset == 0) {
+        p.localPort = 1;
+        p.remotePort = 2;
     }
-    platform::DecodedPacket later = first;
-    later.ipId = 3;
-    later.localPort = later.remotePort = 0;
-    later.moreFragments = false;  // the last fragment of datagram 3
-    EXPECT_TRUE(table.onLater(later, 40));
-    EXPECT_EQ(later.remotePort, 2);
-    EXPECT_FALSE(table.onLater(later, 41));  // finished: forgotten
-    first.ipId = 4;
-    table.onFirst(first, 50);
-    table.onFirst(first, 50);
-    first.ipId = 5;
-    table.onFirst(first, 60);  // full: the older half makes room
+    return p;
+}
+
+TEST(CaptureIntake, FragmentsAreMatchedByIdInAnyOrderAndIncompleteOnesGiveUp)
+{
+    platform::IpFragments table(30000, 4);
+    std::vector<platform::IpFragments::Held> done;
+    // Last, middle, first: complete with the first, every fragment with its ports.
+    EXPECT_FALSE(table.add(fragmentOf(1, 2960, 100, false), 0, 0, done));
+    EXPECT_FALSE(table.add(fragmentOf(1, 1480, 1480, true), 0, 1, done));
+    EXPECT_FALSE(table.add(fragmentOf(1, 1480, 1480, true), 0, 1, done));  // a copy: counts once
+    ASSERT_TRUE(table.add(fragmentOf(1, 0, 1480, true), 0, 2, done));
+    ASSERT_EQ(done.size(), 3u);
+    for (const auto& h : done)
+        EXPECT_EQ(h.packet.remotePort, 2);
+    EXPECT_EQ(table.dropped(), 1u);
+
+    // A first fragment without the rest waits, then goes after 30 s, as the stack's does.
+    done.clear();
+    EXPECT_FALSE(table.add(fragmentOf(2, 0, 1480, true), 0, 10, done));
+    table.expire(30009);
+    EXPECT_EQ(table.size(), 1u);
+    table.expire(30010);
+    EXPECT_EQ(table.size(), 0u);
+    EXPECT_EQ(table.dropped(), 2u);
+
+    // Overlapping fragments spoil their datagram.
+    EXPECT_FALSE(table.add(fragmentOf(3, 0, 1480, true), 0, 20, done));
+    EXPECT_FALSE(table.add(fragmentOf(3, 1000, 480, false), 0, 21, done));
+    EXPECT_EQ(table.size(), 0u);
+    EXPECT_EQ(table.dropped(), 4u);
+
+    // A full table makes room by giving up its older half.
+    for (uint16_t id = 10; id < 15; ++id)
+        table.add(fragmentOf(id, 0, 8, true), 0, 100 + id, done);
     EXPECT_LE(table.size(), 4u);
-    later.ipId = 0;
-    EXPECT_FALSE(table.onLater(later, 61));  // the oldest went
-    later.ipId = 5;
-    later.moreFragments = true;
-    EXPECT_TRUE(table.onLater(later, 30059));
-    EXPECT_FALSE(table.onLater(later, 30060));  // kept 30 s at most
+    EXPECT_TRUE(done.empty());
 }
 
 } // namespace

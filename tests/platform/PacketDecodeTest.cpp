@@ -11,7 +11,21 @@ namespace {
 using platform::DecodedPacket;
 using platform::DecodeResult;
 
-// A cooked (SLL) frame carrying an IPv4 packet from src to dst.
+// Sets the IP header checksum of a cooked (SLL) frame.
+void setChecksum(std::vector<uint8_t>& f)
+{
+    uint8_t* ip = f.data() + 16;
+    ip[10] = ip[11] = 0;
+    uint32_t sum = 0;
+    for (size_t i = 0; i < size_t(ip[0] & 0x0F) * 4; i += 2)
+        sum += uint32_t(ip[i] << 8 | ip[i + 1]);
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    ip[10] = uint8_t(~sum >> 8);
+    ip[11] = uint8_t(~sum);
+}
+
+// A cooked (SLL) frame carrying an IPv4 packet from src to dst, its checksum and UDP length right.
 std::vector<uint8_t> frame(uint16_t packetType, uint8_t proto, const char* src, const char* dst,
                            uint16_t sport, uint16_t dport, uint16_t totalLength, uint8_t tcpFlags = 0x10,
                            uint16_t hwType = 1)
@@ -36,6 +50,12 @@ std::vector<uint8_t> frame(uint16_t packetType, uint8_t proto, const char* src, 
     l4[3] = uint8_t(dport);
     l4[12] = 0x50;  // a 20-byte TCP header
     l4[13] = tcpFlags;
+    if (proto == 17) {  // the UDP length: what the packet holds after the IP header
+        const uint16_t udpLength = totalLength >= 20 ? uint16_t(totalLength - 20) : 0;
+        l4[4] = uint8_t(udpLength >> 8);
+        l4[5] = uint8_t(udpLength);
+    }
+    setChecksum(f);
     return f;
 }
 
@@ -98,6 +118,7 @@ TEST(PacketDecode, TruncatedAndInconsistentHeadersAreMalformed)
         EXPECT_EQ(decode(good, p, cut), DecodeResult::Malformed) << cut;
     std::vector<uint8_t> badIhl = good;
     badIhl[16] = 0x44;
+    setChecksum(badIhl);
     EXPECT_EQ(decode(badIhl, p), DecodeResult::Malformed);
     std::vector<uint8_t> hugeIhl = good;
     hugeIhl[16] = 0x4F;  // 60 bytes of header, more than was captured
@@ -105,6 +126,7 @@ TEST(PacketDecode, TruncatedAndInconsistentHeadersAreMalformed)
     std::vector<uint8_t> shortTotal = good;
     shortTotal[18] = 0;
     shortTotal[19] = 10;
+    setChecksum(shortTotal);
     EXPECT_EQ(decode(shortTotal, p), DecodeResult::Malformed);
     EXPECT_EQ(platform::decodeCapturedPacket(1, good.data(), good.size(), good.size(), p), DecodeResult::Malformed);
     EXPECT_EQ(platform::decodeCapturedPacket(platform::kLinkLinuxSll, nullptr, 0, 0, p), DecodeResult::Malformed);
@@ -131,6 +153,7 @@ TEST(PacketDecode, LengthsTheFrameDoesNotCarryAreMalformed)
     tcp[36 + 12] = 0x60;  // 24 bytes of header in a 44-byte packet
     tcp[18] = 0;
     tcp[19] = 44;
+    setChecksum(tcp);
     EXPECT_EQ(decode(tcp, p, SIZE_MAX, 16 + 44), DecodeResult::Ok);
 }
 
@@ -141,12 +164,16 @@ TEST(PacketDecode, FragmentsAndOffloadedFrames)
     fragment[16 + 4] = 0x12;  // IP id 0x1234
     fragment[16 + 5] = 0x34;
     fragment[16 + 6] = 0x20;  // more fragments, offset 0: the first, with the ports
+    setChecksum(fragment);
     ASSERT_EQ(decode(fragment, p), DecodeResult::Ok);
     EXPECT_EQ(p.fragment, platform::FragmentPart::First);
     EXPECT_EQ(p.ipId, 0x1234);
     EXPECT_EQ(p.remotePort, htons(1));
     fragment[16 + 7] = 0xB9;  // offset 185 * 8: a later one, no ports but everything else
+    setChecksum(fragment);
     ASSERT_EQ(decode(fragment, p), DecodeResult::Fragment);
+    EXPECT_EQ(p.fragmentOffset, 185u * 8);
+    EXPECT_EQ(p.payloadLength, 1480u);
     EXPECT_EQ(p.fragment, platform::FragmentPart::Later);
     EXPECT_TRUE(p.moreFragments);
     EXPECT_EQ(p.size, 1500u);
@@ -158,6 +185,27 @@ TEST(PacketDecode, FragmentsAndOffloadedFrames)
     // A segmentation-offload frame may carry total length 0: the wire length counts instead.
     ASSERT_EQ(decode(frame(4, 6, "10.0.0.1", "10.0.0.2", 1, 2, 0), p, SIZE_MAX, 16 + 64000), DecodeResult::Ok);
     EXPECT_EQ(p.size, 64000u);
+}
+
+TEST(PacketDecode, ReceivedPacketsTheStackWouldDropAreMalformed)
+{
+    DecodedPacket p;
+    std::vector<uint8_t> badSum = frame(0, 6, "10.0.0.2", "10.0.0.1", 1, 2, 40);
+    badSum[16 + 11] ^= 0x01;
+    EXPECT_EQ(decode(badSum, p), DecodeResult::Malformed);
+    badSum[0] = 0;
+    badSum[1] = 4;  // the same header sent by this host: it left, whatever its checksum
+    EXPECT_EQ(decode(badSum, p), DecodeResult::Ok);
+
+    // UDP lengths below the UDP header or beyond the packet; one shorter than the packet is
+    // the stack's to trim and counts.
+    std::vector<uint8_t> udp = frame(0, 17, "10.0.0.2", "10.0.0.1", 1, 2, 40);
+    for (const auto& [length, result] : {std::pair{7, DecodeResult::Malformed}, std::pair{21, DecodeResult::Malformed},
+                                         std::pair{12, DecodeResult::Ok}}) {
+        udp[36 + 4] = 0;
+        udp[36 + 5] = uint8_t(length);
+        EXPECT_EQ(decode(udp, p), result) << length;
+    }
 }
 
 TEST(PacketDecode, CookedV2Header)

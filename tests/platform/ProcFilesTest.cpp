@@ -109,6 +109,20 @@ TEST(ProcPidIo, ByteCountersAreRead)
     EXPECT_EQ(io.readBytes, 18446744073709551615ull);
 }
 
+TEST(ProcPidStat, StartTimeIsCountedAfterTheNamesLastParenthesis)
+{
+    uint64_t start = 0;
+    const char* line = "4242 (a) b (c)) S 1 4242 4242 0 -1 4194560 120 0 0 0 3 1 0 0 20 0 1 0 987654321 1000 10";
+    ASSERT_TRUE(platform::parseProcessStartTime(line, start));
+    EXPECT_EQ(start, 987654321u);
+    EXPECT_FALSE(platform::parseProcessStartTime("4242 (a) S 1 2 3", start));      // cut short
+    EXPECT_FALSE(platform::parseProcessStartTime("4242 a S 1 2", start));          // no name
+    EXPECT_FALSE(platform::parseProcessStartTime(
+        "1 (x) S 1 1 1 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 12x4 0 0", start));        // not a number
+    EXPECT_FALSE(platform::parseProcessStartTime(
+        "1 (x) S 1 1 1 0 -1 0 0 0 0 0 0 0 0 0 20 0  1 0 5 0", start));            // a field is empty
+}
+
 TEST(LiveProc, OwnProcessIsVisible)
 {
     EXPECT_FALSE(platform::processImageName(uint32_t(getpid())).empty());
@@ -117,6 +131,8 @@ TEST(LiveProc, OwnProcessIsVisible)
     EXPECT_TRUE(platform::readProcessIo(uint32_t(getpid()), io));
     const std::vector<uint32_t> pids = platform::listProcessIds();
     EXPECT_TRUE(std::binary_search(pids.begin(), pids.end(), uint32_t(getpid())));
+    EXPECT_NE(platform::processStartTime(uint32_t(getpid())), 0u);
+    EXPECT_EQ(platform::processStartTime(0), 0u);
 }
 
 } // namespace

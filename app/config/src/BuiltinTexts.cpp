@@ -9,7 +9,7 @@ namespace lumivex::config {
 namespace {
 
 // UTF-8 texts of every window, message box and menu label.
-constexpr std::array<BuiltinText, 132> kTexts{{
+constexpr std::array<BuiltinText, 133> kTexts{{
     {"only_os_xp", "Lumivex只能运行在Window XP 及以上操作系统。", false},
     {"need_admin_user", "     您当前是非计算机管理员身份。\n\n Lumivex需要“计算机管理员”权限才能看到全部数据。", false},
     {"Lumivex", "Lumivex", false},
@@ -142,6 +142,8 @@ constexpr std::array<BuiltinText, 132> kTexts{{
     {"advert_free_ver_descr", "Lumivex V3.0 免费版 \r\n 联系方式：", false},
     {"ipinfo_wnd_memo", "聊天流量说明：", false},
     {"ipinfo_wnd_memo_content", "    只有在与对方进行点对点通信时 （如：与对方传文件、非中转方式的语音或者视频聊天）， 显示的IP地址才可能是对方实际IP地址。\r\n \r\n    如果只是文字信息，则显示的通常是中转服务器的IP地址，而不是对方实际IP地址。\r\n \r\n  正在通信的地址会以红色标记。\r\n \r\n（注：显示的IP地址和地点仅供参考）", false},
+    // The start-up notice of unusable data files.
+    {"data_files_unusable", "以下数据文件无法使用，相应的内容将不显示：", false},
 }};
 
 } // namespace

@@ -72,8 +72,10 @@ ConfigStore::ConfigStore(std::string dataDir, std::string userDir)
     : m_dataDir(std::move(dataDir)), m_userDir(std::move(userDir))
 {
     std::string problem;
-    if (auto content = readFilePrefix(m_dataDir + "config.dat", kSettingsFileLimit, &problem))
+    if (auto content = readFilePrefix(m_dataDir + "config.dat", kSettingsFileLimit, &problem)) {
+        m_skinFound = true;
         loadSettings(*content, true, false, m_skin);
+    }
     if (!problem.empty())
         m_skipped.push_back(problem);
     loadUserSettings();
@@ -85,17 +87,32 @@ void ConfigStore::loadUserSettings()
     const std::string beside = m_dataDir + "user.ini";
     const std::string& source = !fallback.empty() && isRegularFile(fallback) ? fallback : beside;
     std::string problem;
-    if (auto content = readFilePrefix(source, kSettingsFileLimit, &problem)) {
-        m_userSource = source;
-        loadSettings(*content, false, true, m_user);
+    bool longer = false;
+    auto content = readFilePrefix(source, kSettingsFileLimit, &problem, &longer);
+    if (content && longer) {
+        problem = source + " is larger than " + std::to_string(kSettingsFileLimit >> 20) +
+                  " MB; not read, and left as it is: this run's settings are not saved";
+        content.reset();
     }
-    if (!problem.empty())
+    if (content) {
+        m_userSource = source;
+        m_userFile.load(*content, m_user);
+        m_loadedUser = m_user;
+    }
+    if (!problem.empty()) {
+        // Writing over a file that could not be read would lose what it holds.
+        m_userFileRefused = true;
         m_skipped.push_back(problem);
+    }
 }
 
 bool ConfigStore::saveUserSettings()
 {
-    const std::string text = formatSettings(m_user);
+    if (m_userFileRefused)
+        return false;
+    if (m_changed.empty())
+        return true;
+    const std::string text = m_userFile.text(m_user, m_changed);
     const std::string fallback = m_userDir.empty() ? std::string() : m_userDir + "/user.ini";
     if (fallback.empty() || m_userSource != fallback) {
         if (writeFileAtomically(m_dataDir + "user.ini", text))
@@ -185,7 +202,12 @@ bool ConfigStore::setUserValue(const char* key, const char* value)
 {
     if (key == nullptr || value == nullptr || !settingRoundTrips(key, value))
         return false;
-    m_user.insert_or_assign(std::string(key), std::string(value));
+    const auto [entry, added] = m_user.insert_or_assign(std::string(key), std::string(value));
+    const auto loaded = m_loadedUser.find(entry->first);
+    if (loaded == m_loadedUser.end() || loaded->second != entry->second)
+        m_changed.insert(entry->first);
+    else
+        m_changed.erase(entry->first);
     return true;
 }
 

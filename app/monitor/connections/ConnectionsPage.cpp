@@ -1,10 +1,11 @@
 #include "monitor/connections/ConnectionsPage.h"
 
-#include "capengine/XEngine.h"
+#include "core/lists/ListColours.h"
 #include "views/Skin.h"
-#include "views/lists/ListColours.h"
 #include "views/lists/ListRoles.h"
-#include "views/lists/SkinHeaderCtrl.h"
+#include "views/lists/SkinHeaderView.h"
+
+#include "capengine/XEngine.h"
 
 #include <QMouseEvent>
 
@@ -66,8 +67,8 @@ ConnectionsPage::ConnectionsPage(XEngine& engine, CellSources sources, QWidget* 
     setModel(m_model);
     setColumnWidths(kColumns);
     horizontalHeader()->setMinimumSectionSize(kMinColumnWidth);
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
-        m_table.clickColumn(column);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+        m_table.clickColumn(ConnectionTable::Column(section));
         m_selectedRow = -1;
         m_model->tableChanged();
     });

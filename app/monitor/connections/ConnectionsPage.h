@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/connections/ConnectionTable.h"
+#include "core/connections/ConnectionTable.h"
 #include "views/lists/SkinTableModel.h"
 #include "views/lists/SkinTableView.h"
 

@@ -1,10 +1,11 @@
 #include "monitor/processes/ProcessMonitorList.h"
 
-#include "capengine/XEngine.h"
+#include "core/tick/TickSnapshot.h"
+#include "core/lists/ListColours.h"
 #include "views/Skin.h"
-#include "views/lists/ListColours.h"
+#include "views/TickFeed.h"
 #include "views/lists/ListRoles.h"
-#include "views/lists/SkinHeaderCtrl.h"
+#include "views/lists/SkinHeaderView.h"
 
 #include <QMouseEvent>
 
@@ -12,7 +13,7 @@ namespace orvane {
 
 namespace {
 
-constexpr ListColumn kColumns[ProcessMonitor::kColumns] = {
+constexpr ListColumn kColumns[kProgramColumns] = {
     {"pmon_processname", 120, CellAlign::Left}, {"pmon_down_speed", 80, CellAlign::Right},
     {"pmon_up_speed", 80, CellAlign::Right},    {"pmon_down_total", 80, CellAlign::Right},
     {"pmon_up_total", 80, CellAlign::Right},    {"pmon_disk_rs", 80, CellAlign::Right},
@@ -20,18 +21,9 @@ constexpr ListColumn kColumns[ProcessMonitor::kColumns] = {
     {"pmon_processpath", 400, CellAlign::Left},
 };
 
-double valueOf(const ProgramRecord& r, int column)
+bool isValueColumn(ProgramColumn column)
 {
-    switch (column) {
-    case 1: return r.shownDown;
-    case 2: return r.shownUp;
-    case 3: return double(r.downTotal);
-    case 4: return double(r.upTotal);
-    case 5: return r.shownRead;
-    case 6: return r.shownWrite;
-    case 7: return double(r.readTotal + r.writeTotal);
-    default: return 0;
-    }
+    return column != ProgramColumn::Name && column != ProgramColumn::Path;
 }
 
 } // namespace
@@ -40,7 +32,7 @@ ProcessMonitorModel::ProcessMonitorModel(QObject* parent) : SkinTableModel(paren
 
 int ProcessMonitorModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : ProcessMonitor::kColumns;
+    return parent.isValid() ? 0 : kProgramColumns;
 }
 
 QVariant ProcessMonitorModel::data(const QModelIndex& index, int role) const
@@ -48,36 +40,35 @@ QVariant ProcessMonitorModel::data(const QModelIndex& index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const Row& row = m_rows[std::size_t(index.row())];
-    const int column = index.column();
-    const std::string& text = row.texts[std::size_t(column)];
+    const std::size_t c = std::size_t(index.column());
+    const ColoredText& cell = row.cells[c];
     switch (role) {
-    case Qt::DisplayRole: return QString::fromStdString(text);
-    case Qt::TextAlignmentRole: return int(toQtAlignment(kColumns[column].align));
-    case Qt::ForegroundRole:
-        return toQColor(column >= 1 && column <= 7 ? listcolour::byUnitLetter(text) : listcolour::text);
-    case RawValueRole: return column >= 1 && column <= 7 ? QVariant(row.values[std::size_t(column)]) : QVariant(QString::fromStdString(text));
+    case Qt::DisplayRole: return QString::fromStdString(cell.text);
+    case Qt::TextAlignmentRole: return int(toQtAlignment(kColumns[c].align));
+    case Qt::ForegroundRole: return toQColor(cell.colour);
+    case RawValueRole:
+        return isValueColumn(ProgramColumn(c)) ? QVariant(row.values[c]) : QVariant(QString::fromStdString(cell.text));
     default: return {};
     }
 }
 
 QVariant ProcessMonitorModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= ProcessMonitor::kColumns || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal || section < 0 || section >= kProgramColumns || role != Qt::DisplayRole)
         return {};
     return skin::text(kColumns[section].key);
 }
 
-void ProcessMonitorModel::rebuild(const ProcessMonitor& monitor)
+void ProcessMonitorModel::rebuild(const std::vector<const ProgramRecord*>& records)
 {
-    const auto records = monitor.sortedRows();
     m_rows.resize(records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ProgramRecord& r = *records[i];
         Row& row = m_rows[i];
         row.key = r.name;
-        for (int c = 0; c < ProcessMonitor::kColumns; ++c) {
-            row.texts[std::size_t(c)] = ProcessMonitor::cellText(r, c);
-            row.values[std::size_t(c)] = valueOf(r, c);
+        for (int c = 0; c < kProgramColumns; ++c) {
+            row.cells[std::size_t(c)] = programCell(r, ProgramColumn(c));
+            row.values[std::size_t(c)] = programValue(r, ProgramColumn(c));
         }
     }
     showRows(int(m_rows.size()));
@@ -96,30 +87,38 @@ int ProcessMonitorModel::rowOf(const std::string& key) const
     return -1;
 }
 
-ProcessMonitorList::ProcessMonitorList(XEngine& engine, QWidget* parent)
-    : SkinTableView(parent), m_engine(engine), m_model(new ProcessMonitorModel(this))
+ProcessMonitorList::ProcessMonitorList(const TickFeed& ticks, QWidget* parent)
+    : SkinTableView(parent), m_model(new ProcessMonitorModel(this))
 {
     setModel(m_model);
     setColumnWidths(kColumns);
     setTextInset(4);
     setTextlessWidth(44);
     horizontalHeader()->setMinimumSectionSize(kMinColumnWidth);
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
-        m_monitor.clickColumn(column);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+        m_order.clickColumn(ProgramColumn(section));
         rebuildRows();
     });
+    connect(&ticks, &TickFeed::published, this, &ProcessMonitorList::showTick);
 }
 
-void ProcessMonitorList::refresh(bool onShow)
+void ProcessMonitorList::showTick(const TickSnapshot& snapshot)
 {
-    m_monitor.update(m_engine.processTotals());
-    if (onShow)
+    m_programs = snapshot.programs;
+    if (snapshot.view.onShow(Page::Ranking))
         rebuildRows();
 }
 
 void ProcessMonitorList::rebuildRows()
 {
-    m_model->rebuild(m_monitor);
+    static const std::vector<ProgramRecord> none;
+    m_model->rebuild(m_order.sorted(m_programs ? *m_programs : none));
+}
+
+void ProcessMonitorList::showEvent(QShowEvent* event)
+{
+    SkinTableView::showEvent(event);
+    rebuildRows();
 }
 
 int ProcessMonitorList::selectedRow() const

@@ -1,17 +1,20 @@
 #pragma once
 
-#include "monitor/processes/ProcessMonitor.h"
+#include "core/processes/ProgramColumns.h"
+#include "core/processes/ProgramRecord.h"
 #include "views/lists/SkinTableModel.h"
 #include "views/lists/SkinTableView.h"
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-class XEngine;
-
 namespace orvane {
+
+class TickFeed;
+struct TickSnapshot;
 
 // The process monitor's rows in their sort order, as a table model.
 class ProcessMonitorModel : public SkinTableModel {
@@ -23,8 +26,8 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // Takes the monitor's records in its current order.
-    void rebuild(const ProcessMonitor& monitor);
+    // Takes these records in this order.
+    void rebuild(const std::vector<const ProgramRecord*>& records);
     // The program name of a row ("" past the end), and the row of a name (-1 when absent).
     std::string keyAt(int row) const;
     int rowOf(const std::string& key) const;
@@ -32,37 +35,40 @@ public:
 private:
     struct Row {
         std::string key;
-        std::array<std::string, ProcessMonitor::kColumns> texts;
-        std::array<double, ProcessMonitor::kColumns> values{};
+        std::array<ColoredText, kProgramColumns> cells;
+        std::array<double, kProgramColumns> values{};
     };
     std::vector<Row> m_rows;
 };
 
 // The process monitor list of the ranking page: one row per program with its network and
-// disk speeds and totals. Updated on every tick, its rows rebuilt only while it is on show.
+// disk speeds and totals, from each tick's measurement. Its rows are rebuilt on every tick
+// while the ranking page is on show, and whenever the list comes on show.
 class ProcessMonitorList : public SkinTableView {
     Q_OBJECT
 public:
     static constexpr int kMinColumnWidth = 40;
 
-    explicit ProcessMonitorList(XEngine& engine, QWidget* parent = nullptr);
+    explicit ProcessMonitorList(const TickFeed& ticks, QWidget* parent = nullptr);
 
-    // The refresh tick: the figures always, the rows when the page is on show.
-    void refresh(bool onShow);
+    // The rows of the last tick's programs, in the list's order.
     void rebuildRows();
 
-    ProcessMonitor& monitor() { return m_monitor; }
-    const ProcessMonitor& monitor() const { return m_monitor; }
+    const ProgramOrder& order() const { return m_order; }
     ProcessMonitorModel* monitorModel() const { return m_model; }
     int selectedRow() const override;
 
+public slots:
+    void showTick(const orvane::TickSnapshot& snapshot);
+
 protected:
+    void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    XEngine& m_engine;
-    ProcessMonitor m_monitor;
+    ProgramOrder m_order;
     ProcessMonitorModel* m_model;
+    std::shared_ptr<const std::vector<ProgramRecord>> m_programs;
     std::optional<std::string> m_selectedKey;  // the selected program's name
 };
 

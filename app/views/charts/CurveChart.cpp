@@ -1,6 +1,6 @@
 #include "views/charts/CurveChart.h"
 
-#include "shell/core/ValueFormat.h"
+#include "core/ValueFormat.h"
 #include "views/Skin.h"
 
 #include <QPainter>
@@ -84,8 +84,8 @@ void CurveChart::drawFrame(QPainter& painter, const ChartGeometry& g, double cur
     if (g.width > 112)
         painter.drawText(QRect(labelLeft, g.top + band, 56, 16), flags | Qt::AlignRight, m_currentLabel);
     if (g.width > 96) {
-        const ColoredText value = formatCurveNumber(current);
-        painter.setPen(QColor(value.color.r, value.color.g, value.color.b));
+        const ColoredText value = formatValue(current, ValueUse::CurveLabel);
+        painter.setPen(QColor(value.colour.r, value.colour.g, value.colour.b));
         painter.drawText(QRect(labelLeft + 56 + g.margin, g.top + band, 56, 16), flags | Qt::AlignLeft,
                          QString::fromStdString(value.text));
     }

@@ -1,6 +1,7 @@
 #include "views/charts/Gauge.h"
 
-#include "views/charts/GaugeReadout.h"
+#include "core/charts/GaugeReadout.h"
+#include "views/Skin.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -20,12 +21,14 @@ constexpr double kPi = 3.141592653589793;
 
 bool Gauge::setBackground(const QString& file)
 {
-    return m_background.load(file);
+    m_background = skin::imageFile(file);
+    return !m_background.isNull();
 }
 
 bool Gauge::setCap(const QString& file)
 {
-    return m_cap.load(file);
+    m_cap = skin::imageFile(file);
+    return !m_cap.isNull();
 }
 
 void Gauge::setStyle(int mode, int length)

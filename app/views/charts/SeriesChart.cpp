@@ -1,6 +1,6 @@
 #include "views/charts/SeriesChart.h"
 
-#include "shell/core/ValueFormat.h"
+#include "core/ValueFormat.h"
 #include "views/Skin.h"
 #include "views/charts/CurveChart.h"
 
@@ -130,8 +130,8 @@ void SeriesChart::drawFrame(QPainter& painter, int series)
         painter.drawText(QRect(g.left + 40, g.top, g.width - g.margin - 40, 16), flags | Qt::AlignRight, m_title);
         const int valueLeft = g.left + g.width - g.margin - 56;
         if (valueLeft >= g.left + 40) {
-            const ColoredText value = formatAreaNumber(newestDrawn(s.ring, g));
-            painter.setPen(QColor(value.color.r, value.color.g, value.color.b));
+            const ColoredText value = formatValue(newestDrawn(s.ring, g), ValueUse::AreaLabel);
+            painter.setPen(QColor(value.colour.r, value.colour.g, value.colour.b));
             painter.drawText(QRect(valueLeft, g.top + band, 56, 16), flags | Qt::AlignRight,
                              QString::fromStdString(value.text));
         }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "views/charts/ChartRing.h"
-#include "views/charts/ChartScale.h"
+#include "core/charts/ChartRing.h"
+#include "core/charts/ChartScale.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,6 +1,8 @@
 #include "views/detail/IpDetailPane.h"
 
+#include "core/tick/TickSnapshot.h"
 #include "views/Skin.h"
+#include "views/TickFeed.h"
 #include "views/lists/ListRoles.h"
 
 #include <QMouseEvent>
@@ -46,7 +48,7 @@ void outlinedBox(QPainter& p, const QRect& r, const QColor& fill, const QColor& 
 
 } // namespace
 
-IpDetailPane::IpDetailPane(TrafficModel& model, CellSources sources, QWidget* parent)
+IpDetailPane::IpDetailPane(const TickFeed& ticks, TrafficModel& model, CellSources sources, QWidget* parent)
     : QWidget(parent), m_model(model), m_sources(std::move(sources)),
       m_font(skin::fontOfFace(QStringLiteral("Tahoma"), 14)), m_close(skin::image("pane_close.png")),
       m_closeHover(skin::image("pane_close_hover.png"))
@@ -67,9 +69,19 @@ IpDetailPane::IpDetailPane(TrafficModel& model, CellSources sources, QWidget* pa
                 c.setLevel(level, kThresholds[level], QString::fromLatin1(kLabels[level]));
         }
     }
+    connect(&ticks, &TickFeed::published, this, &IpDetailPane::showTick);
 }
 
-void IpDetailPane::follow(int kind, std::uint32_t address)
+void IpDetailPane::showTick(const TickSnapshot& snapshot)
+{
+    if (!snapshot.view.sidePanelOpen)
+        return;
+    sample(snapshot.elapsedMs);
+    if (snapshot.view.detailOnShow())
+        update();
+}
+
+void IpDetailPane::follow(XTrafficKind kind, std::uint32_t address)
 {
     if (m_tracker.follow(kind, address))
         for (CurveChart& c : m_curves[std::size_t(kind)])
@@ -77,7 +89,7 @@ void IpDetailPane::follow(int kind, std::uint32_t address)
     update();
 }
 
-void IpDetailPane::setKind(int kind)
+void IpDetailPane::setKind(XTrafficKind kind)
 {
     m_tracker.setKind(kind);
     update();
@@ -86,7 +98,7 @@ void IpDetailPane::setKind(int kind)
 void IpDetailPane::sample(std::uint32_t elapsedMs)
 {
     const auto samples = m_tracker.sample(elapsedMs, m_model);
-    for (int kind = 0; kind < DetailTracker::kKinds; ++kind) {
+    for (int kind = 0; kind < kTrafficKinds; ++kind) {
         const CurveSamples& s = samples[std::size_t(kind)];
         if (!s.push)
             continue;
@@ -156,7 +168,7 @@ void IpDetailPane::paintEvent(QPaintEvent*)
 void IpDetailPane::paintRows(QPainter& p)
 {
     const auto values = m_tracker.values(m_model, m_sources);
-    const bool chat = m_tracker.currentKind() == 2;
+    const bool chat = m_tracker.currentKind() == kTrafficChat;
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
     for (int row = 0; row < DetailTracker::kValues; ++row) {
         const QRect value = valueRect(row);
@@ -174,9 +186,9 @@ void IpDetailPane::paintRows(QPainter& p)
 
 void IpDetailPane::paintCurvesOrNote(QPainter& p)
 {
-    const int kind = m_tracker.currentKind();
+    const XTrafficKind kind = m_tracker.currentKind();
     const int top = kTitleHeight + kCurvesOffset;
-    if (kind == 2) {
+    if (kind == kTrafficChat) {
         p.setPen(kText);
         p.drawText(QRect(kCurveLeft, top + 20, width() - 2 * kCurveLeft, 16), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                    skin::text("ipinfo_wnd_memo"));

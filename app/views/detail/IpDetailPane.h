@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/detail/DetailTracker.h"
+#include "core/lists/CellTexts.h"
 #include "views/charts/CurveChart.h"
-#include "views/detail/DetailTracker.h"
-#include "views/lists/CellTexts.h"
 
 #include <QFont>
 #include <QPixmap>
@@ -12,11 +12,14 @@
 
 namespace orvane {
 
+class TickFeed;
 class TrafficModel;
+struct TickSnapshot;
 
 // The side pane "远程IP详细信息": the figures of the address followed in the list on show,
 // and for the TCP and UDP lists three speed curves (total, sent, received) fed once a tick;
-// for the chat list a note about chat addresses instead.
+// for the chat list a note about chat addresses instead. While it is open it samples its
+// addresses every tick.
 class IpDetailPane : public QWidget {
     Q_OBJECT
 public:
@@ -30,19 +33,22 @@ public:
     static constexpr int kCurvesOffset = 270;  // below the title bar
     static constexpr int kCurveLeft = 6, kCurveWidth = 205, kCurveHeight = 86, kCurveGap = 6;
 
-    IpDetailPane(TrafficModel& model, CellSources sources, QWidget* parent = nullptr);
+    IpDetailPane(const TickFeed& ticks, TrafficModel& model, CellSources sources, QWidget* parent = nullptr);
 
     // A row of list kind was clicked: follow its address there.
-    void follow(int kind, std::uint32_t address);
+    void follow(XTrafficKind kind, std::uint32_t address);
     // The list on show changed.
-    void setKind(int kind);
+    void setKind(XTrafficKind kind);
     // One tick, elapsedMs after the previous one.
     void sample(std::uint32_t elapsedMs);
     // Forget every followed address and clear every curve.
     void reset();
 
     const DetailTracker& tracker() const { return m_tracker; }
-    const CurveChart& curve(int kind, int which) const { return m_curves[std::size_t(kind)][std::size_t(which)]; }
+    const CurveChart& curve(XTrafficKind kind, int which) const
+    {
+        return m_curves[std::size_t(kind)][std::size_t(which)];
+    }
     // Where the curves of the current list go, and how tall they are, for this pane height.
     struct CurveLayout {
         int count = 0;
@@ -52,6 +58,11 @@ public:
     CurveLayout curveLayout() const;
     QRect closeButtonRect() const { return m_closeRect; }
     QRect valueRect(int row) const;
+
+public slots:
+    // While the side panel is open: a sample of the followed addresses, painted when the
+    // panel is on show.
+    void showTick(const orvane::TickSnapshot& snapshot);
 
 signals:
     // The close button was released over it (the pane already forgot its addresses).
@@ -75,7 +86,7 @@ private:
     TrafficModel& m_model;
     CellSources m_sources;
     DetailTracker m_tracker;
-    std::array<std::array<CurveChart, 3>, DetailTracker::kKinds> m_curves;
+    std::array<std::array<CurveChart, 3>, kTrafficKinds> m_curves;
     QFont m_font;
     QPixmap m_close;
     QPixmap m_closeHover;

@@ -1,7 +1,9 @@
 #include "views/floating/FloatWindow.h"
 
-#include "shell/core/ValueFormat.h"
+#include "core/tick/TickSnapshot.h"
+#include "core/ValueFormat.h"
 #include "views/Skin.h"
+#include "views/TickFeed.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -33,9 +35,9 @@ QFont stripFont()
 
 } // namespace
 
-FloatWindow::FloatWindow(const SystemFigures& figures, QPixmap background, QWidget* parent)
+FloatWindow::FloatWindow(const TickFeed& ticks, QPixmap background, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_figures(figures), m_background(background.isNull() ? skin::image("float_background.png") : std::move(background)),
+      m_background(background.isNull() ? skin::image("float_background.png") : std::move(background)),
       m_font(stripFont())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -44,6 +46,7 @@ FloatWindow::FloatWindow(const SystemFigures& figures, QPixmap background, QWidg
     setWindowTitle(skin::text("titlename"));
     setFixedSize(m_background.isNull() ? kFallbackSize : m_background.size());
     activate();
+    connect(&ticks, &TickFeed::published, this, &FloatWindow::showTick);
 }
 
 QPoint FloatWindow::homePosition(const QRect& workArea)
@@ -77,8 +80,9 @@ QRect FloatWindow::figureBox(int index) const
     return QRect(QPoint(kColumns[index], 2), QPoint(width() - 1, height() - 2));
 }
 
-void FloatWindow::refreshNow()
+void FloatWindow::showTick(const TickSnapshot& snapshot)
 {
+    m_figures = snapshot.machine;
     if (isVisible())
         update();
 }
@@ -93,8 +97,9 @@ void FloatWindow::paintEvent(QPaintEvent*)
     painter.setFont(m_font);
 
     const double disk = double(m_figures.diskRead) + double(m_figures.diskWrite);
-    const ColoredText speeds[3] = {formatFloatSpeed(disk), formatFloatSpeed(m_figures.upload),
-                                   formatFloatSpeed(m_figures.download)};
+    const ColoredText speeds[3] = {formatValue(disk, ValueUse::FloatSpeed),
+                                   formatValue(m_figures.upload, ValueUse::FloatSpeed),
+                                   formatValue(m_figures.download, ValueUse::FloatSpeed)};
     struct Cell {
         QString text;
         QColor colour;
@@ -102,9 +107,9 @@ void FloatWindow::paintEvent(QPaintEvent*)
     const Cell cells[5] = {
         {QStringLiteral("CPU: %1%").arg(m_figures.cpuPercent), kPlainText},
         {QStringLiteral("内存: %1%").arg(m_figures.memoryPercent), kPlainText},
-        {QStringLiteral("硬盘: ") + QString::fromStdString(speeds[0].text), toColor(speeds[0].color)},
-        {QStringLiteral("上传: ") + QString::fromStdString(speeds[1].text), toColor(speeds[1].color)},
-        {QStringLiteral("下载: ") + QString::fromStdString(speeds[2].text), toColor(speeds[2].color)},
+        {QStringLiteral("硬盘: ") + QString::fromStdString(speeds[0].text), toColor(speeds[0].colour)},
+        {QStringLiteral("上传: ") + QString::fromStdString(speeds[1].text), toColor(speeds[1].colour)},
+        {QStringLiteral("下载: ") + QString::fromStdString(speeds[2].text), toColor(speeds[2].colour)},
     };
     for (int i = 0; i < 5; ++i) {
         painter.setPen(cells[i].colour);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/summary/SystemFigures.h"
+#include "core/MachineFigures.h"
 
 #include <QFont>
 #include <QPixmap>
@@ -10,6 +10,9 @@
 
 namespace orvane {
 
+class TickFeed;
+struct TickSnapshot;
+
 // The small always-on-top strip that stays on the desktop while the main window is in the
 // tray: CPU, memory, disk, upload and download speeds in one line over the skin's strip
 // image. Frameless, no taskbar entry. Drag it with the left button; a right click asks for
@@ -17,9 +20,9 @@ namespace orvane {
 class FloatWindow : public QWidget {
     Q_OBJECT
 public:
-    // The strip reads figures at every paint; they must outlive it. background null: the
-    // skin's image (float_background.png of the data folder's ui/).
-    explicit FloatWindow(const SystemFigures& figures, QPixmap background = {}, QWidget* parent = nullptr);
+    // Every tick's machine figures come from ticks. background null: the skin's image
+    // (float_background.png of the data folder's ui/).
+    explicit FloatWindow(const TickFeed& ticks, QPixmap background = {}, QWidget* parent = nullptr);
 
     // Whether the user switched the strip on; a strip switched off never shows.
     void setAllowed(bool allowed);
@@ -28,20 +31,23 @@ public:
     void showIfAllowed();
     // Hides it and puts it back at its home position.
     void activate();
-    // New figures arrived: repaint when on screen.
-    void refreshNow();
 
     // Top-left corner of the strip on a desktop work area: centred around 80 pixels left of
     // the middle, one pixel below the top.
     static QPoint homePosition(const QRect& workArea);
 
     const QFont& textFont() const { return m_font; }
-    const SystemFigures& figures() const { return m_figures; }
+    // The figures of the last tick, as the strip paints them.
+    const MachineFigures& figures() const { return m_figures; }
     // Where figure i (0-4) is drawn: from its left edge to the right edge, below a 2-pixel top.
     QRect figureBox(int index) const;
 
     // Left edges of the five figures.
     static constexpr int kColumns[5] = {70, 140, 214, 312, 406};
+
+public slots:
+    // New figures: repainted when on screen.
+    void showTick(const orvane::TickSnapshot& snapshot);
 
 signals:
     void menuRequested(QPoint globalPosition);
@@ -55,7 +61,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    const SystemFigures& m_figures;
+    MachineFigures m_figures;
     QPixmap m_background;
     QFont m_font;
     bool m_allowed = false;

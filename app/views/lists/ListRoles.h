@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/core/ValueFormat.h"
-#include "views/lists/ListColumn.h"
+#include "core/ValueFormat.h"
+#include "core/lists/ListColumn.h"
 
 #include <QColor>
 #include <Qt>

@@ -1,9 +1,9 @@
 #include "views/lists/SkinTableView.h"
 
 #include "views/Skin.h"
-#include "views/lists/ListColours.h"
+#include "core/lists/ListColours.h"
 #include "views/lists/ListRoles.h"
-#include "views/lists/SkinHeaderCtrl.h"
+#include "views/lists/SkinHeaderView.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -15,7 +15,7 @@ namespace orvane {
 
 SkinTableView::SkinTableView(QWidget* parent) : QTableView(parent)
 {
-    setHorizontalHeader(new SkinHeaderCtrl(this));
+    setHorizontalHeader(new SkinHeaderView(this));
     verticalHeader()->hide();
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -40,9 +40,9 @@ SkinTableView::SkinTableView(QWidget* parent) : QTableView(parent)
     setPalette(palette);
 }
 
-SkinHeaderCtrl* SkinTableView::skinHeader() const
+SkinHeaderView* SkinTableView::skinHeader() const
 {
-    return static_cast<SkinHeaderCtrl*>(horizontalHeader());
+    return static_cast<SkinHeaderView*>(horizontalHeader());
 }
 
 void SkinTableView::setColumnWidths(std::span<const ListColumn> columns)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/lists/ListColumn.h"
+#include "core/lists/ListColumn.h"
 
 #include <QColor>
 #include <QHash>
@@ -12,7 +12,7 @@
 
 namespace orvane {
 
-class SkinHeaderCtrl;
+class SkinHeaderView;
 
 // The skinned report list every list of the program builds on: 18-pixel rows in alternating
 // colours painted by the list itself (also right of the last column, and a plain area below
@@ -27,7 +27,7 @@ public:
 
     // Header widths from the column table (the model gives the captions).
     void setColumnWidths(std::span<const ListColumn> columns);
-    SkinHeaderCtrl* skinHeader() const;
+    SkinHeaderView* skinHeader() const;
 
     // The background of a row: even, odd, or selected.
     virtual QColor rowColour(int row) const;

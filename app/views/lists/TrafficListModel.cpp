@@ -1,16 +1,16 @@
 #include "views/lists/TrafficListModel.h"
 
-#include "shell/core/TrafficModel.h"
+#include "core/TrafficModel.h"
+#include "core/lists/ListColours.h"
+#include "core/lists/ListColumn.h"
 #include "views/Skin.h"
-#include "views/lists/ListColumn.h"
-#include "views/lists/ListColours.h"
 #include "views/lists/ListRoles.h"
 
 #include <algorithm>
 
 namespace orvane {
 
-TrafficListModel::TrafficListModel(int kind, TrafficModel& model, Tick tick, CellSources sources, QObject* parent)
+TrafficListModel::TrafficListModel(XTrafficKind kind, TrafficModel& model, Tick tick, CellSources sources, QObject* parent)
     : SkinTableModel(parent), m_kind(kind), m_model(model), m_tick(std::move(tick)),
       m_texts(kind, model, std::move(sources))
 {
@@ -36,7 +36,7 @@ const TrafficRowCache::Entry* TrafficListModel::uncached(int row) const
     }
     m_scratch.row = row;
     for (int c = 0; c < m_texts.columns(); ++c)
-        m_scratch.texts[std::size_t(c)] = m_texts.text(c, m_scratch.record);
+        m_scratch.cells[std::size_t(c)] = m_texts.cell(TrafficColumn(c), m_scratch.record);
     m_scratch.active = TrafficRowCache::activeAt(m_scratch.record.lastUpdate, m_tick());
     convert(m_scratch, m_scratchTexts);
     return &m_scratch;
@@ -45,7 +45,7 @@ const TrafficRowCache::Entry* TrafficListModel::uncached(int row) const
 void TrafficListModel::convert(const TrafficRowCache::Entry& entry, RowTexts& out)
 {
     for (std::size_t c = 0; c < out.size(); ++c)
-        out[c] = QString::fromStdString(entry.texts[c]);
+        out[c] = QString::fromStdString(entry.cells[c].text);
 }
 
 const QString& TrafficListModel::displayText(const TrafficRowCache::Entry* entry, int column) const
@@ -74,23 +74,20 @@ QVariant TrafficListModel::data(const QModelIndex& index, int role) const
         entry = uncached(row);
     if (!entry)
         return {};  // the record is gone: the row shows nothing
-    const std::string& text = entry->texts[std::size_t(column)];
     switch (role) {
     case Qt::DisplayRole: return displayText(entry, column);
-    case Qt::ForegroundRole:
-        return toQColor(colourByUnitColumn(column) ? listcolour::byLastUnitLetter(text) : listcolour::text);
+    case Qt::ForegroundRole: return toQColor(entry->cells[std::size_t(column)].colour);
     case CellFillRole:
-        if (m_markActive && entry->active && markWhenActiveColumn(column))
+        if (m_markActive && entry->active && markWhenActive(TrafficColumn(column)))
             return toQColor(listcolour::activeCell);
         return {};
     case RawValueRole:
-        if (column == 4)
-            return entry->record.bytes[1];
-        if (column == 5)
-            return entry->record.bytes[0];
-        if (column == 6)
-            return entry->record.lastUpdate;
-        return {};
+        switch (TrafficColumn(column)) {
+        case TrafficColumn::SentBytes: return entry->record.bytes[1];
+        case TrafficColumn::ReceivedBytes: return entry->record.bytes[0];
+        case TrafficColumn::LastSeen: return entry->record.lastUpdate;
+        default: return {};
+        }
     default: return {};
     }
 }

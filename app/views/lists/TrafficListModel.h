@@ -1,8 +1,7 @@
 #pragma once
 
-#include "views/lists/CellTexts.h"
-#include "views/lists/TrafficRowCache.h"
-
+#include "core/lists/CellTexts.h"
+#include "core/lists/TrafficRowCache.h"
 #include "views/lists/SkinTableModel.h"
 
 #include <QString>
@@ -16,8 +15,7 @@ namespace orvane {
 
 class TrafficModel;
 
-// The rows of one traffic list (kind 0 TCP, 1 UDP, 2 chat) as a table model over the
-// shell's TrafficModel: the row count of the last full refresh, row records fetched lazily
+// The rows of one traffic list (TCP, UDP or chat) as a table model over the TrafficModel: the row count of the last full refresh, row records fetched lazily
 // by position (the visible rows from a 100-row cache, any other row on demand), cell texts,
 // alignments, unit colours of the byte columns and the fill of active cells. Answers by
 // position and by address. GUI thread only.
@@ -26,16 +24,16 @@ class TrafficListModel : public SkinTableModel {
 public:
     using Tick = std::function<std::uint32_t()>;
 
-    TrafficListModel(int kind, TrafficModel& model, Tick tick, CellSources sources, QObject* parent = nullptr);
+    TrafficListModel(XTrafficKind kind, TrafficModel& model, Tick tick, CellSources sources, QObject* parent = nullptr);
 
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    int kind() const { return m_kind; }
+    XTrafficKind kind() const { return m_kind; }
     // Re-reads the counter's addresses (sorted by recency when sort) and shows them.
     int refresh(bool sort);
-    // Shows count rows after the shell's model was refreshed by someone else.
+    // Shows count rows after the tick refreshed the TrafficModel's list of this kind.
     void setItemCount(int count);
     // Reloads rows first..last into the cache and signals the rows that need repainting
     // (active rows, rows that just stopped being active; every row when repaintAll).
@@ -56,10 +54,10 @@ private:
     const TrafficRowCache::Entry* uncached(int row) const;
     // The display text of a cell of a row found in the cache or just fetched.
     const QString& displayText(const TrafficRowCache::Entry* entry, int column) const;
-    using RowTexts = std::array<QString, TrafficRowCache::kColumns>;
+    using RowTexts = std::array<QString, kTrafficColumns>;
     static void convert(const TrafficRowCache::Entry& entry, RowTexts& out);
 
-    int m_kind;
+    XTrafficKind m_kind;
     TrafficModel& m_model;
     Tick m_tick;
     TrafficCellText m_texts;

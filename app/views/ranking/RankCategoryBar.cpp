@@ -2,7 +2,7 @@
 
 #include "config/ConfigStore.h"
 #include "views/Skin.h"
-#include "views/ranking/RankCategories.h"
+#include "core/ranking/RankCategories.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -19,7 +19,7 @@ RankCategoryBar::RankCategoryBar(QWidget* parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_titleFont.setBold(true);
-    m_icon.load(QString::fromStdString(lumivex::config::ConfigStore::instance().dataDir()) + "topntab.dat");
+    m_icon = skin::imageFile(QString::fromStdString(lumivex::config::ConfigStore::instance().dataDir()) + "topntab.dat");
 }
 
 QRect RankCategoryBar::itemRect(int i) const

@@ -1,7 +1,7 @@
 #include "views/ranking/RankingList.h"
 
 #include "views/Skin.h"
-#include "views/lists/ListColours.h"
+#include "core/lists/ListColours.h"
 #include "views/lists/ListRoles.h"
 
 #include <QMouseEvent>

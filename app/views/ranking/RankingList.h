@@ -2,7 +2,7 @@
 
 #include "views/lists/SkinTableModel.h"
 #include "views/lists/SkinTableView.h"
-#include "views/ranking/Ranking.h"
+#include "core/ranking/Ranking.h"
 
 namespace orvane {
 

@@ -1,6 +1,5 @@
 #include "views/ranking/RankingPage.h"
 
-#include "monitor/processes/ProcessMonitorList.h"
 #include "views/Skin.h"
 #include "views/ranking/RankCategoryBar.h"
 #include "views/ranking/RankingList.h"
@@ -11,25 +10,20 @@ namespace orvane {
 
 const QColor RankingPage::kGap(0, 156, 12);
 
-RankingPage::RankingPage(XEngine& engine, CellSources sources, QWidget* parent)
+RankingPage::RankingPage(XEngine& engine, CellSources sources, QWidget* lower, QWidget* parent)
     : QWidget(parent), m_engine(engine), m_ranking(std::move(sources)), m_bar(new RankCategoryBar(this)),
-      m_list(new RankingList(this)), m_processes(new ProcessMonitorList(engine, this)),
+      m_list(new RankingList(this)), m_lower(lower),
       m_barWidth(skin::value("sw_topntabwnd", 150)), m_columnGap(skin::value("sw_topntabwnddiv", 4)),
       m_listGap(skin::value("sh_topngrapdiv", 4))
 {
+    m_lower->setParent(this);
     connect(m_bar, &RankCategoryBar::categoryClicked, this, &RankingPage::rank);
 }
 
 void RankingPage::showRanking()
 {
     rank(m_bar->currentCategory());
-    m_processes->rebuildRows();
-    m_processes->setFocus();
-}
-
-void RankingPage::refresh(bool onShow)
-{
-    m_processes->refresh(onShow);
+    m_lower->setFocus();
 }
 
 void RankingPage::rank(int category)
@@ -46,7 +40,7 @@ void RankingPage::resizeEvent(QResizeEvent*)
     const int listHeight = RankingList::kHeight;
     m_bar->setGeometry(0, 0, m_barWidth, height());
     m_list->setGeometry(x, 0, std::max(width() - x, 0), listHeight);
-    m_processes->setGeometry(x, listHeight + m_listGap, std::max(width() - x, 0),
+    m_lower->setGeometry(x, listHeight + m_listGap, std::max(width() - x, 0),
                              std::max(height() - listHeight - m_listGap, 0));
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/ranking/Ranking.h"
+#include "core/ranking/Ranking.h"
 
 #include <QWidget>
 
@@ -8,28 +8,26 @@ class XEngine;
 
 namespace orvane {
 
-class ProcessMonitorList;
 class RankCategoryBar;
 class RankingList;
 
 // The "流量排名" page: the category column on the left, the top-ten list at the upper right
-// and the process monitor below it.
+// and, below it, the pane it is given (the process monitor list).
 class RankingPage : public QWidget {
     Q_OBJECT
 public:
     static const QColor kGap;
 
-    RankingPage(XEngine& engine, CellSources sources, QWidget* parent = nullptr);
+    // lower: the pane under the ranking list; the page takes it as its child.
+    RankingPage(XEngine& engine, CellSources sources, QWidget* lower, QWidget* parent = nullptr);
 
-    // The tab was chosen: recompute the ranking of the current category, show the process
-    // monitor's rows.
+    // The tab was chosen: recompute the ranking of the current category and give the lower
+    // pane the keyboard focus.
     void showRanking();
-    // The refresh tick, forwarded to the process monitor (rows rebuilt when onShow).
-    void refresh(bool onShow);
 
     RankCategoryBar* categoryBar() const { return m_bar; }
     RankingList* rankingList() const { return m_list; }
-    ProcessMonitorList* processList() const { return m_processes; }
+    QWidget* lowerPane() const { return m_lower; }
     const Ranking& ranking() const { return m_ranking; }
 
 protected:
@@ -43,7 +41,7 @@ private:
     Ranking m_ranking;
     RankCategoryBar* m_bar;
     RankingList* m_list;
-    ProcessMonitorList* m_processes;
+    QWidget* m_lower;
     int m_barWidth;
     int m_columnGap;
     int m_listGap;

@@ -15,8 +15,8 @@ class XDNSRecord;
 class XParserResultMgr;
 class XPCProcessInfo;
 
-// The capture engine as a front end sees it: the one place that creates and wires the engine
-// parts, and the only interface the console and the window program read it through.
+// The capture engine as a front end sees it: the one place that creates and wires the engine's
+// pieces, and the only interface the console and the window program read it through.
 //
 // Threads: start() and stop() belong to the thread that owns the engine; sample() has one
 // caller (the front end's one-second timer); every read operation may be called from any
@@ -25,34 +25,37 @@ class XPCProcessInfo;
 // engine records.
 class CAPENGINE_EXPORT XEngine {
 public:
-    // Parts given instead of the system's (tests, benchmarks): a registry filled through the
-    // counters' own count(), a DNS cache, process information, a tick clock. Any may be null
-    // or empty. An engine made from parts reads them but never starts.
-    struct Parts {
+    // Components given instead of the system's (tests, benchmarks): a registry filled through
+    // the counters' own count(), a DNS cache, process information, a tick clock. Any may be
+    // null or empty. An engine made from components reads them but never starts.
+    struct Components {
         XParserResultMgr* results = nullptr;
         XDNSRecord* dns = nullptr;
         XPCProcessInfo* processInfo = nullptr;
         std::function<uint32_t()> clock;          // engine ticks; the system's when empty
         std::function<std::string(uint32_t)> processName;  // pid to name; the system's when empty
         std::function<std::string(uint32_t)> processPath;  // pid to image path
+        // pid to the start time of the process that has it now (0: none); the system's when
+        // empty for the system engine, "every process lives, started at 0" for one made from
+        // components
+        std::function<uint64_t(uint32_t)> processStart;
         std::function<int(std::vector<XSocketRow>&)> sockets;  // the socket list; none when empty
     };
 
     XEngine();
-    explicit XEngine(Parts parts);
+    explicit XEngine(Components components);
     ~XEngine();
     XEngine(const XEngine&) = delete;
     XEngine& operator=(const XEngine&) = delete;
 
     // Owning thread. Wires and starts the system engine: chat programs, process information
     // (which starts the kernel event source), packet manager, queues, DNS cache, one parser,
-    // a listener on every local address and on the host name's addresses (at most five,
-    // never twice, never 127.0.0.1), then the parser thread. False (with the reason in why)
-    // when already started, after a stop (one run per process), or for an engine made from
-    // parts.
+    // the DNS listener of every local address (those added later too), then the parser
+    // thread. Waits for nothing on the network. False (with the reason in why) when already
+    // started, after a stop (one run per process), or for an engine made from components.
     bool start(std::string* why = nullptr);
-    // Owning thread. Stops and joins every engine thread in the reverse order. Safe to call
-    // more than once and without start().
+    // Owning thread. Stops and joins every engine thread in the reverse order, within a
+    // second. Safe to call more than once and without start().
     void stop();
     bool isRunning() const;
 
@@ -73,9 +76,7 @@ public:
     // Any thread: the counter's totals (exists = false before its first event).
     XTrafficTotals totals(XTrafficKind kind);
     // Any thread: up to max addresses whose measure exceeds threshold, in creation order.
-    // Measures: 1 bytes in, 2 bytes out, 3 bytes both ways, 4 packets in, 5 packets out,
-    // 6 packets both ways; others select nothing.
-    int rankedItems(XTrafficKind kind, int measure, double threshold, int max,
+    int rankedItems(XTrafficKind kind, XRankMeasure measure, double threshold, int max,
                     std::vector<XRankedItem>& out);
     // Any thread: the DNS name learnt for an address, empty when none.
     std::string dnsName(uint32_t address);
@@ -96,8 +97,8 @@ public:
 
     // Any thread: every counter of every stage, read together.
     XEngineStats stats();
-    // Any thread: per-program totals of the run and of the interval between the last two
-    // sample() calls.
+    // Any thread: per-process totals of the run and of the interval between the last two
+    // sample() calls, and the summed totals of each program's processes that have ended.
     XProcessTotals processTotals();
     // Any thread: every IPv4 TCP connection and UDP endpoint of the machine with its owner.
     // Reads the system's socket tables: tens of milliseconds on a busy host.

@@ -9,9 +9,17 @@
 // host order, times engine ticks (milliseconds, 32 bits, wrapping), and every two-element
 // array is indexed 0 = received, 1 = sent.
 
-// Which counter: "tcp", "udp" or "other" (chat programs).
+// Which counter: TCP, UDP, or the chat-program counter (registered as "tcp", "udp" and
+// "other"). The window program's three traffic lists follow this order.
 enum XTrafficKind : int { kTrafficTcp = 0, kTrafficUdp = 1, kTrafficChat = 2 };
 constexpr int kTrafficKinds = 3;
+
+// What a threshold query (XEngine::rankedItems) measures an address by; the values are the
+// counters' own selectors.
+enum class XRankMeasure : int {
+    BytesIn = 1, BytesOut = 2, Bytes = 3,        // received, sent, both ways
+    PacketsIn = 4, PacketsOut = 5, Packets = 6,
+};
 
 // One remote address of a counter, ready to show.
 struct XTrafficRow {
@@ -46,10 +54,14 @@ struct XRankedItem {
     double value = 0;
 };
 
-// Network and disk bytes of one program (one pid) over the run and over the last interval.
+// Network and disk bytes of one process over the run and over the last interval; or, with
+// ended set, the summed run totals of a program's processes that have ended (their last
+// interval figures are 0 and never grow again).
 struct XProcessRow {
-    uint32_t pid = 0;
-    std::string name;          // executable base name, taken when the pid was first seen
+    uint32_t pid = 0;          // of an ended row: the last process folded into it
+    uint64_t started = 0;      // the process's start time (clock ticks after boot), 0 when unknown
+    bool ended = false;
+    std::string name;          // executable base name, taken when the process was first seen
     std::string path;          // full image path when readable, else empty
     uint64_t received = 0, sent = 0;     // network, whole run
     uint64_t read = 0, written = 0;      // disk, whole run
@@ -58,7 +70,10 @@ struct XProcessRow {
 };
 
 struct XProcessTotals {
-    std::vector<XProcessRow> rows;   // largest run total first
+    // Largest run total first. A process appears as one live row (pid and started name it:
+    // a reused pid is another row) until some time after it ends; then its totals move into
+    // its program's ended row, in a sample() in which it had no new bytes.
+    std::vector<XProcessRow> rows;
     uint32_t intervalMs = 0;         // length of the last interval (0 before two samples)
     int netReports = 0;              // processes with network bytes in the last interval
     int diskReports = 0;             // processes with disk bytes in the last interval

@@ -12,7 +12,7 @@
     X(packetsSeen, "packets_seen", kFlow, "IPv4 TCP/UDP packets taken from the capture")          \
     X(packetsMalformed, "packets_malformed", kDrop, "captured frames that were not usable IPv4")  \
     X(fragments, "fragments", kFlow, "later IPv4 fragments, counted for their datagram's flow")   \
-    X(fragmentsUnmatched, "fragments_without_first", kMiss, "fragments counted for the address alone: first fragment not seen") \
+    X(fragmentsIncomplete, "fragments_incomplete", kDrop, "fragments of datagrams never completed, dropped as the stack drops them") \
     X(kernelDrops, "kernel_drops", kDrop, "packets the capture dropped in the kernel")            \
     X(interfaceDrops, "interface_drops", kDrop, "packets the interface dropped")                  \
     X(flowMapFull, "flow_map_full_packets", kDrop, "packets the kernel left uncounted: flow map full") \
@@ -34,19 +34,24 @@
     X(udpPoolFailures, "udp_pool_failures", kDrop, "addresses the udp counter had no record for") \
     X(chatPoolFailures, "chat_pool_failures", kDrop, "addresses the chat counter could not adopt") \
     X(workerExceptions, "worker_exceptions", kDrop, "work items dropped: handling them failed")   \
-    X(listeners, "listeners", kFlow, "listeners running")                                        \
-    X(listenerBindFailures, "listener_bind_failures", kDrop, "listeners whose raw socket failed") \
+    X(listeners, "listeners", kFlow, "DNS listeners (one covers every local address)")           \
+    X(listenerBindFailures, "listener_bind_failures", kDrop, "DNS listeners whose raw socket failed: no names") \
     X(listenerReceiveErrors, "listener_receive_errors", kDrop, "failed receives of listeners")    \
-    X(listenerUnqueued, "listener_unqueued", kDrop, "DNS answers lost by listeners without a queue") \
+    X(listenerSocketDrops, "listener_socket_drops", kDrop, "DNS datagrams lost: the listener socket's buffer was full") \
+    X(listenerUnqueued, "listener_unqueued", kDrop, "DNS datagrams lost by listeners without a queue") \
     X(datagramsReceived, "datagrams_received", kFlow, "datagrams received by all listeners")      \
-    X(datagramsKept, "datagrams_kept", kFlow, "DNS answers queued")                               \
+    X(datagramsKept, "datagrams_kept", kFlow, "DNS queries and answers queued")                   \
     X(datagramsParsed, "datagrams_parsed", kFlow, "datagrams handed to the parser")               \
     X(datagramsIgnored, "datagrams_ignored", kFlow, "datagrams the parser skipped")               \
     X(queueDrops, "queue_drops", kDrop, "datagrams dropped: their queue was full")                \
     X(queueTruncated, "queue_truncated", kDrop, "DNS answers cut to a 1024-byte slot: later records lost") \
-    X(queueRefusals, "queue_refusals", kDrop, "queues refused: more than 10 local addresses")     \
+    X(dnsQueries, "dns_queries_seen", kFlow, "DNS queries this host sent")                        \
+    X(dnsQueriesDropped, "dns_queries_dropped", kDrop, "queries forgotten unanswered: too many waiting") \
+    X(dnsUnasked, "dns_answers_unasked", kDrop, "DNS answers refused: no query of this host asked for them") \
+    X(dnsOffQuestion, "dns_records_off_question", kDrop, "address records refused: neither the question nor an alias of it") \
+    X(dnsMalformed, "dns_names_malformed", kDrop, "DNS records refused: a name no host can have") \
     X(namesLearnt, "dns_names_learnt", kFlow, "address records given to the DNS cache")           \
-    X(dnsDropped, "dns_names_dropped", kDrop, "names the DNS cache could not store")
+    X(dnsDropped, "dns_names_dropped", kDrop, "names the DNS cache refused or forgot to make room")
 
 struct XEngineStats {
     enum Kind { kFlow, kDrop, kMiss };

@@ -16,7 +16,8 @@ public:
 
     enum class Result { Acquired, HeldElsewhere, Unavailable };
     // Creates the file when missing and locks it without waiting. Unavailable: the file
-    // could not be opened or locked for another reason (see error).
+    // could not be opened or locked for another reason, or it is not a regular file of this
+    // user's own (see error).
     Result acquire(const std::string& path, std::string* error = nullptr);
     void release();
     bool held() const { return m_fd >= 0; }
@@ -25,8 +26,11 @@ private:
     int m_fd = -1;
 };
 
-// The lock file for a program identifier: $XDG_RUNTIME_DIR/<name>.lock (a per-user folder),
-// else <temporary folder>/<name>-<uid>.lock.
-std::string instanceLockPath(const std::string& name);
+// The lock file for a program identifier, in a folder only this user can write to, so that no
+// other user can create or hold it first: $XDG_RUNTIME_DIR, else the per-user folder
+// lumivex-<uid> in the temporary folder (made when missing), else lumivex in the user's cache
+// folder; each used only when it is a real folder owned by this user that nobody else may
+// write to. Empty, with the reason in problem, when none is.
+std::string instanceLockPath(const std::string& name, std::string* problem = nullptr);
 
 } // namespace platform

@@ -13,8 +13,8 @@ struct IoSourceStats {
     uint64_t packetsSeen = 0;        // IPv4 TCP/UDP packets taken from the capture
     uint64_t packetsMalformed = 0;   // captured frames that were not a usable IPv4 packet
     uint64_t fragments = 0;          // later fragments of IPv4 datagrams among the packets
-    uint64_t fragmentsUnmatched = 0; // of those, counted for the remote address alone: their
-                                     // first fragment was not seen
+    uint64_t fragmentsIncomplete = 0;  // fragments not counted because the stack drops them too:
+                                       // their datagram never completed, or they overlapped
     uint64_t netEventsDelivered = 0; // handed to the sink
     uint64_t kernelDrops = 0;        // pcap_stats ps_drop: dropped for lack of buffer space
     uint64_t interfaceDrops = 0;     // pcap_stats ps_ifdrop

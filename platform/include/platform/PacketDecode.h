@@ -25,13 +25,18 @@ struct DecodedPacket {
     FragmentPart fragment = FragmentPart::Whole;
     bool moreFragments = false;  // the IP "more fragments" flag
     uint16_t ipId = 0;           // IP identification, host order
+    uint32_t fragmentOffset = 0; // where the fragment's data lies in its datagram, bytes
+    uint32_t payloadLength = 0;  // bytes after the IP header
+    uint16_t udpLength = 0;      // the UDP header's length field (UDP whole or first fragment)
 };
 
 enum class DecodeResult {
     Ok,
     Ignored,     // not ours to count: loopback device, another host's frame, not IPv4 TCP/UDP
     Fragment,    // a later IPv4 fragment: filled in except for the ports
-    Malformed,   // truncated or inconsistent headers, or a length the frame does not carry
+    Malformed,   // truncated or inconsistent headers, a length the frame does not carry, or a
+                 // received packet the stack drops: a bad header checksum, a UDP length
+                 // that does not fit
 };
 
 // Link types of the "any" device: Linux cooked capture v1 and v2.
@@ -40,7 +45,10 @@ constexpr int kLinkLinuxSll2 = 276;
 
 // Decodes a frame of the given link type; reads nothing beyond data[caplen - 1].
 // wireLength is the frame's original length: an IP total length above it is malformed, and a
-// segmentation-offload frame that carries a total length of 0 counts it instead.
+// segmentation-offload frame that carries a total length of 0 counts it instead. A received
+// packet is held to the checks the stack makes before a socket sees it: the IP header
+// checksum, and a UDP length of at least 8 that fits the packet (for a fragmented datagram
+// the reassembler checks it). Sent packets left this host whatever they carry.
 DecodeResult decodeCapturedPacket(int linkType, const uint8_t* data, size_t caplen,
                                   size_t wireLength, DecodedPacket& out);
 

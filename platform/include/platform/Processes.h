@@ -19,6 +19,10 @@ std::string processImageName(uint32_t pid);
 std::vector<uint32_t> listProcessIds();
 // /proc/pid/io; false when the process is gone or not readable.
 bool readProcessIo(uint32_t pid, ProcessIo& out);
+// When the process that has this pid now started (clock ticks after boot, field 22 of
+// /proc/pid/stat): a pid and its start time name one process for good. 0 when there is no
+// such process.
+uint64_t processStartTime(uint32_t pid);
 // euid 0, or effective CAP_NET_RAW + CAP_DAC_READ_SEARCH + CAP_SYS_PTRACE.
 bool isPrivileged();
 

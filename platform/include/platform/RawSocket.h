@@ -4,30 +4,40 @@
 
 namespace platform {
 
-// A raw IPv4 socket that receives a copy of every UDP datagram addressed to one local
-// address, IP header included. One thread owns it.
-class RawUdpSocket {
+// A raw socket that sees the DNS traffic of every local address, those added later included:
+// each IPv4 UDP datagram this host sends to port 53 and each one it receives from port 53,
+// IP header first, with its direction. Datagrams of other hosts, and those this host only
+// forwards, are not seen. One thread owns it.
+class RawDnsSocket {
 public:
     // Creates the socket; createError() tells why when that failed.
-    RawUdpSocket();
-    ~RawUdpSocket();
-    RawUdpSocket(const RawUdpSocket&) = delete;
-    RawUdpSocket& operator=(const RawUdpSocket&) = delete;
+    RawDnsSocket();
+    ~RawDnsSocket();
+    RawDnsSocket(const RawDnsSocket&) = delete;
+    RawDnsSocket& operator=(const RawDnsSocket&) = delete;
 
-    // Binds to addr and port (network order), sets the kernel receive buffer (bytes) and the
-    // receive timeout. Returns 0, or the system error number of the step that failed.
-    int bind(uint32_t addr, uint16_t port, int receiveBuffer, int timeoutMs);
-    // Waits for one datagram (at most the receive timeout). Its length, 0 when none arrived
-    // in time or the wait was interrupted, -1 on an error.
-    int receive(char* buf, int size);
+    // Starts receiving with a kernel receive buffer of receiveBuffer bytes and a receive
+    // timeout of timeoutMs. Returns 0, or the system error number of the step that failed.
+    int open(int receiveBuffer, int timeoutMs);
+    // Waits for one datagram (at most the receive timeout) and copies at most size bytes of
+    // it. Its length, 0 when none arrived in time or the wait was interrupted, -1 on an error;
+    // outgoing (when given) tells whether this host sent it.
+    int receive(char* buf, int size, bool* outgoing);
+    // Datagrams the kernel dropped since open() because the receive buffer was full.
+    uint64_t drops();
     void close();
     bool isOpen() const { return m_fd != -1; }
     // The error number of socket creation, 0 when it succeeded.
     int createError() const { return m_createError; }
 
 private:
+    // What a backend keeps beyond one descriptor (Windows: a socket per local address).
+    struct Backend;
+
     int m_fd = -1;
     int m_createError = 0;
+    uint64_t m_drops = 0;
+    Backend* m_backend = nullptr;
 };
 
 } // namespace platform

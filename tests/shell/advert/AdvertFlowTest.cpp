@@ -1,7 +1,7 @@
-#include "shell/advert/AdvertWindow.h"
+#include "shell/advert/AdvertPane.h"
 
 #include "LocalHttpServer.h"
-#include "PaintProbe.h"
+#include "PixelProbe.h"
 #include "TestImages.h"
 
 #include <QApplication>
@@ -62,16 +62,16 @@ protected:
 
     void serveRecord(const QByteArray& body, int status = 200) { server.answer(kRecordTarget, {status, body}); }
 
-    std::unique_ptr<AdvertWindow> start(const AdvertSettings& s)
+    std::unique_ptr<AdvertPane> start(const AdvertSettings& s)
     {
-        auto window = std::make_unique<AdvertWindow>(s, opener);
+        auto window = std::make_unique<AdvertPane>(s, opener);
         window->resize(360, 46);
         return window;
     }
-    std::unique_ptr<AdvertWindow> start() { return start(settings()); }
+    std::unique_ptr<AdvertPane> start() { return start(settings()); }
 
     // Waits until the worker ended its fetch.
-    static bool fetched(AdvertWindow&, QSignalSpy& done, int count = 1)
+    static bool fetched(AdvertPane&, QSignalSpy& done, int count = 1)
     {
         return QTest::qWaitFor([&] { return done.count() >= count; }, 10000);
     }
@@ -93,7 +93,7 @@ TEST_F(AdvertFlowTest, RecordWithFewerFieldsLeavesTheRestEmptyAndHelpUnavailable
 {
     serveRecord("127.0.0.1;");
     auto window = start();
-    QSignalSpy done(window.get(), &AdvertWindow::fetchDone);
+    QSignalSpy done(window.get(), &AdvertPane::fetchDone);
     ASSERT_TRUE(fetched(*window, done));
     EXPECT_TRUE(window->recordOk());
     EXPECT_EQ(window->record().imageHost, "127.0.0.1");
@@ -119,7 +119,7 @@ TEST_F(AdvertFlowTest, BodyOf4096BytesIsRejectedAndTheTextStays)
 {
     serveRecord(QByteArray(4096, 'a'));
     auto window = start();
-    QSignalSpy done(window.get(), &AdvertWindow::fetchDone);
+    QSignalSpy done(window.get(), &AdvertPane::fetchDone);
     ASSERT_TRUE(fetched(*window, done));
     EXPECT_FALSE(window->recordOk());
     EXPECT_FALSE(window->showingBanner());
@@ -127,9 +127,9 @@ TEST_F(AdvertFlowTest, BodyOf4096BytesIsRejectedAndTheTextStays)
     EXPECT_NE(helpNotice(), nullptr);
     EXPECT_TRUE(opener.opened.isEmpty());
     // The free-edition text in grey on the background.
-    const QImage image = paintprobe::render(*window);
-    paintprobe::save(image, "advert_text");
-    EXPECT_GT(paintprobe::countColour(image, window->rect(), QColor(160, 160, 160), 30), 20);
+    const QImage image = renderOf(*window);
+    keepShot(image, "advert_text");
+    EXPECT_GT(countColour(image, window->rect(), QColor(160, 160, 160), 30), 20);
 }
 
 TEST_F(AdvertFlowTest, JpegBannerIsDownloadedIntoTheDataFolderAndShown)
@@ -147,8 +147,8 @@ TEST_F(AdvertFlowTest, JpegBannerIsDownloadedIntoTheDataFolderAndShown)
     EXPECT_EQ(file.readAll(), jpeg);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"preal.dat"});  // no leftovers
 
-    const QImage image = paintprobe::render(*window);
-    paintprobe::save(image, "advert_jpeg");
+    const QImage image = renderOf(*window);
+    keepShot(image, "advert_jpeg");
     const QColor c = image.pixelColor(180, 23);
     EXPECT_NEAR(c.red(), kBannerRed.red(), 8);
     EXPECT_NEAR(c.green(), kBannerRed.green(), 8);
@@ -177,7 +177,7 @@ TEST_F(AdvertFlowTest, GifWithZeroDelaysAnimatesAt100MsAndPausesWhileHidden)
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->frameIndex() != first; }, 3000));
     EXPECT_GE(clock.elapsed(), 90);
     const int shown = window->frameIndex();
-    EXPECT_EQ(paintprobe::render(*window).pixelColor(10, 10), colours[shown]);
+    EXPECT_EQ(renderOf(*window).pixelColor(10, 10), colours[shown]);
 
     window->setAnimation(false);  // the main window went to the tray
     EXPECT_FALSE(window->animating());
@@ -200,9 +200,9 @@ TEST_F(AdvertFlowTest, ClickOpensTheClickPageAndBringsTheTextBack)
     EXPECT_EQ(opener.opened[0], QUrl("http://click.example/offer?id=7"));
     EXPECT_FALSE(window->showingBanner());
     EXPECT_NE(window->cursor().shape(), Qt::PointingHandCursor);
-    const QImage image = paintprobe::render(*window);
-    EXPECT_EQ(paintprobe::countColour(image, window->rect(), kBannerRed, 20), 0);
-    EXPECT_GT(paintprobe::countColour(image, window->rect(), QColor(160, 160, 160), 30), 20);
+    const QImage image = renderOf(*window);
+    EXPECT_EQ(countColour(image, window->rect(), kBannerRed, 20), 0);
+    EXPECT_GT(countColour(image, window->rect(), QColor(160, 160, 160), 30), 20);
     // A click on the text opens nothing.
     QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(100, 20));
     EXPECT_EQ(opener.opened.size(), 1);
@@ -240,7 +240,7 @@ TEST_F(AdvertFlowTest, WithoutAServiceHostNothingIsAskedAndHelpIsUnavailable)
     AdvertSettings s = settings();
     s.serviceHost.clear();
     auto window = start(s);
-    QSignalSpy done(window.get(), &AdvertWindow::fetchDone);
+    QSignalSpy done(window.get(), &AdvertPane::fetchDone);
     ASSERT_TRUE(fetched(*window, done));
     QTest::mouseClick(window.get(), Qt::LeftButton, {}, QPoint(100, 20));  // asks for a refetch
     ASSERT_TRUE(fetched(*window, done, 2));
@@ -254,7 +254,7 @@ TEST_F(AdvertFlowTest, FailedRecordIsFetchedAgainOnAClick)
 {
     serveRecord("", 500);
     auto window = start();
-    QSignalSpy done(window.get(), &AdvertWindow::fetchDone);
+    QSignalSpy done(window.get(), &AdvertPane::fetchDone);
     ASSERT_TRUE(fetched(*window, done));
     EXPECT_FALSE(window->recordOk());
     serveRecord(";;;http://help.example/");
@@ -287,7 +287,7 @@ TEST_F(AdvertFlowTest, HostileBannersAreRefusedAndLeaveNoFile)
         AdvertSettings s = settings();
         s.bannerByteLimit = big.size() - 1;
         auto window = start(s);
-        QSignalSpy done(window.get(), &AdvertWindow::fetchDone);
+        QSignalSpy done(window.get(), &AdvertPane::fetchDone);
         ASSERT_TRUE(fetched(*window, done));
         EXPECT_TRUE(server.wasAsked(path));
         EXPECT_FALSE(window->showingBanner());
@@ -301,7 +301,7 @@ TEST_F(AdvertFlowTest, ImageHostThatIsNotAPlainHostIsNeverContacted)
 {
     serveRecord("127.0.0.1/../x;/banner.jpg");
     auto window = start();
-    QSignalSpy done(window.get(), &AdvertWindow::fetchDone);
+    QSignalSpy done(window.get(), &AdvertPane::fetchDone);
     ASSERT_TRUE(fetched(*window, done));
     EXPECT_TRUE(window->recordOk());
     EXPECT_EQ(server.requests().size(), 1);

@@ -1,6 +1,9 @@
 #include "views/floating/FloatWindow.h"
 
-#include "PaintProbe.h"
+#include "PixelProbe.h"
+
+#include "core/tick/TickSnapshot.h"
+#include "views/TickFeed.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -12,6 +15,14 @@ namespace {
 
 const QColor kGrey(240, 240, 240), kYellow(255, 245, 0), kBlue(0, 0, 255);
 const QColor kBackground(20, 30, 26);
+
+// A tick with these machine figures.
+void publish(TickFeed& feed, const MachineFigures& figures)
+{
+    TickSnapshot snapshot;
+    snapshot.machine = figures;
+    emit feed.published(snapshot);
+}
 
 QPixmap plainBackground()
 {
@@ -27,22 +38,24 @@ bool showsFigure(FloatWindow& strip, const QImage& image, int i, const QString& 
     QRect box = strip.figureBox(i);
     if (i < 4)
         box.setRight(FloatWindow::kColumns[i + 1] - 1);
-    return paintprobe::showsText(image, box, strip.textFont(), Qt::AlignLeft | Qt::AlignTop, text, colour, kBackground);
+    return showsText(image, box, strip.textFont(), Qt::AlignLeft | Qt::AlignTop, text, colour, kBackground);
 }
 
 TEST(FloatWindow, FiveFiguresWithTheirColoursAtTheirColumns)
 {
-    SystemFigures figures;
+    MachineFigures figures;
     figures.cpuPercent = 37;
     figures.memoryPercent = 64;
     figures.diskRead = 1000;
     figures.diskWrite = 500;       // 1500 B/s together
     figures.upload = 5000000;
     figures.download = 0;
-    FloatWindow strip(figures, plainBackground());
+    TickFeed feed;
+    FloatWindow strip(feed, plainBackground());
+    publish(feed, figures);
     ASSERT_EQ(strip.size(), QSize(500, 22));
-    const QImage image = paintprobe::render(strip);
-    paintprobe::save(image, "float_window");
+    const QImage image = renderOf(strip);
+    keepShot(image, "float_window");
 
     EXPECT_TRUE(showsFigure(strip, image, 0, "CPU: 37%", kGrey));
     EXPECT_TRUE(showsFigure(strip, image, 1, "内存: 64%", kGrey));
@@ -50,15 +63,18 @@ TEST(FloatWindow, FiveFiguresWithTheirColoursAtTheirColumns)
     EXPECT_TRUE(showsFigure(strip, image, 3, "上传: 4.77 M/S", kBlue));
     EXPECT_TRUE(showsFigure(strip, image, 4, "下载:   0 /S", kGrey));
     // Nothing drawn left of the first column but the background.
-    EXPECT_EQ(paintprobe::countColour(image, QRect(0, 0, 70, 22), kBackground, 0), 70 * 22);
+    EXPECT_EQ(countColour(image, QRect(0, 0, 70, 22), kBackground, 0), 70 * 22);
 }
 
-TEST(FloatWindow, FiguresFollowTheSharedValuesAtEachPaint)
+TEST(FloatWindow, FiguresFollowEachTick)
 {
-    SystemFigures figures;
-    FloatWindow strip(figures, plainBackground());
+    TickFeed feed;
+    FloatWindow strip(feed, plainBackground());
+    MachineFigures figures;
+    publish(feed, figures);
     figures.download = 150000000;  // beyond 1e8: G, the bare letter
-    const QImage image = paintprobe::render(strip);
+    publish(feed, figures);
+    const QImage image = renderOf(strip);
     EXPECT_TRUE(showsFigure(strip, image, 4, "下载: 0.14G", kBlue));
 }
 
@@ -70,8 +86,8 @@ TEST(FloatWindow, HomeIsLeftOfTheMiddleOfTheWorkArea)
 
 TEST(FloatWindow, ShowsOnlyWhenSwitchedOnAndAsAToolWindowOnTop)
 {
-    SystemFigures figures;
-    FloatWindow strip(figures, plainBackground());
+    TickFeed feed;
+    FloatWindow strip(feed, plainBackground());
     EXPECT_TRUE(strip.windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_TRUE(strip.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(strip.windowType(), Qt::Tool);
@@ -86,8 +102,8 @@ TEST(FloatWindow, ShowsOnlyWhenSwitchedOnAndAsAToolWindowOnTop)
 
 TEST(FloatWindow, RightClickAsksForTheMenuAndDoubleClickForTheMainWindow)
 {
-    SystemFigures figures;
-    FloatWindow strip(figures, plainBackground());
+    TickFeed feed;
+    FloatWindow strip(feed, plainBackground());
     strip.setAllowed(true);
     strip.showIfAllowed();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
@@ -104,8 +120,8 @@ TEST(FloatWindow, RightClickAsksForTheMenuAndDoubleClickForTheMainWindow)
 
 TEST(FloatWindow, LeftDragMovesTheStripWhereNoWindowManagerDoes)
 {
-    SystemFigures figures;
-    FloatWindow strip(figures, plainBackground());
+    TickFeed feed;
+    FloatWindow strip(feed, plainBackground());
     strip.setAllowed(true);
     strip.showIfAllowed();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/SettingLine.h"
+#include "config/UserSettingsFile.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -55,14 +56,24 @@ public:
     // (line breaks, "=" in the key, "//" in the value, surrounding blanks, over-long line).
     bool setUserValue(const char* key, const char* value);
 
-    // Writes every user entry to user.ini (sorted by key) through a temporary file and a
-    // rename: in the folder user.ini was read from when that was the fallback folder, else in
-    // the data folder, and in the fallback folder when the data folder cannot be written.
+    // Writes the user entries that changed to user.ini through a temporary file and a rename:
+    // every other line of the file stays as it was read (comments, lines it does not
+    // understand, long lines), changed entries take the place of their old lines, new ones
+    // follow at the end in key order. In the folder user.ini was read from when that was the
+    // fallback folder, else in the data folder, and in the fallback folder when the data
+    // folder cannot be written. Nothing is written when nothing changed (true), nor over a
+    // user.ini that could not be read whole (false, see skippedFiles()).
     bool saveUserSettings();
     // The file the last load read user.ini from (empty when none was found).
     const std::string& userSettingsSource() const { return m_userSource; }
-    // Files present but not read (not a regular file, unreadable), one sentence each.
+    // Files present but not read (not a regular file, unreadable, too large), and those noted
+    // by noteUnusableFile(), one sentence each.
     const std::vector<std::string>& skippedFiles() const { return m_skipped; }
+    // A data file a reader outside the store (an image) could not use: a sentence naming its
+    // path first.
+    void noteUnusableFile(std::string sentence) { m_skipped.push_back(std::move(sentence)); }
+    // Whether config.dat was there and read.
+    bool skinFileFound() const { return m_skinFound; }
 
     const SettingMap& skinTable() const { return m_skin; }
     const SettingMap& userTable() const { return m_user; }
@@ -80,6 +91,11 @@ private:
     std::string m_dataDir;
     std::string m_userDir;
     std::string m_userSource;
+    UserSettingsFile m_userFile;         // user.ini as read, for writing it back
+    SettingMap m_loadedUser;             // the user entries as read
+    UserSettingsFile::KeySet m_changed;  // user entries set to a new value since
+    bool m_userFileRefused = false;      // there, but not read: it is never written over
+    bool m_skinFound = false;
     std::vector<std::string> m_skipped;
     SettingMap m_texts;
     SettingMap m_wideTexts;

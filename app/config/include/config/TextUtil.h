@@ -3,9 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
-// Small text helpers shared by the readers of the data files.
+// Small text helpers shared by the readers of the data files and the front ends.
 namespace lumivex::config {
 
 // Drops leading and trailing blanks (0x20 only; tabs stay).
@@ -27,5 +28,22 @@ void formatDottedQuad(std::uint32_t address, char (&out)[16]);
 // decimal digits up to the first other byte; 0 when there are none. Saturates instead of
 // overflowing.
 long long decimalPrefix(std::string_view text);
+
+// Whether a code point is an invisible format character that changes how the text around it
+// reads without showing itself: bidirectional controls (U+202A-U+202E, U+2066-U+2069,
+// U+200E, U+200F, U+061C), zero-width characters (U+200B-U+200D, U+2060-U+2064, U+FEFF),
+// line and paragraph separators, the soft hyphen and the like. Text from the wire and from
+// other programs shows each of them marked, as it shows control characters.
+bool isFormatCharacter(std::uint32_t codePoint);
+
+// The code point of the valid UTF-8 sequence at text[i] and its length in length; length 0
+// when none starts there (a stray continuation byte, an overlong form, a surrogate, a value
+// above U+10FFFF or a sequence cut short).
+std::uint32_t utf8CodePointAt(std::string_view text, std::size_t i, std::size_t& length);
+
+// Text from the wire or from other programs as the window shows it: every control character,
+// format character (see isFormatCharacter) and byte that is not valid UTF-8 replaced by the
+// visible mark U+FFFD, so that nothing in it can hide, reorder or cut what follows.
+std::string visibleText(std::string_view text);
 
 } // namespace lumivex::config

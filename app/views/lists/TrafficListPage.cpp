@@ -1,0 +1,175 @@
+#include "views/lists/TrafficListPage.h"
+
+#include "core/tick/TickSnapshot.h"
+#include "views/TickFeed.h"
+#include "views/lists/SkinHeaderView.h"
+#include "views/lists/TrafficListModel.h"
+
+#include <QMouseEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace orvane {
+
+TrafficListPage::TrafficListPage(const TickFeed& ticks, TrafficListModel* model, QWidget* parent)
+    : SkinTableView(parent), m_model(model)
+{
+    connect(&ticks, &TickFeed::published, this, &TrafficListPage::showTick);
+    model->setParent(this);
+    setModel(model);
+    setColumnWidths(trafficColumns(model->kind()));
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TrafficListPage::onHeaderClicked);
+    // While the list scrolls, rows come on show without a fetch of the whole page; once it
+    // rests, the page is loaded into the cache and repainted.
+    m_scrollSettle.setSingleShot(true);
+    m_scrollSettle.setInterval(kScrollSettleMs);
+    connect(&m_scrollSettle, &QTimer::timeout, this, [this] {
+        m_forceRedraw = true;
+        loadPage();
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TrafficListPage::onScrolled);
+}
+
+XTrafficKind TrafficListPage::protocolIndex() const
+{
+    return m_model->kind();
+}
+
+void TrafficListPage::showTick(const TickSnapshot& snapshot)
+{
+    const ListRefresh& list = snapshot.list;
+    if (list.action == ListRefresh::Action::None || list.kind != protocolIndex())
+        return;
+    if (list.action == ListRefresh::Action::Full)
+        setItemCount(list.count);
+    else
+        repaintRows();
+}
+
+void TrafficListPage::refresh()
+{
+    setItemCount(m_model->refresh(m_sortKey != TrafficColumn::Address));
+}
+
+void TrafficListPage::setItemCount(int count)
+{
+    m_model->setItemCount(count);
+    if (m_selectedRow != -1)
+        relocateSelection();
+    // The scroll range follows the new row count before the page is read.
+    executeDelayedItemsLayout();
+    const int top = topRow();
+    refreshVisible(top, top + std::min(count, rowsPerPage()) + 1);
+}
+
+void TrafficListPage::refreshVisible(int first, int last)
+{
+    m_model->refreshRows(first, last, m_forceRedraw);
+    m_forceRedraw = false;
+}
+
+void TrafficListPage::loadPage()
+{
+    const int top = topRow();
+    refreshVisible(top, top + rowsPerPage() + 1);
+}
+
+void TrafficListPage::repaintRows()
+{
+    loadPage();
+}
+
+int TrafficListPage::itemCount() const
+{
+    return m_model->rowCount();
+}
+
+ListShape TrafficListPage::shape() const
+{
+    return {m_model->rowCount(), rowsPerPage(), m_sortKey != TrafficColumn::Address};
+}
+
+void TrafficListPage::relocateSelection()
+{
+    const int row = m_model->rowOf(m_selectedIp);
+    if (row != -1)
+        m_selectedRow = row;
+}
+
+void TrafficListPage::showSelection()
+{
+    relocateSelection();
+    if (m_selectedRow >= 0 && m_selectedRow < m_model->rowCount())
+        scrollTo(m_model->index(m_selectedRow, 0));
+    viewport()->update();
+}
+
+void TrafficListPage::clearSelection()
+{
+    if (m_selectedRow != -1)
+        viewport()->update();
+    m_selectedRow = -1;
+}
+
+void TrafficListPage::setMarkActive(bool on)
+{
+    m_model->setMarkActive(on);
+}
+
+void TrafficListPage::setAutoRefresh(bool on)
+{
+    m_autoRefresh = on;
+    viewport()->update();
+}
+
+void TrafficListPage::onHeaderClicked(int section)
+{
+    m_sortKey = TrafficColumn(section);
+    // The address and time columns re-sort at once; the others (which all mean "most recent
+    // first") take effect at the next full refresh.
+    if (m_sortKey == TrafficColumn::Address || (m_sortKey == TrafficColumn::LastSeen && protocolIndex() != kTrafficChat))
+        refresh();
+}
+
+void TrafficListPage::onScrolled()
+{
+    m_scrollSettle.start();
+}
+
+void TrafficListPage::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        SkinTableView::mousePressEvent(event);
+        return;
+    }
+    const int row = rowAt(event->position().toPoint().y());
+    if (row < 0)
+        return;
+    m_selectedRow = row == m_selectedRow ? -1 : row;
+    m_selectedIp = m_model->addressAt(row);
+    setFocus(Qt::MouseFocusReason);
+    viewport()->update();
+    emit addressClicked(m_selectedIp);
+}
+
+void TrafficListPage::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (rowAt(event->position().toPoint().y()) < 0)
+        return;
+    emit addressOpened(m_selectedIp);
+}
+
+void TrafficListPage::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+void TrafficListPage::mouseMoveEvent(QMouseEvent* event)
+{
+    event->accept();
+}
+
+} // namespace orvane

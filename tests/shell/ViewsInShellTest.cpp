@@ -1,0 +1,118 @@
+// The views inside the window program: list rows open and feed the detail pane, its close
+// button hides it and clears the selections, the tabs bring the ranking and the connections
+// page on show.
+#include "ShellFixture.h"
+
+#include "monitor/connections/ConnectionsPage.h"
+#include "shell/MainFrame.h"
+#include "shell/MainView.h"
+#include "views/TabStrip.h"
+#include "views/detail/IpDetailPane.h"
+#include "views/lists/TrafficListPage.h"
+#include "views/lists/TrafficListModel.h"
+#include "views/ranking/RankingList.h"
+#include "views/ranking/RankingPage.h"
+
+#include <QScrollBar>
+#include <QTest>
+
+using orvane::MainView;
+using orvane::TrafficListPage;
+
+namespace {
+
+constexpr std::uint32_t kBase = 0x0A000100;
+
+class ViewsInShell : public ShellFixture {
+protected:
+    void SetUp() override
+    {
+        ShellFixture::SetUp();
+        installShippedSkin();
+        writeDataFile("user.ini", "menu_updatelist_status=1\n");
+    }
+
+    // Starts the program over n TCP addresses (the last counted is the most recent) and shows
+    // the TCP list refreshed.
+    MainView* startWith(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            test.count(kTrafficTcp, kBase + std::uint32_t(i), 2000 + 100 * i, 1);
+            test.now += 10;
+        }
+        EXPECT_TRUE(start());
+        MainView* view = app->frame()->view();
+        view->reshowCurrentPage(false);
+        return view;
+    }
+
+    static QPoint rowPoint(int row) { return QPoint(200, row * orvane::SkinTableView::kRowHeight + 9); }
+};
+
+} // namespace
+
+TEST_F(ViewsInShell, DoubleClickOpensThePaneCloseHidesItAndClearsTheSelections)
+{
+    MainView* view = startWith(3);
+    TrafficListPage* list = view->trafficList(kTrafficTcp);
+    ASSERT_EQ(list->itemCount(), 3);
+    const int fullWidth = list->width();
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowPoint(1));
+    EXPECT_EQ(list->selectedRow(), 1);
+    EXPECT_EQ(view->detailPanel()->tracker().tracked(kTrafficTcp).address, kBase + 1);  // the pane follows the click
+    EXPECT_FALSE(view->state().sidePanelOpen);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowPoint(1));
+    EXPECT_TRUE(view->state().sidePanelOpen);
+    EXPECT_TRUE(view->detailPanel()->isVisibleTo(app->frame()));
+    EXPECT_EQ(list->width(), fullWidth - orvane::ViewMetrics::kSidePanelWidth + 1);
+
+    // The timer's ticks feed the pane.
+    view->refreshTick();
+    test.count(kTrafficTcp, kBase + 1, 5000, 1);
+    view->refreshTick();
+    EXPECT_EQ(view->detailPanel()->curve(kTrafficTcp, 0).ring().writeIndex(), 1);
+
+    orvane::IpDetailPane* pane = view->detailPanel();
+    QTest::mouseClick(pane, Qt::LeftButton, {}, pane->closeButtonRect().center());
+    EXPECT_FALSE(view->state().sidePanelOpen);
+    EXPECT_FALSE(pane->isVisibleTo(app->frame()));
+    EXPECT_EQ(list->selectedRow(), -1);
+    EXPECT_EQ(list->width(), fullWidth);
+    EXPECT_EQ(pane->tracker().tracked(kTrafficTcp).address, 0u);
+}
+
+TEST_F(ViewsInShell, DoubleClickInThePaneScrollsTheListBackToItsSelection)
+{
+    MainView* view = startWith(200);
+    TrafficListPage* list = view->trafficList(kTrafficTcp);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowPoint(2));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowPoint(2));
+    ASSERT_TRUE(view->state().sidePanelOpen);
+    list->verticalScrollBar()->setValue(150);
+    ASSERT_GT(list->topRow(), 2);
+    QTest::mouseDClick(view->detailPanel(), Qt::LeftButton, {}, QPoint(100, 400));
+    EXPECT_LE(list->topRow(), 2);
+    EXPECT_EQ(list->selectedRow(), 2);
+}
+
+TEST_F(ViewsInShell, TabsShowTheRankingAndTheConnections)
+{
+    MainView* view = startWith(3);
+    orvane::TabStrip* tabs = view->tabStrip();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
+    ASSERT_EQ(view->currentPage(), view->rankingPage());
+    auto* ranking = view->rankingPage()->rankingList()->rankingModel();
+    EXPECT_EQ(ranking->index(0, 0).data().toString(), " 10.0.1.2");  // the largest first
+    EXPECT_FALSE(ranking->index(2, 0).data().toString().isEmpty());
+    view->refreshTick();  // the tick reaches the process monitor without trouble
+
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(4).center());
+    ASSERT_EQ(view->currentPage(), view->connectionsPage());
+    EXPECT_EQ(view->connectionsPage()->connectionsModel()->rowCount(), 0);  // the test engine lists no sockets
+
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    EXPECT_EQ(view->trafficList(kTrafficTcp)->itemCount(), 3);
+    const QImage shot = app->frame()->grab().toImage();
+    shot.save(QStringLiteral(LUMIVEX_SHOT_DIR "/shell_tcp_list.png"));
+}
