@@ -209,6 +209,12 @@ void XEngine::setDiskRatesNeeded(bool perSecond)
         e.trace->setDiskRatesNeeded(perSecond);
 }
 
+bool XEngine::diskRatesNeeded() const
+{
+    std::lock_guard<std::mutex> guard(m_impl->stateMutex);
+    return m_impl->diskRatesNeeded;
+}
+
 uint32_t XEngine::tick() const
 {
     return m_impl->components.clock();

@@ -94,6 +94,8 @@ public:
     // between with its last bytes, but per-second figures then come in lumps. Asking for
     // them again takes a sample at once.
     void setDiskRatesNeeded(bool perSecond);
+    // Any thread: what setDiskRatesNeeded() last asked for (true before any call).
+    bool diskRatesNeeded() const;
 
     // Any thread: every counter of every stage, read together.
     XEngineStats stats();
