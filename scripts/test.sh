@@ -20,7 +20,7 @@ jobs=$(nproc)
 werror=()
 [ "${CI:-}" = "true" ] && werror=(-DLUMIVEX_WERROR=ON)
 
-stage() { printf '\n==== %s ====\n' "$*"; }
+stage() { printf '\n==== %s (at %d s) ====\n' "$*" "$SECONDS"; }
 
 configure_and_build() {
   cmake --preset "$1" "${werror[@]}" >/dev/null
