@@ -331,11 +331,12 @@ void printReportJson(std::FILE* out, const Report& r)
         for (size_t i = 0; i < t.rows.size(); ++i) {
             const TrafficRow& row = t.rows[i];
             std::fprintf(out,
-                         "%s\n    {\"address\": %s, \"port\": %u, \"dns_name\": %s, \"location\": %s, "
+                         "%s\n    {\"address\": %s, \"port\": %u, \"dns_name\": %s, \"name_source\": %s, \"location\": %s, "
                          "\"bytes_sent\": %.0f, \"bytes_received\": %.0f, \"packets_sent\": %.0f, "
                          "\"packets_received\": %.0f, \"idle_seconds\": %.1f, \"program\": %s}",
                          i ? "," : "", jsonString(row.address).c_str(), row.remotePort,
-                         jsonString(row.dnsName).c_str(), jsonString(row.location).c_str(), row.bytesSent,
+                         jsonString(row.dnsName).c_str(), jsonString(row.nameSource).c_str(),
+                         jsonString(row.location).c_str(), row.bytesSent,
                          row.bytesReceived, row.packetsSent, row.packetsReceived, row.idleSeconds,
                          jsonString(row.program).c_str());
         }

@@ -19,6 +19,7 @@ TrafficTable readTable(XEngine& engine, const LocationLookup& location, XTraffic
         row.address = platform::dottedIpv4(r.address);
         row.remotePort = r.remotePort;
         row.dnsName = r.dnsName;
+        row.nameSource = nameSourceText(r.nameSource);
         if (location)
             row.location = location(r.address);
         row.bytesReceived = r.bytes[0];

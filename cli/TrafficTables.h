@@ -17,6 +17,7 @@ struct TrafficRow {
     double packetsSent = 0, packetsReceived = 0;
     double idleSeconds = 0;     // since the last activity
     std::string program;
+    std::string nameSource;     // where dnsName came from: "dns", "tls", "quic"; empty without one
 };
 
 struct TrafficTable {

@@ -100,20 +100,22 @@ int XDNSRecord::storeName(Entry& entry, const char* name, int len)
     return len + 2;
 }
 
-void XDNSRecord::addRecord(unsigned long address, const char* name, int len)
+bool XDNSRecord::addRecord(unsigned long address, const char* name, int len, XNameSource source)
 {
-    if (len < 1 || !name)
-        return;
+    if (len < 1 || !name || source == XNameSource::None)
+        return false;
     // The stored text is read as a C string: a NUL ends it here already, and a length beyond
     // the terminator of a C string is not followed.
     len = int(strnlen(name, size_t(len)));
     if (len < 1)
-        return;
+        return false;
     const uint32_t key = uint32_t(address);
 
     XLockGuard guard(m_lock);
     const auto it = m_names.find(key);
     if (it != m_names.end()) {
+        if (source != XNameSource::Dns && it->second->source == XNameSource::Dns)
+            return false;  // the name a resolver gave stays first
         // The newest name replaces the old one and takes the newest place.
         it->second->length = 0;
         m_names.erase(it);
@@ -122,9 +124,10 @@ void XDNSRecord::addRecord(unsigned long address, const char* name, int len)
     Entry* entry = newEntry();
     if (!entry) {
         m_dropped.fetch_add(1, std::memory_order_relaxed);
-        return;
+        return false;
     }
     entry->address = key;
+    entry->source = source;
     entry->length = storeName(*entry, name, len);
 
     if (!m_ownHostCheckDone) {
@@ -142,19 +145,24 @@ void XDNSRecord::addRecord(unsigned long address, const char* name, int len)
     } catch (const std::bad_alloc&) {
         entry->length = 0;
         m_dropped.fetch_add(1, std::memory_order_relaxed);
-        return;
+        return false;
     }
     ++m_entryCount;
+    return true;
 }
 
-int XDNSRecord::getDNSName(unsigned long address, char* buf, int size)
+int XDNSRecord::getDNSName(unsigned long address, char* buf, int size, XNameSource* source)
 {
+    if (source)
+        *source = XNameSource::None;
     if (!buf || size <= 0 || address > UINT32_MAX)
         return 0;
     XLockGuard guard(m_lock);
     const auto it = m_names.find(uint32_t(address));
     if (it == m_names.end())
         return 0;
+    if (source)
+        *source = it->second->source;
     const int n = std::min(size, it->second->length);
     std::memcpy(buf, it->second->text, size_t(n));
     return n;

@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "capengine/XEngineRows.h"
 #include "corekit/XLock.h"
 
-// Host names learnt for remote IPv4 addresses (host order): the last name seen for each. The
+// Host names learnt for remote IPv4 addresses (host order): the last name seen for each, with
+// its source (a DNS answer, or a TLS/QUIC handshake a local program sent); a DNS name is never
+// replaced by a handshake's. The
 // parser thread adds; any thread may look names up. Entries come from blocks of 1000; the
 // cache holds at most a fixed number of them (see Limits), and when it is full the name
 // learnt longest ago makes room, whatever the source of the names, so that no traffic can
@@ -45,11 +48,14 @@ public:
     // Parser thread: stores len bytes of name for address, followed by two NULs; len < 1
     // stores nothing. A name longer than 126 bytes is kept as an ellipsis and its last
     // labels, so that a cut name is marked as one and keeps the domain it belongs to. A later
-    // name for the same address replaces the earlier and counts as the newest.
-    void addRecord(unsigned long address, const char* name, int len);
+    // name for the same address replaces the earlier and counts as the newest, except that a
+    // handshake name (source Tls or Quic) leaves a DNS name in place. Returns whether the name
+    // was stored (false also when memory ran out: counted in dropped()).
+    bool addRecord(unsigned long address, const char* name, int len, XNameSource source = XNameSource::Dns);
     // Any thread: copies min(size, stored length) bytes of the entry (the name and its two
     // NULs) into buf and returns that number; 0 for a null buf, size < 1 or an unknown address.
-    int getDNSName(unsigned long address, char* buf, int size);
+    // source, when given, receives where the name came from (None when 0 is returned).
+    int getDNSName(unsigned long address, char* buf, int size, XNameSource* source = nullptr);
     // Any thread.
     bool hasDNSName(unsigned long address);
     // Any thread: number of addresses stored.
@@ -68,6 +74,7 @@ private:
     struct Entry {
         int length;          // 0: free
         uint32_t address;
+        XNameSource source;
         char text[kTextSize];
     };
 

@@ -120,6 +120,10 @@ bool XEngine::start(std::string* why)
     if (!e.processInfo || !e.packets || !e.queues || !e.dns || !e.results || !e.worker)
         return refuse("out of memory");
 
+    // Names from the handshakes local programs send, where no DNS answer named the address.
+    if (e.trace)
+        e.trace->learnHandshakeNames(e.dns);
+
     auto* parser = new (std::nothrow) XPacketBaseParser();
     if (!parser)
         return refuse("out of memory");

@@ -47,7 +47,7 @@ void XEngine::Impl::completeRow(XTrafficKind kind, const _X_R_PACKETCOUNTER& r, 
     row.program = cString(r.programName, sizeof r.programName);
     if (dns) {
         char name[XDNSRecord::kTextSize] = {};
-        if (dns->getDNSName(row.address, name, sizeof name) > 0)
+        if (dns->getDNSName(row.address, name, sizeof name, &row.nameSource) > 0)
             row.dnsName = cString(name, sizeof name);
     }
     if (row.program.empty() && processInfo && kind != kTrafficChat) {
@@ -140,11 +140,13 @@ int XEngine::rankedItems(XTrafficKind kind, XRankMeasure measure, double thresho
     return int(out.size());
 }
 
-std::string XEngine::dnsName(uint32_t address)
+std::string XEngine::dnsName(uint32_t address, XNameSource* source)
 {
+    if (source)
+        *source = XNameSource::None;
     XDNSRecord* dns = m_impl->wired() ? m_impl->dns : nullptr;
     char name[XDNSRecord::kTextSize] = {};
-    if (!dns || dns->getDNSName(address, name, sizeof name) <= 0)
+    if (!dns || dns->getDNSName(address, name, sizeof name, source) <= 0)
         return {};
     return cString(name, sizeof name);
 }

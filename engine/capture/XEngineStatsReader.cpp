@@ -2,6 +2,7 @@
 #include "capengine/XEngine.h"
 #include "capture/XDNSRecord.h"
 #include "capture/XEngineImpl.h"
+#include "capture/XHandshakeNameLearner.h"
 #include "capture/XIPCounter.h"
 #include "capture/XPacketCounter.h"
 #include "capture/XPacketMgr.h"
@@ -38,6 +39,16 @@ void readCapture(XKernelIoTrace* trace, XEngineStats& s)
     s.gatedEvents = k.gatedEvents;
     s.diskDropped = k.diskDropped;
     s.diskExitsDropped = k.source.diskExitsDropped;
+    const XHandshakeStats h = trace->handshakeStats();
+    s.tlsHellos = h.tlsHellos;
+    s.quicInitials = h.quicInitials;
+    s.tlsNames = h.tlsNames;
+    s.quicNames = h.quicNames;
+    s.handshakeBehindDns = h.behindDns;
+    s.handshakeBadNames = h.badNames;
+    s.handshakeMalformed = h.malformed;
+    s.handshakeInFlightFull = h.inFlightFull;
+    s.handshakeIncomplete = h.incomplete;
 }
 
 void readDatagramPath(XPacketMgr* packets, XPacketQueueMgr* queues, XEngineStats& s)

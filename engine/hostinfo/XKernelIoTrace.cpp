@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "capture/XHandshakeNameLearner.h"
 #include "corekit/XLog.h"
+#include "platform/ByteOrder.h"
 #include "platform/Clock.h"
 
 XKernelIoTrace* XKernelIoTrace::m_instance = nullptr;
@@ -96,6 +98,34 @@ void XKernelIoTrace::onNetEvent(const platform::NetEvent& event)
     const uint16_t localPort = protocol == kNetIoTcp ? 0 : event.localPort;
     m_ring->pushNetIo(event.pid, event.size, event.direction, protocol, event.remoteAddr,
                       event.remotePort, localPort, event.packets);
+}
+
+void XKernelIoTrace::learnHandshakeNames(XDNSRecord* names)
+{
+    if (m_handshakeOwner || !names)
+        return;
+    m_handshakeOwner = std::make_unique<XHandshakeNameLearner>(names);
+    m_handshakes.store(m_handshakeOwner.get(), std::memory_order_release);
+}
+
+XHandshakeStats XKernelIoTrace::handshakeStats() const
+{
+    XHandshakeNameLearner* learner = m_handshakes.load(std::memory_order_acquire);
+    return learner ? learner->stats() : XHandshakeStats{};
+}
+
+void XKernelIoTrace::onHandshakePayload(const platform::HandshakePayload& payload)
+{
+    XHandshakeNameLearner* learner = m_handshakes.load(std::memory_order_acquire);
+    if (!learner || !m_netEnabled.load(std::memory_order_relaxed) || !payload.data)
+        return;
+    const XHandshakeFlow flow{platform::netToHost32(payload.remoteAddr), platform::netToHost16(payload.localPort),
+                              platform::netToHost16(payload.remotePort)};
+    const uint64_t nowMs = platform::steadyMsWithSuspend();
+    if (payload.protocol == platform::kProtoTcp)
+        learner->onTcpPayload(flow, payload.tcpSeq, payload.data, payload.size, nowMs);
+    else if (payload.protocol == platform::kProtoUdp)
+        learner->onUdpPayload(flow, payload.data, payload.size, nowMs);
 }
 
 void XKernelIoTrace::onDiskEvent(const platform::DiskEvent& event)

@@ -15,6 +15,10 @@
 #include "hostinfo/XNetIoRing.h"
 #include "platform/IoEventSource.h"
 
+class XDNSRecord;
+class XHandshakeNameLearner;
+struct XHandshakeStats;
+
 // Counters of the kernel I/O event intake; readable from any thread.
 struct KernelIoStats {
     platform::IoSourceStats source;  // the capture and disk sampler below us
@@ -71,6 +75,13 @@ public:
     // Event-source callbacks (the source's threads).
     void onNetEvent(const platform::NetEvent& event) override;
     void onDiskEvent(const platform::DiskEvent& event) override;
+    void onHandshakePayload(const platform::HandshakePayload& payload) override;
+
+    // Names flows from the handshakes the source hands over, into names (which must outlive
+    // the trace). Call once (start-up thread); later calls do nothing.
+    void learnHandshakeNames(XDNSRecord* names);
+    // Any thread: the handshake learner's counters (zero before learnHandshakeNames).
+    XHandshakeStats handshakeStats() const;
 
     // Start gate: false for events at or before the start time; true for the first event
     // after it and every event from then on, per class. Each class is only ever passed by one
@@ -90,6 +101,8 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopping{false};  // the ring's writer gives up waiting for room
     std::unique_ptr<platform::IoEventSource> m_source;
+    std::unique_ptr<XHandshakeNameLearner> m_handshakeOwner;  // set once, freed last
+    std::atomic<XHandshakeNameLearner*> m_handshakes{nullptr};
     bool m_ownersExact = false;
     mutable std::mutex m_statusMutex;
     std::string m_openError;              // guarded by m_statusMutex

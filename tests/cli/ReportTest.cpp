@@ -23,9 +23,9 @@ Report fixedReport()
     r.elapsedSeconds = 10.2;
     r.privileged = true;
     r.eventSource = "pcap";
-    TrafficRow web{"93.184.216.34", 443, "www.example.org", "美国", 15360, 1048576, 20, 800, 0.5, "firefox-bin"};
-    TrafficRow dns{"10.0.0.53", 53, "", "局域网", 300, 900, 4, 4, 3.25, ""};
-    TrafficRow quote{"203.0.113.9", 8080, "a\"b\\c", "", 1, 2, 1, 1, 12, "we\"ird"};
+    TrafficRow web{"93.184.216.34", 443, "www.example.org", "美国", 15360, 1048576, 20, 800, 0.5, "firefox-bin", "tls"};
+    TrafficRow dns{"10.0.0.53", 53, "", "局域网", 300, 900, 4, 4, 3.25, "", ""};
+    TrafficRow quote{"203.0.113.9", 8080, "a\"b\\c", "", 1, 2, 1, 1, 12, "we\"ird", "dns"};
     r.tables = {{"tcp", {web, quote}}, {"udp", {dns}}, {"chat", {}}};
     XProcessRow firefox;
     firefox.pid = 4242;
@@ -114,7 +114,7 @@ TEST(ConsoleReport, ControlCharactersAndBrokenUtf8NeverReachTheTerminal)
 {
     Report r = fixedReport();
     TrafficRow hostile{"198.51.100.7", 53, "\x1b]0;owned\x07x.example", "\x1b[2J", 1, 1, 1, 1, 1,
-                       "\x1b[31mred\xc2\x9b\xff\xfe"};
+                       "\x1b[31mred\xc2\x9b\xff\xfe", ""};
     r.tables[1].rows.push_back(hostile);
     r.processes[0].name = "evil\x1b[1A\r";
     r.processes.push_back(r.processes[0]);
@@ -149,7 +149,7 @@ Report busyReport()
     for (int i = 0; i < 40; ++i) {
         TrafficRow row{"203.0.113." + std::to_string(i), 443,
                        "a-rather-long-host-name-" + std::to_string(i) + ".cdn.example.net", "美国", 1000.0 * i, 1, 1,
-                       1, 1, "chromium-browser-stable"};
+                       1, 1, "chromium-browser-stable", ""};
         r.tables[0].rows.push_back(row);
         r.tables[1].rows.push_back(row);
     }

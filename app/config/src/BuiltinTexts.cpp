@@ -9,7 +9,7 @@ namespace lumivex::config {
 namespace {
 
 // UTF-8 texts of every window, message box and menu label.
-constexpr std::array<BuiltinText, 133> kTexts{{
+constexpr std::array<BuiltinText, 137> kTexts{{
     {"only_os_xp", "Lumivex只能运行在Window XP 及以上操作系统。", false},
     {"need_admin_user", "     您当前是非计算机管理员身份。\n\n Lumivex需要“计算机管理员”权限才能看到全部数据。", false},
     {"Lumivex", "Lumivex", false},
@@ -88,6 +88,10 @@ constexpr std::array<BuiltinText, 133> kTexts{{
     {"ipwnd_spspeed", "最近上传包", false},
     {"ipwnd_rpspeed", "最近下载包", false},
     {"ipwnd_time", "最近传输时间", false},
+    {"ipwnd_namesrc", "域名来源", false},
+    {"namesrc_dns", "DNS 应答", false},
+    {"namesrc_tls", "TLS 握手", false},
+    {"namesrc_quic", "QUIC 握手", false},
     {"ipwnd_curvtsp", "总网速(字节/秒)", false},
     {"ipwnd_curvssp", "上传网速(字节/秒)", false},
     {"ipwnd_curvrsp", "下载网速(字节/秒)", false},

@@ -1,5 +1,6 @@
 #include "core/detail/DetailTracker.h"
 
+#include "config/ConfigStore.h"
 #include "config/TextUtil.h"
 #include "core/TrafficModel.h"
 #include "core/lists/CellTexts.h"
@@ -11,6 +12,18 @@ namespace {
 std::array<double, kRates> totalsOf(const XTrafficRow& r)
 {
     return {r.bytes[0], r.bytes[1], r.packets[0], r.packets[1]};
+}
+
+// The text key of where a name came from; null without a name.
+const char* nameSourceKey(XNameSource source)
+{
+    switch (source) {
+    case XNameSource::Dns: return "namesrc_dns";
+    case XNameSource::Tls: return "namesrc_tls";
+    case XNameSource::Quic: return "namesrc_quic";
+    case XNameSource::None: break;
+    }
+    return nullptr;
 }
 
 ColoredText plain(std::string text)
@@ -127,6 +140,10 @@ std::array<ColoredText, DetailTracker::kValues> DetailTracker::values(const Traf
     v[12] = number(t.lastNonZero[kRateSentPackets]);
     v[13] = number(t.lastNonZero[kRateRecvPackets]);
     v[14] = plain(formatClockTime(model.wallClockNow(r.lastUpdate)));
+    // The host name, and where it came from: a DNS answer, or the handshake the program sent.
+    v[15] = plain(r.dnsName.empty() ? " " : lumivex::config::visibleText(r.dnsName));
+    const char* sourceKey = nameSourceKey(r.nameSource);
+    v[16] = plain(sourceKey ? std::string(lumivex::config::ConfigStore::instance().getText(sourceKey)) : std::string(" "));
     return v;
 }
 

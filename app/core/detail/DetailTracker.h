@@ -40,7 +40,7 @@ struct CurveSamples {
 // counts as one second, and an address that vanished keeps its last figures.
 class DetailTracker {
 public:
-    static constexpr int kValues = 15;
+    static constexpr int kValues = 17;
     static constexpr Rgb kValueColour{218, 218, 226};
 
     // Follows address in list kind; true when it is a new address (its curves restart).

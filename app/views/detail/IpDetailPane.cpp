@@ -16,6 +16,7 @@ const char* const kLabelKeys[DetailTracker::kValues] = {
     "ipwnd_ip",      "ipwnd_port",    "ipwnd_loca",    "ipwnd_sb",      "ipwnd_rb",
     "ipwnd_tb",      "ipwnd_sp",      "ipwnd_rp",      "ipwnd_tp",      "ipwnd_bpp",
     "ipwnd_sbspeed", "ipwnd_rbspeed", "ipwnd_spspeed", "ipwnd_rpspeed", "ipwnd_time",
+    "ipwnd_dns",     "ipwnd_namesrc",
 };
 const char* const kCurveTitles[3] = {"ipwnd_curvtsp", "ipwnd_curvssp", "ipwnd_curvrsp"};
 

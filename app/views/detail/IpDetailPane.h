@@ -30,7 +30,7 @@ public:
     static constexpr int kFirstRow = 4;     // below the body's top
     static constexpr int kLabelLeft = 3, kLabelRight = 102;
     static constexpr int kValueLeft = 105, kValueWidth = 102;
-    static constexpr int kCurvesOffset = 270;  // below the title bar
+    static constexpr int kCurvesOffset = 306;  // below the title bar
     static constexpr int kCurveLeft = 6, kCurveWidth = 205, kCurveHeight = 86, kCurveGap = 6;
 
     IpDetailPane(const TickFeed& ticks, TrafficModel& model, CellSources sources, QWidget* parent = nullptr);

@@ -78,8 +78,9 @@ public:
     // Any thread: up to max addresses whose measure exceeds threshold, in creation order.
     int rankedItems(XTrafficKind kind, XRankMeasure measure, double threshold, int max,
                     std::vector<XRankedItem>& out);
-    // Any thread: the DNS name learnt for an address, empty when none.
-    std::string dnsName(uint32_t address);
+    // Any thread: the host name learnt for an address (from DNS, or from a TLS or QUIC
+    // handshake a local program sent), empty when none; source, when given, says which.
+    std::string dnsName(uint32_t address, XNameSource* source = nullptr);
     // Any thread: the owner tables' program for a TCP remote address / a UDP local port.
     std::string tcpProgram(uint32_t address);
     std::string udpProgram(uint16_t localPort);

@@ -21,6 +21,23 @@ enum class XRankMeasure : int {
     PacketsIn = 4, PacketsOut = 5, Packets = 6,
 };
 
+// Where a remote address's host name came from: a DNS answer this host received, or the
+// server_name a local program sent in a TLS ClientHello (over TCP) or in the ClientHello of a
+// QUIC Initial (over UDP). A DNS name stays first: a handshake never replaces it.
+enum class XNameSource : uint8_t { None = 0, Dns = 1, Tls = 2, Quic = 3 };
+
+// "dns", "tls", "quic", or "" for None.
+inline const char* nameSourceText(XNameSource source)
+{
+    switch (source) {
+    case XNameSource::Dns: return "dns";
+    case XNameSource::Tls: return "tls";
+    case XNameSource::Quic: return "quic";
+    case XNameSource::None: break;
+    }
+    return "";
+}
+
 // One remote address of a counter, ready to show.
 struct XTrafficRow {
     uint32_t address = 0;
@@ -29,7 +46,8 @@ struct XTrafficRow {
     uint32_t lastUpdate = 0;   // tick of the last activity
     double bytes[2] = {0, 0};
     double packets[2] = {0, 0};
-    std::string dnsName;       // empty when no DNS answer named the address
+    std::string dnsName;       // empty when neither DNS nor a handshake named the address
+    XNameSource nameSource = XNameSource::None;  // where dnsName came from
     std::string program;       // the record's program, else the owner table's; may be empty
 };
 

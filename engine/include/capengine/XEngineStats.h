@@ -51,7 +51,16 @@
     X(dnsOffQuestion, "dns_records_off_question", kDrop, "address records refused: neither the question nor an alias of it") \
     X(dnsMalformed, "dns_names_malformed", kDrop, "DNS records refused: a name no host can have") \
     X(namesLearnt, "dns_names_learnt", kFlow, "address records given to the DNS cache")           \
-    X(dnsDropped, "dns_names_dropped", kDrop, "names the DNS cache refused or forgot to make room")
+    X(dnsDropped, "dns_names_dropped", kDrop, "names the DNS cache refused or forgot to make room") \
+    X(tlsHellos, "tls_hellos_read", kFlow, "TLS ClientHellos local programs sent, read for their server name") \
+    X(quicInitials, "quic_initials_opened", kFlow, "QUIC Initial packets local programs sent, decrypted for their server name") \
+    X(tlsNames, "tls_names_learnt", kFlow, "names from TLS ClientHellos given to the name cache") \
+    X(quicNames, "quic_names_learnt", kFlow, "names from QUIC Initials given to the name cache") \
+    X(handshakeBehindDns, "handshake_names_behind_dns", kFlow, "handshake names not stored: a DNS name stands for the address") \
+    X(handshakeBadNames, "handshake_names_refused", kDrop, "handshake server names refused: not a host name") \
+    X(handshakeMalformed, "tls_hellos_malformed", kDrop, "ClientHellos refused: lengths that do not agree") \
+    X(handshakeInFlightFull, "handshakes_refused_in_flight_full", kDrop, "split handshakes refused: too many waiting for their next packet") \
+    X(handshakeIncomplete, "handshakes_incomplete", kDrop, "split handshakes given up before their name: a gap, a budget spent or too slow")
 
 struct XEngineStats {
     enum Kind { kFlow, kDrop, kMiss };

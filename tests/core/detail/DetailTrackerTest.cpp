@@ -1,5 +1,6 @@
 #include "TestEngine.h"
 
+#include "config/ConfigStore.h"
 #include "core/TrafficModel.h"
 #include "core/detail/DetailTracker.h"
 #include "core/lists/CellTexts.h"
@@ -56,6 +57,17 @@ TEST_F(DetailTrackerTest, RatesNeedTwoSamplesAndKeepTheLastNonZero)
     EXPECT_EQ(values[10].text, "3.906K");   // last non-zero sent rate
     EXPECT_EQ(values[12].text, "2");
     EXPECT_EQ(values[14].text.size(), 8u);  // hh:mm:ss
+    EXPECT_EQ(values[15].text, " ");        // no name yet
+    EXPECT_EQ(values[16].text, " ");
+
+    // A name from a handshake says so; a DNS answer for the address then takes its place.
+    test.dns().addRecord(kHost, "files.lumivex.test", 18, XNameSource::Tls);
+    EXPECT_EQ(tracker.values(model, sources)[15].text, "files.lumivex.test");
+    const auto& texts = lumivex::config::ConfigStore::instance();
+    EXPECT_EQ(tracker.values(model, sources)[16].text, texts.getText("namesrc_tls"));
+    test.dns().addRecord(kHost, "cdn.example", 11);
+    EXPECT_EQ(tracker.values(model, sources)[15].text, "cdn.example");
+    EXPECT_EQ(tracker.values(model, sources)[16].text, texts.getText("namesrc_dns"));
 }
 
 TEST_F(DetailTrackerTest, AnotherAddressRestartsAndAVanishedOneKeepsItsFigures)

@@ -46,11 +46,12 @@ QColor filledOver(QColor background)
 TEST_F(DetailPaneTest, CurvesFillTheFreeHeightAndRiseWithTheRate)
 {
     const IpDetailPane::CurveLayout l = pane.curveLayout();
-    EXPECT_EQ(l.top, 20 + 270 + 12);
+    EXPECT_EQ(l.top, 20 + 306 + 12);
     EXPECT_EQ(l.count, 3);
     EXPECT_EQ(l.height, (700 - l.top) / 3 - 12);  // more than two fit: they share the height
 
     test.count(kTrafficTcp, kHost, 100, 1);
+    test.dns().addRecord(kHost, "files.lumivex.test", 18, XNameSource::Tls);
     pane.follow(kTrafficTcp, kHost);
     for (int second = 0; second < 30; ++second) {
         pane.sample(1000);
@@ -76,6 +77,9 @@ TEST_F(DetailPaneTest, CurvesFillTheFreeHeightAndRiseWithTheRate)
     // "最近上传字节" shows 10.000K in yellow.
     EXPECT_EQ(pane.tracker().values(model, CellSources{nullptr, "未知"})[10].text, "10.000K");
     EXPECT_TRUE(boxHasColour(image, pane.valueRect(10), QColor(255, 245, 0), 40));
+    // The name and its source fill the last two rows.
+    EXPECT_TRUE(boxHasColour(image, pane.valueRect(15), QColor(240, 240, 240), 60));
+    EXPECT_TRUE(boxHasColour(image, pane.valueRect(16), QColor(240, 240, 240), 60));
     // Title box, body box and the left strip.
     EXPECT_LE(colourDistance(image.pixelColor(30, 10), QColor(0, 146, 63)), 2);
     EXPECT_LE(colourDistance(image.pixelColor(210, 295), QColor(31, 26, 23)), 2);
@@ -101,13 +105,13 @@ TEST_F(DetailPaneTest, TicksAreSampledOnlyWhileTheSidePanelIsOpen)
 
 TEST_F(DetailPaneTest, ShortPanesDrawFewerCurvesAndTheChatListANote)
 {
-    pane.resize(216, 302 + 100);
+    pane.resize(216, 338 + 100);
     EXPECT_EQ(pane.curveLayout().count, 1);
     EXPECT_EQ(pane.curveLayout().height, 86);
-    pane.resize(216, 302 + 50);
+    pane.resize(216, 338 + 50);
     EXPECT_EQ(pane.curveLayout().count, 1);
     EXPECT_EQ(pane.curveLayout().height, 44);
-    pane.resize(216, 302 + 5);
+    pane.resize(216, 338 + 5);
     EXPECT_EQ(pane.curveLayout().count, 0);
 
     pane.resize(216, 600);
@@ -115,8 +119,8 @@ TEST_F(DetailPaneTest, ShortPanesDrawFewerCurvesAndTheChatListANote)
     pane.follow(kTrafficChat, kHost);
     const QImage image = renderOf(pane);
     keepShot(image, "detail_pane_chat");
-    EXPECT_FALSE(boxHasColour(image, QRect(6, 302, 205, 86), QColor(15, 90, 54), 2));  // no curve frame
-    EXPECT_TRUE(boxHasColour(image, QRect(6, 330, 205, 100), QColor(218, 218, 226), 60));  // the note
+    EXPECT_FALSE(boxHasColour(image, QRect(6, 338, 205, 86), QColor(15, 90, 54), 2));  // no curve frame
+    EXPECT_TRUE(boxHasColour(image, QRect(6, 366, 205, 100), QColor(218, 218, 226), 60));  // the note
 }
 
 TEST_F(DetailPaneTest, CloseButtonForgetsTheAddressesAndDoubleClickAsksForTheSelection)
