@@ -107,6 +107,7 @@ DecodeResult decodeCapturedPacket(int linkType, const uint8_t* data, size_t capl
     out.ipId = be16(ip + 4);
     out.payloadLength = totalLength - uint32_t(ihl);
     out.udpLength = 0;
+    out.dataOffset = out.dataLength = out.tcpSeq = 0;
     const uint16_t fragmentField = be16(ip + 6);
     out.moreFragments = (fragmentField & 0x2000) != 0;
     out.fragmentOffset = uint32_t(fragmentField & 0x1FFF) * 8;
@@ -126,11 +127,18 @@ DecodeResult decodeCapturedPacket(int linkType, const uint8_t* data, size_t capl
         const size_t tcpHeader = size_t(l4[12] >> 4) * 4;
         if (tcpHeader < 20 || ihl + tcpHeader > totalLength)
             return DecodeResult::Malformed;
+        out.dataOffset = uint32_t(link.headerLength + ihl + tcpHeader);
+        out.dataLength = totalLength - uint32_t(ihl + tcpHeader);
+        out.tcpSeq = uint32_t(l4[4]) << 24 | uint32_t(l4[5]) << 16 | uint32_t(l4[6]) << 8 | l4[7];
     }
     if (proto == kIpProtoUdp) {
         out.udpLength = be16(l4 + 4);
         if (!send && out.fragment == FragmentPart::Whole && (out.udpLength < 8 || out.udpLength > out.payloadLength))
             return DecodeResult::Malformed;
+        out.dataOffset = uint32_t(link.headerLength + ihl + 8);
+        out.dataLength = out.payloadLength >= 8 ? out.payloadLength - 8 : 0;
+        if (out.fragment == FragmentPart::Whole && out.udpLength >= 8 && out.udpLength <= out.payloadLength)
+            out.dataLength = out.udpLength - 8u;
     }
     const uint16_t sport = raw16(l4), dport = raw16(l4 + 2);
     out.localPort = send ? sport : dport;

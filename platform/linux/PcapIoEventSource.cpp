@@ -18,6 +18,7 @@
 #include "platform/PacketDecode.h"
 #include "platform/linux/BpfIoEventSource.h"
 #include "platform/linux/DiskSampler.h"
+#include "platform/linux/HandshakeCapture.h"
 #include "platform/linux/PcapIoEventSource.h"
 #include "platform/linux/SockDiagFlowOwners.h"
 
@@ -74,6 +75,7 @@ private:
     const int m_wakeFd;  // stop() wakes the idle capture loop through it
     pcap_t* m_pcap = nullptr;
     int m_linkType = 0;
+    HandshakeCapture m_handshakes;  // names from handshakes; optional
     std::atomic<bool> m_stop{false};
     std::mutex m_stopMutex;  // orders stop() against the handle's lifetime
 
@@ -127,6 +129,9 @@ bool PcapIoEventSource::open(std::string* error)
         return fail(std::string("filter: ") + pcap_geterr(m_pcap));
     if (pcap_setnonblock(m_pcap, 1, errbuf) != 0 || pcap_get_selectable_fd(m_pcap) < 0)
         return fail(std::string("non-blocking capture: ") + errbuf);
+    std::string why;
+    if (!m_handshakes.open(&why))
+        XLog::debug(1, "handshake capture unavailable (" + why + "): names from DNS answers only");
     return true;
 }
 
@@ -153,9 +158,14 @@ void PcapIoEventSource::run(IoEventSink& sink)
     const int fd = pcap_get_selectable_fd(m_pcap);
     uint64_t lastStats = 0;
     while (!m_stop.load(std::memory_order_acquire)) {
-        pollfd waitFds[2] = {{fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        // The wake descriptor is always polled (a negative one is skipped).
+        pollfd waitFds[3] = {{fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}, {m_handshakes.fd(), POLLIN, 0}};
         pollfd& waitFd = waitFds[0];
-        ::poll(waitFds, m_wakeFd >= 0 ? 2 : 1, attributor.heldCount() ? kHeldWaitMs : kIdleWaitMs);
+        ::poll(waitFds, 3, attributor.heldCount() ? kHeldWaitMs : kIdleWaitMs);
+        if (m_handshakes.isOpen() && m_handshakes.dispatch(sink) < 0) {
+            XLog::debug(1, "handshake capture ended");
+            m_handshakes.close();
+        }
         m_nowMs = monotonicMs();
         const int n = pcap_dispatch(m_pcap, -1, &PcapIoEventSource::onPacket, reinterpret_cast<u_char*>(this));
         m_nowMs = monotonicMs();

@@ -30,6 +30,19 @@ struct DiskEvent {
     uint64_t writeBytes = 0;
 };
 
+// The start of what a local program sent on an outgoing flow, as captured: a TCP segment's
+// payload (that may begin a TLS ClientHello) or a UDP datagram's (a QUIC Initial). The bytes
+// are valid during the call only.
+struct HandshakePayload {
+    uint32_t remoteAddr = 0;  // network order
+    uint16_t remotePort = 0;  // network order
+    uint16_t localPort = 0;   // network order
+    uint8_t protocol = 0;     // kProtoTcp or kProtoUdp
+    uint32_t tcpSeq = 0;      // TCP: sequence number of data[0], host order
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;        // bytes captured of the payload
+};
+
 // Receives the events of an IoEventSource. onNetEvent is called on the capture thread only,
 // onDiskEvent on the disk sampler thread only.
 class IoEventSink {
@@ -37,6 +50,9 @@ public:
     virtual ~IoEventSink() = default;
     virtual void onNetEvent(const NetEvent& event) = 0;
     virtual void onDiskEvent(const DiskEvent& event) = 0;
+    // Capture thread: a payload a source took for naming (see HandshakePayload); sources that
+    // take none never call it.
+    virtual void onHandshakePayload(const HandshakePayload& payload) { (void)payload; }
 };
 
 } // namespace platform

@@ -28,6 +28,9 @@ struct DecodedPacket {
     uint32_t fragmentOffset = 0; // where the fragment's data lies in its datagram, bytes
     uint32_t payloadLength = 0;  // bytes after the IP header
     uint16_t udpLength = 0;      // the UDP header's length field (UDP whole or first fragment)
+    uint32_t dataOffset = 0;     // where the TCP/UDP payload starts in the frame (Ok only)
+    uint32_t dataLength = 0;     // payload bytes the IP packet carries (not all may be captured)
+    uint32_t tcpSeq = 0;         // TCP sequence number, host order
 };
 
 enum class DecodeResult {
