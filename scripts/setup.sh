@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libpcap-dev libbpf-dev bpftool llvm libssl-dev qt6-base-dev libgl-dev libsqlite3-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  fonts-wqy-microhei iso-codes netbase iproute2 procps libcap2-bin
+  fonts-wqy-microhei iso-codes netbase iproute2 procps libcap2-bin curl openssl
   xvfb trayer imagemagick x11-utils xdotool
 )
 if [ "${1:-}" = "--windows" ]; then
