@@ -57,7 +57,7 @@ TEST(ConfigStore, TextLookupsFallBackToTheKey)
 TEST(ConfigStore, BuiltinTableHoldsEveryTextInOrder)
 {
     const auto texts = builtinTexts();
-    ASSERT_EQ(texts.size(), 133u);
+    ASSERT_EQ(texts.size(), 137u);
     std::size_t wide = 0;
     for (const BuiltinText& text : texts)
         wide += text.wide ? 1 : 0;
@@ -65,13 +65,13 @@ TEST(ConfigStore, BuiltinTableHoldsEveryTextInOrder)
     EXPECT_STREQ(texts.front().key, "only_os_xp");
     EXPECT_STREQ(texts[26].key, "topn_tabwnd_name");
     EXPECT_TRUE(texts[26].wide);
-    EXPECT_STREQ(texts[131].key, "ipinfo_wnd_memo_content");
+    EXPECT_STREQ(texts[135].key, "ipinfo_wnd_memo_content");
     EXPECT_STREQ(texts.back().key, "data_files_unusable");
 
     TempFolder data;
     ConfigStore store(data.path(), "");
     registerBuiltinTexts(store);
-    EXPECT_EQ(store.textTable().size(), 120u);
+    EXPECT_EQ(store.textTable().size(), 124u);
     EXPECT_EQ(store.wideTextTable().size(), 13u);
     EXPECT_STREQ(store.getText("advert_free_ver_descr"), "Lumivex V3.0 免费版 \r\n 联系方式：");
 }
