@@ -6,6 +6,7 @@
 #include "views/TickFeed.h"
 
 #include <QPainter>
+#include <QEvent>
 
 #include <algorithm>
 
@@ -128,6 +129,14 @@ void StatusBar::paintEvent(QPaintEvent*)
                              m_painted[row][column]);
         }
     }
+}
+
+void StatusBar::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        loadSkin();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

@@ -8,6 +8,7 @@
 #include "capengine/XEngine.h"
 
 #include <QMouseEvent>
+#include <QEvent>
 
 namespace orvane {
 
@@ -91,6 +92,15 @@ void ConnectionsPage::mousePressEvent(QMouseEvent* event)
     m_selectedRow = row;
     setFocus(Qt::MouseFocusReason);
     viewport()->update();
+}
+
+void ConnectionsPage::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        // The rows hold texts (locations, durations) in the language they were made in.
+        refresh();
+    }
+    SkinTableView::changeEvent(event);
 }
 
 } // namespace orvane

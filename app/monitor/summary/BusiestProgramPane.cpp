@@ -7,6 +7,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QEvent>
 
 namespace orvane {
 
@@ -29,10 +30,7 @@ BusiestProgramPane::BusiestProgramPane(const TickFeed& ticks, QWidget* parent) :
     setObjectName(QStringLiteral("busiestProgramPane"));
     m_font = skin::fontOfFace(QStringLiteral("Tahoma"), 16);
     m_font.setWeight(QFont::Thin);
-    m_captions[0] = skin::text("sum_curr_process_disk");
-    m_captions[1] = skin::text("sum_curr_process_net");
-    setToolTip(QStringLiteral("<table width=\"250\"><tr><td>%1</td></tr></table>")
-                   .arg(skin::text("tip_sum_process").toHtmlEscaped()));
+    loadTexts();
     setToolTipDuration(20000);
     connect(&ticks, &TickFeed::published, this, &BusiestProgramPane::showTick);
 }
@@ -76,6 +74,23 @@ void BusiestProgramPane::paintEvent(QPaintEvent*)
                          metrics.elidedText(QString::fromStdString(speed.text), Qt::ElideRight,
                                             std::max(0, boxes.speed.width())));
     }
+}
+
+void BusiestProgramPane::loadTexts()
+{
+    m_captions[0] = skin::text("sum_curr_process_disk");
+    m_captions[1] = skin::text("sum_curr_process_net");
+    setToolTip(QStringLiteral("<table width=\"250\"><tr><td>%1</td></tr></table>")
+                   .arg(skin::text("tip_sum_process").toHtmlEscaped()));
+}
+
+void BusiestProgramPane::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        loadTexts();
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

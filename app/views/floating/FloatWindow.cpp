@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
+#include <QEvent>
 
 namespace orvane {
 
@@ -150,6 +151,15 @@ void FloatWindow::mouseDoubleClickEvent(QMouseEvent* event)
         m_dragging = false;
         emit showMainRequested();
     }
+}
+
+void FloatWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        setWindowTitle(skin::text("titlename"));
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

@@ -7,6 +7,7 @@
 
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QEvent>
 
 #include <algorithm>
 
@@ -170,6 +171,15 @@ void TrafficListPage::mouseReleaseEvent(QMouseEvent* event)
 void TrafficListPage::mouseMoveEvent(QMouseEvent* event)
 {
     event->accept();
+}
+
+void TrafficListPage::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        // The cached rows hold texts (locations, chat programs) in the old language.
+        setItemCount(itemCount());
+    }
+    SkinTableView::changeEvent(event);
 }
 
 } // namespace orvane
