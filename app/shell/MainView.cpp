@@ -11,6 +11,7 @@
 #include "views/TabStrip.h"
 #include "views/TitleBar.h"
 #include "views/detail/IpDetailPane.h"
+#include "views/lists/FindField.h"
 #include "views/lists/TrafficListModel.h"
 #include "views/lists/TrafficListPage.h"
 #include "views/ranking/RankingPage.h"
@@ -18,6 +19,10 @@
 #include "capengine/XEngine.h"
 
 #include <QPainter>
+
+#include <QShortcut>
+
+#include <algorithm>
 
 namespace orvane {
 
@@ -58,6 +63,24 @@ void MainView::createPanes()
         connect(list, &TrafficListPage::addressOpened, this, &MainView::openSidePanel);
         m_pages[std::size_t(listPageOf(kind))] = list;
     }
+    m_find = new FindField(this);
+    connect(m_find, &FindField::textChanged, this, [this](const QString& text) {
+        if (isTrafficList(m_state.current))
+            m_lists[std::size_t(trafficKindOf(m_state.current))]->setFilterText(text);
+    });
+    connect(m_find, &FindField::dismissed, this, [this] { currentPage()->setFocus(); });
+    for (TrafficListPage* list : m_lists) {
+        connect(list, &TrafficListPage::rowsCounted, this, [this, list](int shown, int total) {
+            if (list == currentPage())
+                m_find->showCount(shown, total);
+        });
+    }
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        if (!isTrafficList(m_state.current))
+            showPage(Page::TcpList, false);
+        m_find->focusField();
+    });
     m_connections = new ConnectionsPage(m_engine, sources, this);
     m_pages[std::size_t(Page::Ranking)] = m_ranking;
     m_pages[std::size_t(Page::Connections)] = m_connections;
@@ -91,6 +114,10 @@ void MainView::applyLayout()
     for (std::size_t i = 0; i < m_pages.size(); ++i)
         m_pages[i]->setGeometry(isTrafficList(Page(i)) ? l.pages : full.pages);
     m_detail->setGeometry(l.sidePanel);
+    // The find field sits in the free band between the busiest-program readouts and the tabs.
+    const int findHeight = std::max(18, m_find->fontMetrics().height() + 6);
+    m_find->setGeometry(l.summaryWindow.left() + 8, l.tabs.top() - findHeight - 4,
+                        std::max(0, l.summaryWindow.width() - 16), findHeight);
 }
 
 void MainView::resizeEvent(QResizeEvent*)
@@ -148,6 +175,12 @@ void MainView::showPage(Page page, bool reshow)
     if (m_state.sidePanelOpen && isTrafficList(page))
         m_detail->show();
     m_tabs->showPage(page);
+    m_find->setVisible(isTrafficList(page));
+    if (isTrafficList(page)) {
+        TrafficListPage* list = m_lists[std::size_t(trafficKindOf(page))];
+        m_find->setTextQuietly(list->filterText());
+        m_find->showCount(list->itemCount(), list->unfilteredCount());
+    }
     applyLayout();
 }
 

@@ -8,11 +8,13 @@
 #include "shell/MainView.h"
 #include "views/TabStrip.h"
 #include "views/detail/IpDetailPane.h"
+#include "views/lists/FindField.h"
 #include "views/lists/TrafficListPage.h"
 #include "views/lists/TrafficListModel.h"
 #include "views/ranking/RankingList.h"
 #include "views/ranking/RankingPage.h"
 
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 
@@ -115,4 +117,36 @@ TEST_F(ViewsInShell, TabsShowTheRankingAndTheConnections)
     EXPECT_EQ(view->trafficList(kTrafficTcp)->itemCount(), 3);
     const QImage shot = app->frame()->grab().toImage();
     shot.save(QStringLiteral(LUMIVEX_SHOT_DIR "/shell_tcp_list.png"));
+}
+
+TEST_F(ViewsInShell, CtrlFFiltersTheListAsTypedAndEscapeGivesItBack)
+{
+    MainView* view = startWith(12);  // 10.0.1.0 ... 10.0.1.11
+    app->frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(app->frame()));
+    TrafficListPage* list = view->trafficList(kTrafficTcp);
+    orvane::FindField* find = view->findField();
+    QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(find->edit()->hasFocus());
+
+    QTest::keyClicks(find->edit(), QStringLiteral("1.1"));
+    EXPECT_EQ(list->itemCount(), 3);  // .1, .10, .11
+    EXPECT_EQ(find->countText(), QStringLiteral("3 / 共 12"));
+    EXPECT_EQ(list->model()->index(0, 0).data().toString().trimmed(), QStringLiteral("10.0.1.11"));
+    app->frame()->grab().toImage().save(QStringLiteral(LUMIVEX_SHOT_DIR "/shell_find.png"));
+    // The filter holds across a refresh; another list keeps its own.
+    list->refresh();
+    EXPECT_EQ(list->itemCount(), 3);
+    orvane::TabStrip* tabs = view->tabStrip();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    EXPECT_TRUE(find->text().isEmpty());
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    EXPECT_EQ(find->text(), QStringLiteral("1.1"));
+
+    find->focusField();
+    QTest::keyClick(find->edit(), Qt::Key_Escape);
+    EXPECT_TRUE(find->text().isEmpty());
+    EXPECT_TRUE(find->countText().isEmpty());
+    EXPECT_EQ(list->itemCount(), 12);
+    EXPECT_TRUE(list->hasFocus());
 }

@@ -62,6 +62,24 @@ void TrafficListPage::setItemCount(int count)
     executeDelayedItemsLayout();
     const int top = topRow();
     refreshVisible(top, top + std::min(count, rowsPerPage()) + 1);
+    emit rowsCounted(count, m_model->unfilteredCount());
+}
+
+void TrafficListPage::setFilterText(const QString& text)
+{
+    if (text.trimmed() == m_model->filterText())
+        return;
+    setItemCount(m_model->setFilterText(text));
+}
+
+QString TrafficListPage::filterText() const
+{
+    return m_model->filterText();
+}
+
+int TrafficListPage::unfilteredCount() const
+{
+    return m_model->unfilteredCount();
 }
 
 void TrafficListPage::refreshVisible(int first, int last)
@@ -176,8 +194,13 @@ void TrafficListPage::mouseMoveEvent(QMouseEvent* event)
 void TrafficListPage::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LanguageChange) {
-        // The cached rows hold texts (locations, chat programs) in the old language.
-        setItemCount(itemCount());
+        // The cached rows and the filter's texts hold locations and chat programs in the old
+        // language.
+        m_model->forgetFilterTexts();
+        if (m_model->filterText().isEmpty())
+            setItemCount(itemCount());
+        else
+            setItemCount(m_model->setFilterText(m_model->filterText()));
     }
     SkinTableView::changeEvent(event);
 }
