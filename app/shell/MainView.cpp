@@ -75,6 +75,7 @@ void MainView::createPanes()
                 m_find->showCount(shown, total);
         });
     }
+    createPageKeys();
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
         if (!isTrafficList(m_state.current))
@@ -98,6 +99,20 @@ void MainView::createPanes()
             page->hide();
     m_detail->hide();
     m_lists[kTrafficTcp]->refresh();
+}
+
+// Ctrl+Tab and Ctrl+Shift+Tab step through the pages (round), Ctrl+1 ... Ctrl+6 go to one.
+void MainView::createPageKeys()
+{
+    const auto step = [this](int by) { showPage(Page((int(m_state.current) + by + kPages) % kPages), false); };
+    const auto bind = [this](QKeySequence keys, auto action) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
+    };
+    bind(QKeySequence(Qt::CTRL | Qt::Key_Tab), [step] { step(1); });
+    bind(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), [step] { step(-1); });
+    bind(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), [step] { step(-1); });
+    for (int i = 0; i < kPages; ++i)
+        bind(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), [this, i] { showPage(Page(i), false); });
 }
 
 void MainView::applyLayout()

@@ -88,6 +88,7 @@ protected:
 
 private:
     void createPanes();
+    void createPageKeys();
     void applyLayout();
     // Hides the page on show, makes page current, brings it up to date and shows it.
     void showPage(Page page, bool reshow);

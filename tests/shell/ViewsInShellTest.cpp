@@ -150,3 +150,43 @@ TEST_F(ViewsInShell, CtrlFFiltersTheListAsTypedAndEscapeGivesItBack)
     EXPECT_EQ(list->itemCount(), 12);
     EXPECT_TRUE(list->hasFocus());
 }
+
+TEST_F(ViewsInShell, KeysSwitchPagesMoveInTheListAndEnterOpensTheDetail)
+{
+    MainView* view = startWith(40);
+    app->frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(app->frame()));
+    TrafficListPage* list = view->trafficList(kTrafficTcp);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(view->state().current, orvane::Page::UdpList);
+    QTest::keyClick(view->currentPage(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(view->state().current, orvane::Page::TcpList);
+    QTest::keyClick(view->currentPage(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(view->state().current, orvane::Page::Dashboard);  // round from the first page
+    QTest::keyClick(view->currentPage(), Qt::Key_5, Qt::ControlModifier);
+    EXPECT_EQ(view->currentPage(), view->connectionsPage());
+    QTest::keyClick(view->currentPage(), Qt::Key_6, Qt::ControlModifier);
+    EXPECT_EQ(view->state().current, orvane::Page::Dashboard);
+    QTest::keyClick(view->currentPage(), Qt::Key_1, Qt::ControlModifier);
+    ASSERT_EQ(view->currentPage(), list);
+
+    QTest::keyClick(list, Qt::Key_Down);  // the first key selects the top row
+    EXPECT_EQ(list->selectedRow(), 0);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->selectedRow(), 1);
+    QTest::keyClick(list, Qt::Key_PageDown);
+    EXPECT_EQ(list->selectedRow(), 1 + list->rowsPerPage() - 1);
+    EXPECT_LE(list->topRow(), list->selectedRow());
+    EXPECT_GT(list->topRow(), 0);  // scrolled to keep the selection in sight
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_EQ(list->selectedRow(), 39);
+    QTest::keyClick(list, Qt::Key_PageDown);
+    EXPECT_EQ(list->selectedRow(), 39);
+    QTest::keyClick(list, Qt::Key_Home);
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(list->selectedRow(), 0);
+    EXPECT_FALSE(view->state().sidePanelOpen);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_TRUE(view->state().sidePanelOpen);
+}

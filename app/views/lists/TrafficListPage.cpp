@@ -5,9 +5,10 @@
 #include "views/lists/SkinHeaderView.h"
 #include "views/lists/TrafficListModel.h"
 
+#include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
-#include <QEvent>
 
 #include <algorithm>
 
@@ -170,6 +171,41 @@ void TrafficListPage::mousePressEvent(QMouseEvent* event)
     setFocus(Qt::MouseFocusReason);
     viewport()->update();
     emit addressClicked(m_selectedIp);
+}
+
+void TrafficListPage::selectRow(int row)
+{
+    m_selectedRow = row;
+    m_selectedIp = m_model->addressAt(row);
+    scrollTo(m_model->index(row, 0));
+    viewport()->update();
+    emit addressClicked(m_selectedIp);
+}
+
+void TrafficListPage::keyPressEvent(QKeyEvent* event)
+{
+    const int count = m_model->rowCount();
+    const int from = m_selectedRow >= 0 ? m_selectedRow : topRow();
+    const int page = std::max(1, rowsPerPage() - 1);
+    int row = from;
+    switch (event->key()) {
+    case Qt::Key_Up: row = m_selectedRow >= 0 ? from - 1 : from; break;
+    case Qt::Key_Down: row = m_selectedRow >= 0 ? from + 1 : from; break;
+    case Qt::Key_PageUp: row = from - page; break;
+    case Qt::Key_PageDown: row = from + page; break;
+    case Qt::Key_Home: row = 0; break;
+    case Qt::Key_End: row = count - 1; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (m_selectedRow >= 0 && m_selectedRow < count)
+            emit addressOpened(m_selectedIp);
+        return;
+    default:
+        SkinTableView::keyPressEvent(event);
+        return;
+    }
+    if (count > 0)
+        selectRow(std::clamp(row, 0, count - 1));
 }
 
 void TrafficListPage::mouseDoubleClickEvent(QMouseEvent* event)

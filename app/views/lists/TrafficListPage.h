@@ -72,12 +72,15 @@ signals:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    // Makes row the selection, scrolls it into sight and tells it like a click.
+    void selectRow(int row);
     void onHeaderClicked(int section);
     void onScrolled();
     void loadPage();
