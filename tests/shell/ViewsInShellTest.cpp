@@ -6,14 +6,17 @@
 #include "monitor/connections/ConnectionsPage.h"
 #include "shell/MainFrame.h"
 #include "shell/MainView.h"
+#include "shell/ProgramMenu.h"
 #include "views/TabStrip.h"
 #include "views/detail/IpDetailPane.h"
 #include "views/lists/FindField.h"
+#include "views/lists/SkinHeaderView.h"
 #include "views/lists/TrafficListPage.h"
 #include "views/lists/TrafficListModel.h"
 #include "views/ranking/RankingList.h"
 #include "views/ranking/RankingPage.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
@@ -189,4 +192,53 @@ TEST_F(ViewsInShell, KeysSwitchPagesMoveInTheListAndEnterOpensTheDetail)
     EXPECT_FALSE(view->state().sidePanelOpen);
     QTest::keyClick(list, Qt::Key_Return);
     EXPECT_TRUE(view->state().sidePanelOpen);
+}
+
+namespace {
+
+// Every caption of the list's header has its whole text inside its column, and the columns
+// fill the list's width exactly.
+void expectColumnsFit(TrafficListPage* list)
+{
+    const QFontMetrics captions(list->skinHeader()->captionFont());
+    int sum = 0;
+    for (int c = 0; c < list->model()->columnCount(); ++c) {
+        const QString caption = list->model()->headerData(c, Qt::Horizontal).toString();
+        EXPECT_GE(list->columnWidth(c) - 5, captions.horizontalAdvance(caption)) << caption.toStdString();
+        sum += list->columnWidth(c);
+    }
+    EXPECT_EQ(sum, list->viewport()->width());
+}
+
+} // namespace
+
+TEST_F(ViewsInShell, ColumnsFitTheWindowInBothLanguagesAndDraggedWidthsAreKept)
+{
+    MainView* view = startWith(3);
+    app->frame()->resize(960, 680);
+    QApplication::processEvents();
+    TrafficListPage* list = view->trafficList(kTrafficTcp);
+    expectColumnsFit(list);
+    app->frame()->menu()->languageItem(lumivex::config::Language::English)->trigger();
+    QApplication::processEvents();
+    expectColumnsFit(list);
+    app->frame()->grab().toImage().save(QStringLiteral(LUMIVEX_SHOT_DIR "/shell_columns_en.png"));
+    // With the side panel open the list is narrower and still fits.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_TRUE(view->state().sidePanelOpen);
+    QApplication::processEvents();
+    expectColumnsFit(list);
+    app->frame()->grab().toImage().save(QStringLiteral(LUMIVEX_SHOT_DIR "/shell_columns_detail_en.png"));
+
+    list->horizontalHeader()->resizeSection(2, 222);  // as the user's drag does
+    app->shutdown();
+    EXPECT_TRUE(readDataFile("user.ini").contains("columns_tcp=0,0,222,0,0,0,0,0\n"));
+    app.reset();
+    ASSERT_TRUE(start());
+    // The name column is wider than the location column now (150 and 160 to start with).
+    TrafficListPage* again = app->frame()->view()->trafficList(kTrafficTcp);
+    EXPECT_GT(again->columnWidth(2), again->columnWidth(3));
+    expectColumnsFit(again);
 }

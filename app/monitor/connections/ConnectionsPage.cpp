@@ -66,8 +66,8 @@ ConnectionsPage::ConnectionsPage(XEngine& engine, CellSources sources, QWidget* 
       m_model(new ConnectionsModel(m_table, this))
 {
     setModel(m_model);
-    setColumnWidths(kColumns);
     horizontalHeader()->setMinimumSectionSize(kMinColumnWidth);
+    setColumnWidths(kColumns, "columns_connections");
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
         m_table.clickColumn(ConnectionTable::Column(section));
         m_selectedRow = -1;

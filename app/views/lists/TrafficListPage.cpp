@@ -20,7 +20,8 @@ TrafficListPage::TrafficListPage(const TickFeed& ticks, TrafficListModel* model,
     connect(&ticks, &TickFeed::published, this, &TrafficListPage::showTick);
     model->setParent(this);
     setModel(model);
-    setColumnWidths(trafficColumns(model->kind()));
+    static constexpr const char* kWidthsKeys[kTrafficKinds] = {"columns_tcp", "columns_udp", "columns_chat"};
+    setColumnWidths(trafficColumns(model->kind()), kWidthsKeys[model->kind()]);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TrafficListPage::onHeaderClicked);
     // While the list scrolls, rows come on show without a fetch of the whole page; once it
     // rests, the page is loaded into the cache and repainted.
