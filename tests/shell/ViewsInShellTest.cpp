@@ -7,6 +7,7 @@
 #include "shell/MainFrame.h"
 #include "shell/MainView.h"
 #include "shell/ProgramMenu.h"
+#include "views/FittedText.h"
 #include "views/TabStrip.h"
 #include "views/detail/IpDetailPane.h"
 #include "views/lists/FindField.h"
@@ -241,4 +242,28 @@ TEST_F(ViewsInShell, ColumnsFitTheWindowInBothLanguagesAndDraggedWidthsAreKept)
     TrafficListPage* again = app->frame()->view()->trafficList(kTrafficTcp);
     EXPECT_GT(again->columnWidth(2), again->columnWidth(3));
     expectColumnsFit(again);
+}
+
+TEST_F(ViewsInShell, EveryReadoutOfEveryPageFitsItsBoxInBothLanguages)
+{
+    MainView* view = startWith(3);
+    app->frame()->resize(960, 680);
+    std::vector<orvane::FittedTextRecord> drawn;
+    orvane::setFittedTextObserver([&drawn](const orvane::FittedTextRecord& r) { drawn.push_back(r); });
+    for (auto language : {lumivex::config::Language::Chinese, lumivex::config::Language::English}) {
+        app->frame()->menu()->languageItem(language)->trigger();
+        for (int page = 0; page < orvane::kPages; ++page) {
+            drawn.clear();
+            QTest::keyClick(view->currentPage(), Qt::Key(Qt::Key_1 + page), Qt::ControlModifier);
+            view->refreshTick();
+            app->frame()->grab();
+            EXPECT_FALSE(drawn.empty());
+            // At this size every readout shows whole, smaller at worst.
+            for (const orvane::FittedTextRecord& r : drawn) {
+                EXPECT_LE(r.width, r.box.width()) << "page " << page << ": " << r.text.toStdString();
+                EXPECT_FALSE(r.shortened) << "page " << page << ": " << r.text.toStdString();
+            }
+        }
+    }
+    orvane::setFittedTextObserver({});
 }

@@ -2,6 +2,7 @@
 
 #include "core/tick/TickSnapshot.h"
 #include "core/ValueFormat.h"
+#include "views/FittedText.h"
 #include "views/Skin.h"
 #include "views/TickFeed.h"
 
@@ -58,21 +59,16 @@ void BusiestProgramPane::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
     painter.setFont(m_font);
-    const QFontMetrics metrics(m_font);
     constexpr int kFlags = Qt::AlignVCenter | Qt::TextSingleLine;
     for (int line = 0; line < 2; ++line) {
         const LineBoxes boxes = lineBoxes(line);
         painter.setPen(kText);
-        painter.drawText(boxes.caption, Qt::AlignLeft | kFlags,
-                         metrics.elidedText(m_captions[line], Qt::ElideRight, boxes.caption.width()));
+        drawFittedText(painter, boxes.caption, Qt::AlignLeft | kFlags, m_captions[line]);
         const QString name = QString::fromStdString(m_busiest[line].name);
-        painter.drawText(boxes.name, Qt::AlignHCenter | kFlags,
-                         metrics.elidedText(name, Qt::ElideRight, boxes.name.width()));
+        drawFittedText(painter, boxes.name, Qt::AlignHCenter | kFlags, name);
         const ColoredText speed = formatValue(m_busiest[line].speed, ValueUse::BusiestSpeed);
         painter.setPen(fromRgb(speed.colour));
-        painter.drawText(boxes.speed, Qt::AlignRight | kFlags,
-                         metrics.elidedText(QString::fromStdString(speed.text), Qt::ElideRight,
-                                            std::max(0, boxes.speed.width())));
+        drawFittedText(painter, boxes.speed, Qt::AlignRight | kFlags, QString::fromStdString(speed.text));
     }
 }
 
