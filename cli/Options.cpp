@@ -6,10 +6,21 @@
 
 const char* const kUsage =
     "usage: lumivex [--seconds N] [--json] [--log FILE] [--help]\n"
+#ifdef LUMIVEX_HAVE_HISTORY
+    "       lumivex history --help   (what was recorded, per program and host)\n"
+#endif
     "  --seconds N  print once after N seconds and exit (default: reprint every second)\n"
     "  --json       print one JSON document instead of tables\n"
     "  --log FILE   also write log lines to FILE\n"
-    "  --help       print this text and exit\n";
+    "  --help       print this text and exit\n"
+    "\n"
+    "Bytes are IP total lengths, headers included. With the eBPF source (counted per flow in\n"
+    "the kernel) a segmentation-offload packet counts as the packets it stands for on the link,\n"
+    "each with its IP and TCP or UDP header, and a datagram the IP layer fragments counts once,\n"
+    "whole, as its socket sent or received it. With the libpcap fallback a packet counts as\n"
+    "captured: an offload packet once with one set of headers, each fragment on its own. The\n"
+    "counters heading names the source; the JSON has it in \"event_source\" and the rule in\n"
+    "\"bytes_counted\".\n";
 
 bool parseOptions(int argc, char** argv, Options& options, std::string& error)
 {

@@ -35,6 +35,10 @@ Report readReport(XEngine& engine, double elapsedSeconds, bool privileged, const
 void printReportText(std::FILE* out, const Report& report);
 void printReportJson(std::FILE* out, const Report& report);
 
+// What a byte of the report is with the given event source ("ebpf", "pcap: ..."); empty for
+// a source that counts nothing.
+std::string bytesCountedBy(const std::string& eventSource);
+
 // The sentence the console prints without capture privileges: what to run to get them for
 // the program at executable.
 std::string privilegeAdvice(const std::string& executable);

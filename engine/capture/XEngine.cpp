@@ -110,6 +110,8 @@ bool XEngine::start(std::string* why)
     // Process information first: it creates the kernel event source and starts its thread.
     e.processInfo = XPCProcessInfo::Instance();
     e.trace = e.processInfo ? e.processInfo->trace() : nullptr;
+    if (e.trace)
+        e.trace->setDiskRatesNeeded(e.diskRatesNeeded);
     e.packets = XPacketMgr::Instance();
     e.queues = XPacketQueueMgr::Instance();
     e.dns = XDNSRecord::Instance();
@@ -196,6 +198,21 @@ void XEngine::sample(uint32_t nowMs)
     const uint32_t interval = e.sampleCalls > 1 ? nowMs - e.lastSampleMs : 0;
     e.lastSampleMs = nowMs;
     e.processTotals.add(net, n, disk, d, interval);
+}
+
+void XEngine::setDiskRatesNeeded(bool perSecond)
+{
+    Impl& e = *m_impl;
+    std::lock_guard<std::mutex> guard(e.stateMutex);
+    e.diskRatesNeeded = perSecond;
+    if (e.trace && e.state.load() != Impl::State::FromComponents)
+        e.trace->setDiskRatesNeeded(perSecond);
+}
+
+bool XEngine::diskRatesNeeded() const
+{
+    std::lock_guard<std::mutex> guard(m_impl->stateMutex);
+    return m_impl->diskRatesNeeded;
 }
 
 uint32_t XEngine::tick() const

@@ -17,6 +17,13 @@ uint32_t tickCount()
     return uint32_t(ms);
 }
 
+uint64_t steadyMsWithSuspend()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_BOOTTIME, &ts);
+    return uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u;
+}
+
 uint64_t filetimeFromUnix(int64_t seconds, int64_t micros)
 {
     return (uint64_t(seconds) + kUnixEpochInFiletimeSeconds) * 10000000ull + uint64_t(micros) * 10u;

@@ -14,6 +14,12 @@ uint32_t tickCount()
     return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+uint64_t steadyMsWithSuspend()
+{
+    using namespace std::chrono;
+    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 uint64_t filetimeFromUnix(int64_t seconds, int64_t micros)
 {
     return (uint64_t(seconds) + kUnixEpochInFiletimeSeconds) * 10000000ull + uint64_t(micros) * 10u;

@@ -126,7 +126,7 @@ TEST_F(KernelIoTraceTest, NetworkEventsNeedEnablingAndSkipLoopback)
     EXPECT_EQ(udp.remoteAddr, kRemote);
 }
 
-TEST_F(KernelIoTraceTest, DiskTotalsPerProcessDrainAndCapAtFifty)
+TEST_F(KernelIoTraceTest, DiskTotalsPerProcessDrainAndWhatAnIntervalCannotHoldWaits)
 {
     openGates();
     m_trace.onDiskEvent(disk(0, 512, 0));  // the idle process is charged to the system process
@@ -141,21 +141,32 @@ TEST_F(KernelIoTraceTest, DiskTotalsPerProcessDrainAndCapAtFifty)
     EXPECT_EQ(out[1].out, 2048u);
     EXPECT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 0);  // drained
 
+    // A 51st process waits for the next interval, and what it adds meanwhile joins it.
     for (uint32_t pid = 1000; pid < 1051; ++pid)
         m_trace.onDiskEvent(disk(pid, 1, 1));
-    EXPECT_EQ(m_trace.stats().diskDropped, 1u);
     ASSERT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 50);
     EXPECT_EQ(out[49].pid, 1049u);
-    m_trace.onDiskEvent(disk(1050, 7, 7));  // counted again in the next interval
+    m_trace.onDiskEvent(disk(1050, 7, 7));
     ASSERT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 1);
     EXPECT_EQ(out[0].pid, 1050u);
-    EXPECT_EQ(out[0].in, 7u);
+    EXPECT_EQ(out[0].in, 8u);
+    EXPECT_EQ(m_trace.stats().diskDropped, 0u);
 
-    // A drain into less room copies what fits and still starts a new interval.
+    // A drain into less room copies what fits; the rest comes with the next one.
     m_trace.onDiskEvent(disk(1, 1, 1));
     m_trace.onDiskEvent(disk(2, 1, 1));
     EXPECT_EQ(m_trace.getDiskIO(out, 1), 1);
-    EXPECT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 0);
+    ASSERT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 1);
+    EXPECT_EQ(out[0].pid, 2u);
+
+    // More than a 32-bit total holds (a lump after a long interval) spreads over intervals.
+    const uint64_t lump = 5ull << 30;
+    m_trace.onDiskEvent(disk(3, 0, lump));
+    uint64_t written = 0;
+    for (int i = 0; i < 3; ++i)
+        for (int k = m_trace.getDiskIO(out, kMaxProcessTotals); k > 0; --k)
+            written += out[k - 1].out;
+    EXPECT_EQ(written, lump);
 }
 
 TEST(KernelIoTraceLifecycle, StopEndsTheConsumerThreadOnceStarted)

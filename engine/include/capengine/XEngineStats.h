@@ -26,7 +26,8 @@
     X(holdOverflows, "events_hold_buffer_full", kMiss, "events sent on with pid 0: hold buffer full") \
     X(lookupQueueFull, "owner_lookups_refused", kMiss, "owner lookups refused: request queue full") \
     X(processNetDropped, "net_totals_dropped", kDrop, "network totals of a 51st process in one interval") \
-    X(diskDropped, "disk_totals_dropped", kDrop, "disk totals of a 51st process in one interval") \
+    X(diskDropped, "disk_totals_dropped", kDrop, "disk totals lost: too many processes waiting for an interval") \
+    X(diskExitsDropped, "disk_exits_dropped", kDrop, "ended processes whose last disk bytes the kernel had no room for") \
     X(eventsParsed, "events_counted", kFlow, "network events counted")                           \
     X(eventsUncounted, "events_uncounted", kDrop, "events lost: their counter could not be made") \
     X(tcpPoolFailures, "tcp_pool_failures", kDrop, "addresses the tcp counter had no record for") \
