@@ -14,12 +14,14 @@ namespace {
 // The columns of a traffic table that give way on a narrow screen.
 struct TableLayout {
     bool location = true;
+    int locationWidth = 10;  // as wide as the widest location, within limits
     int dnsWidth = 28;     // 0: no DNS name column
     int programWidth = 0;  // 0: as wide as the name
 };
 
 constexpr int kFixedColumns = 72;  // address, port, both byte and packet counts, idle time
-constexpr int kLocationColumns = 11;
+constexpr int kNarrowestLocation = 10;  // a Chinese country name, "Location"
+constexpr int kWidestLocation = 18;     // English names: "United Kingdom" whole, longer ones cut
 constexpr int kNarrowestDns = 10;
 constexpr int kWidestProgram = 16;  // a longer name is cut before the DNS name gives way
 constexpr int kNarrowestProgram = 8;
@@ -27,19 +29,23 @@ constexpr int kNarrowestProgram = 8;
 TableLayout layoutFor(const TrafficTable& t, int columns)
 {
     TableLayout layout;
+    int program = kNarrowestProgram;
+    layout.locationWidth = kNarrowestLocation;
+    for (const TrafficRow& row : t.rows) {
+        program = std::max(program, std::min(displayWidth(terminalSafe(row.program)), kWidestProgram));
+        layout.locationWidth = std::max(layout.locationWidth, std::min(displayWidth(terminalSafe(row.location)), kWidestLocation));
+    }
     if (columns <= 0)
         return layout;
-    int program = kNarrowestProgram;
-    for (const TrafficRow& row : t.rows)
-        program = std::max(program, std::min(displayWidth(terminalSafe(row.program)), kWidestProgram));
+    const int locationColumns = layout.locationWidth + 1;
     int room = columns - kFixedColumns - program;  // for the DNS name and location columns
-    if (room < layout.dnsWidth + 1 + kLocationColumns)
+    if (room < layout.dnsWidth + 1 + locationColumns)
         layout.location = false;
     if (!layout.location)
         layout.dnsWidth = std::min(layout.dnsWidth, room - 1);
     if (layout.dnsWidth < kNarrowestDns)
         layout.dnsWidth = 0;
-    const int used = kFixedColumns + (layout.dnsWidth ? layout.dnsWidth + 1 : 0) + (layout.location ? kLocationColumns : 0);
+    const int used = kFixedColumns + (layout.dnsWidth ? layout.dnsWidth + 1 : 0) + (layout.location ? locationColumns : 0);
     layout.programWidth = std::max(kNarrowestProgram, columns - used - 1);
     return layout;
 }
@@ -59,7 +65,7 @@ std::vector<std::string> tableLines(const TrafficTable& t, const TableLayout& la
         if (layout.dnsWidth)
             text += fitColumn(dns, layout.dnsWidth) + " ";
         if (layout.location)
-            text += fitColumn(location, kLocationColumns - 1) + " ";
+            text += fitColumn(location, layout.locationWidth) + " ";
         return text;
     };
     std::snprintf(line, sizeof line, "%-15s %5s  %s%10s %10s %8s %8s %7s  %s", "Address", "Port",

@@ -12,6 +12,7 @@
 #include "TerminalText.h"
 #include "capengine/XEngine.h"
 #include "config/DataFileStore.h"
+#include "config/UiLanguage.h"
 #include "corekit/XLog.h"
 #include "platform/Clock.h"
 #include "platform/ExecutablePath.h"
@@ -114,9 +115,11 @@ int main(int argc, char** argv)
         XLog::debug(1, terminalSafe(problem));
     if (!places.report().databaseFound)
         XLog::debug(1, "no location database in ", terminalSafe(places.dataDir()));
-    const LocationLookup location = [&places](uint32_t address) {
+    // Location names in the language of the locale, as the window shows them.
+    const lumivex::config::Language language = lumivex::config::languageOfEnvironment();
+    const LocationLookup location = [&places, language](uint32_t address) {
         std::string text;
-        places.lookupLocation(address, text);
+        places.lookupLocation(address, text, language);
         return text;
     };
 

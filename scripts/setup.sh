@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  libpcap-dev libbpf-dev bpftool llvm libssl-dev qt6-base-dev libgl-dev libsqlite3-dev
+  libpcap-dev libbpf-dev bpftool llvm libssl-dev qt6-base-dev libgl-dev libsqlite3-dev qt6-translations-l10n
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-wqy-microhei iso-codes netbase iproute2 procps libcap2-bin curl openssl
   xvfb trayer imagemagick x11-utils xdotool

@@ -2,6 +2,8 @@
 # Regenerates every shipped data file in dat/ from its sources:
 #   ipanother.txt  npm package @ip-location-db/geo-whois-asn-country (fetched with npm pack)
 #                  + Debian iso-codes (zh_CN country names)
+#   location_en.txt  Debian iso-codes (English country names)
+#                  + tools/datagen/special_names_en.txt (the special ranges of ication.txt)
 #   ication.dat    tools/datagen/ication.txt
 #   ptdescr.dat    /etc/services and /etc/protocols (Debian netbase)
 #   config.dat     tools/datagen/config.txt
@@ -28,6 +30,7 @@ datcodec="$work/build-datcodec/datcodec"
 
 python3 tools/datagen/make_ipanother.py --csv "$work/package/geo-whois-asn-country-ipv4-num.csv" \
   --special tools/datagen/ication.txt --source-version "$version" --out dat/ipanother.txt
+python3 tools/datagen/make_location_names.py --out dat/location_en.txt
 python3 tools/datagen/make_ptdescr.py --out "$work/ptdescr.txt"
 "$datcodec" encode "$work/ptdescr.txt" dat/ptdescr.dat
 "$datcodec" encode tools/datagen/ication.txt dat/ication.dat

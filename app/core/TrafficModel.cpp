@@ -1,5 +1,7 @@
 #include "core/TrafficModel.h"
 
+#include "core/lists/RowFilter.h"
+
 #include "capengine/XEngine.h"
 
 #include <algorithm>
@@ -71,12 +73,12 @@ int TrafficModel::refreshList(XTrafficKind kind, bool sort)
         return 0;
     const int n = std::max(0, m_engine.addresses(kind, m_fetch));
     const std::size_t count = std::min<std::size_t>(std::size_t(n), m_fetch.size());
-    std::vector<ItemEntry>& list = *target;
+    std::vector<ItemEntry>& list = m_filters[kind] ? m_read[kind] : *target;
     list.resize(count);
     if (!sort) {
         for (std::size_t i = 0; i < count; ++i)
             list[i] = {m_fetch[i].address, m_fetch[i].lastUpdate};
-        return int(count);
+        return m_filters[kind] ? refilter(kind) : int(count);
     }
     // Read after the fetch, so that no stamp is younger than now.
     const std::uint32_t now = m_engine.tick();
@@ -86,7 +88,38 @@ int TrafficModel::refreshList(XTrafficKind kind, bool sort)
     sortByAge(m_sortKeys, m_sortScratch);
     for (std::size_t i = 0; i < count; ++i)
         list[i] = {m_sortKeys[i].address, now - m_sortKeys[i].age};
-    return int(count);
+    return m_filters[kind] ? refilter(kind) : int(count);
+}
+
+void TrafficModel::setFilter(XTrafficKind kind, RowFilter* filter)
+{
+    std::vector<ItemEntry>* shown = listOf(kind);
+    if (!shown || m_filters[kind] == filter)
+        return;
+    if (!m_filters[kind])
+        m_read[kind] = *shown;  // the shown list was the whole read until now
+    m_filters[kind] = filter;
+    if (!filter) {
+        *shown = std::move(m_read[kind]);
+        m_read[kind].clear();
+    }
+}
+
+int TrafficModel::refilter(XTrafficKind kind)
+{
+    std::vector<ItemEntry>* shown = listOf(kind);
+    if (!shown)
+        return 0;
+    if (m_filters[kind])
+        m_filters[kind]->select(m_read[kind], *shown);
+    return int(shown->size());
+}
+
+int TrafficModel::unfilteredSize(XTrafficKind kind) const
+{
+    if (!listOf(kind))
+        return 0;
+    return m_filters[kind] ? int(m_read[kind].size()) : size(kind);
 }
 
 int TrafficModel::size(XTrafficKind kind) const

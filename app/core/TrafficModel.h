@@ -14,6 +14,8 @@ class XEngine;
 
 namespace orvane {
 
+class RowFilter;
+
 // An address of a list and its last activity (engine tick, milliseconds).
 struct ItemEntry {
     std::uint32_t address = 0;
@@ -36,6 +38,14 @@ public:
     // Returns the number of entries, 0 for a counter not created yet.
     int refreshList(XTrafficKind kind, bool sort);
 
+    // Narrows a list to what a filter passes from the next refresh or refilter on (null:
+    // every entry). The filter must outlive its use here.
+    void setFilter(XTrafficKind kind, RowFilter* filter);
+    // Applies the list's filter again to its last read, without asking the engine; returns
+    // the entries shown.
+    int refilter(XTrafficKind kind);
+    // Entries of the last read of a list before its filter.
+    int unfilteredSize(XTrafficKind kind) const;
     // Entries of the last refresh of a list.
     int size(XTrafficKind kind) const;
     // The address at position, 0 for a bad position.
@@ -68,7 +78,9 @@ private:
 
     XEngine& m_engine;
     WallClock m_clock;
-    std::vector<ItemEntry> m_lists[kTrafficKinds];
+    std::vector<ItemEntry> m_lists[kTrafficKinds];   // what the lists show
+    std::vector<ItemEntry> m_read[kTrafficKinds];    // the engine's, where a filter narrows
+    RowFilter* m_filters[kTrafficKinds] = {};
     std::vector<XAddressStamp> m_fetch;
     std::vector<AgedAddress> m_sortKeys;
     std::vector<AgedAddress> m_sortScratch;

@@ -6,6 +6,7 @@
 #include "shell/FrameChrome.h"
 #include "shell/MainView.h"
 #include "shell/ProgramMenu.h"
+#include "views/LanguageSwitch.h"
 #include "views/floating/FloatWindow.h"
 #include "views/Skin.h"
 #include "views/TitleBar.h"
@@ -19,6 +20,7 @@
 namespace orvane {
 
 using lumivex::config::ConfigStore;
+using lumivex::config::Language;
 
 namespace {
 
@@ -77,9 +79,7 @@ MainFrame::~MainFrame()
 void MainFrame::createTray()
 {
     m_tray = new QSystemTrayIcon(windowIcon(), this);
-    char tip[kTipLength] = "Lumivex";
-    ConfigStore::instance().copyText("titlename", tip, sizeof tip);
-    m_tray->setToolTip(QString::fromUtf8(tip));
+    retranslate();
     m_tray->setContextMenu(m_menu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         onTrayActivated(int(reason));
@@ -87,9 +87,20 @@ void MainFrame::createTray()
     m_tray->show();
 }
 
+void MainFrame::retranslate()
+{
+    setWindowTitle(skin::text("Lumivex"));
+    if (!m_tray)
+        return;
+    char tip[kTipLength] = "Lumivex";
+    ConfigStore::instance().copyText("titlename", tip, sizeof tip);
+    m_tray->setToolTip(QString::fromUtf8(tip));
+}
+
 void MainFrame::loadSwitches()
 {
     const ConfigStore& store = ConfigStore::instance();
+    m_menu->showLanguageChoice(lumivex::config::languageOfSetting(store.getUserValue(lumivex::config::kLanguageKey)));
     const bool autoRefresh = store.getUserFlag(kAutoRefreshKey);
     const bool floating = store.getUserFlag(kFloatingKey);
     m_menu->floating()->setChecked(floating);
@@ -129,6 +140,7 @@ void MainFrame::connectMenu()
     connect(m_menu->autoRefresh(), &QAction::toggled, this, &MainFrame::setAutoRefreshOn);
     connect(m_menu->autostart(), &QAction::triggered, this, &MainFrame::setAutostartOn);
     connect(m_menu->exit(), &QAction::triggered, this, &MainFrame::requestExit);
+    connect(m_menu, &ProgramMenu::languageChosen, this, &MainFrame::setLanguageChoice);
 }
 
 bool MainFrame::trayAvailable() const
@@ -267,6 +279,14 @@ void MainFrame::setAutostartOn(bool on)
     m_menu->autostart()->setChecked(m_options.autostart.isOn());
 }
 
+void MainFrame::setLanguageChoice(std::optional<Language> choice)
+{
+    ConfigStore& store = ConfigStore::instance();
+    store.setUserValue(lumivex::config::kLanguageKey, choice ? lumivex::config::settingOfLanguage(*choice) : "auto");
+    m_menu->showLanguageChoice(choice);
+    showLanguage(lumivex::config::chosenLanguage(store));
+}
+
 void MainFrame::closeEvent(QCloseEvent* event)
 {
     if (!m_exitRequested) {
@@ -284,6 +304,8 @@ void MainFrame::closeEvent(QCloseEvent* event)
 void MainFrame::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
     if (event->type() != QEvent::WindowStateChange || !m_minimizedAway || isMinimized())
         return;
     // Restored from the taskbar after the close button minimised it (no tray).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/UiLanguage.h"
 #include "shell/AutostartEntry.h"
 
 #include <QColor>
@@ -8,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QSystemTrayIcon;
 class XEngine;
@@ -67,6 +69,8 @@ public slots:
     // The Exit command and termination signals: the program ends.
     void requestExit();
     void popupMenu(QPoint global);
+    // The language chosen in the menu (none: the system's), kept in user.ini and shown at once.
+    void setLanguageChoice(std::optional<lumivex::config::Language> choice);
 
 signals:
     // The window has closed for good; the program's exit sequence runs next.
@@ -88,6 +92,7 @@ private:
     void setAutoRefreshOn(bool on);
     void setAutostartOn(bool on);
     void refreshAutostartItem();
+    void retranslate();
     bool trayAvailable() const;
 
     FrameOptions m_options;

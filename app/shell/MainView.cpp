@@ -11,6 +11,7 @@
 #include "views/TabStrip.h"
 #include "views/TitleBar.h"
 #include "views/detail/IpDetailPane.h"
+#include "views/lists/FindField.h"
 #include "views/lists/TrafficListModel.h"
 #include "views/lists/TrafficListPage.h"
 #include "views/ranking/RankingPage.h"
@@ -18,6 +19,10 @@
 #include "capengine/XEngine.h"
 
 #include <QPainter>
+
+#include <QShortcut>
+
+#include <algorithm>
 
 namespace orvane {
 
@@ -58,6 +63,25 @@ void MainView::createPanes()
         connect(list, &TrafficListPage::addressOpened, this, &MainView::openSidePanel);
         m_pages[std::size_t(listPageOf(kind))] = list;
     }
+    m_find = new FindField(this);
+    connect(m_find, &FindField::textChanged, this, [this](const QString& text) {
+        if (isTrafficList(m_state.current))
+            m_lists[std::size_t(trafficKindOf(m_state.current))]->setFilterText(text);
+    });
+    connect(m_find, &FindField::dismissed, this, [this] { currentPage()->setFocus(); });
+    for (TrafficListPage* list : m_lists) {
+        connect(list, &TrafficListPage::rowsCounted, this, [this, list](int shown, int total) {
+            if (list == currentPage())
+                m_find->showCount(shown, total);
+        });
+    }
+    createPageKeys();
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        if (!isTrafficList(m_state.current))
+            showPage(Page::TcpList, false);
+        m_find->focusField();
+    });
     m_connections = new ConnectionsPage(m_engine, sources, this);
     m_pages[std::size_t(Page::Ranking)] = m_ranking;
     m_pages[std::size_t(Page::Connections)] = m_connections;
@@ -77,6 +101,20 @@ void MainView::createPanes()
     m_lists[kTrafficTcp]->refresh();
 }
 
+// Ctrl+Tab and Ctrl+Shift+Tab step through the pages (round), Ctrl+1 ... Ctrl+6 go to one.
+void MainView::createPageKeys()
+{
+    const auto step = [this](int by) { showPage(Page((int(m_state.current) + by + kPages) % kPages), false); };
+    const auto bind = [this](QKeySequence keys, auto action) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
+    };
+    bind(QKeySequence(Qt::CTRL | Qt::Key_Tab), [step] { step(1); });
+    bind(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), [step] { step(-1); });
+    bind(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), [step] { step(-1); });
+    for (int i = 0; i < kPages; ++i)
+        bind(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i)), [this, i] { showPage(Page(i), false); });
+}
+
 void MainView::applyLayout()
 {
     const ViewLayout l = ViewLayout::compute(m_metrics, width(), height(), m_state.sidePanelOpen);
@@ -91,6 +129,10 @@ void MainView::applyLayout()
     for (std::size_t i = 0; i < m_pages.size(); ++i)
         m_pages[i]->setGeometry(isTrafficList(Page(i)) ? l.pages : full.pages);
     m_detail->setGeometry(l.sidePanel);
+    // The find field sits in the free band between the busiest-program readouts and the tabs.
+    const int findHeight = std::max(18, m_find->fontMetrics().height() + 6);
+    m_find->setGeometry(l.summaryWindow.left() + 8, l.tabs.top() - findHeight - 4,
+                        std::max(0, l.summaryWindow.width() - 16), findHeight);
 }
 
 void MainView::resizeEvent(QResizeEvent*)
@@ -148,6 +190,12 @@ void MainView::showPage(Page page, bool reshow)
     if (m_state.sidePanelOpen && isTrafficList(page))
         m_detail->show();
     m_tabs->showPage(page);
+    m_find->setVisible(isTrafficList(page));
+    if (isTrafficList(page)) {
+        TrafficListPage* list = m_lists[std::size_t(trafficKindOf(page))];
+        m_find->setTextQuietly(list->filterText());
+        m_find->showCount(list->itemCount(), list->unfilteredCount());
+    }
     applyLayout();
 }
 

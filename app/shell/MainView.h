@@ -17,6 +17,7 @@ class AdvertPane;
 class BusiestProgramPane;
 class ConnectionsPage;
 class DashboardPage;
+class FindField;
 class IpDetailPane;
 class ProcessMonitorList;
 class RankingPage;
@@ -49,6 +50,7 @@ public:
     ConnectionsPage* connectionsPage() const { return m_connections; }
     DashboardPage* dashboard() const { return m_dashboard; }
     IpDetailPane* detailPanel() const { return m_detail; }
+    FindField* findField() const { return m_find; }
     QWidget* pageWidget(Page page) const { return m_pages[std::size_t(page)]; }
     QWidget* currentPage() const { return pageWidget(m_state.current); }
     const ViewState& state() const { return m_state; }
@@ -88,6 +90,7 @@ protected:
 
 private:
     void createPanes();
+    void createPageKeys();
     void applyLayout();
     // Hides the page on show, makes page current, brings it up to date and shows it.
     void showPage(Page page, bool reshow);
@@ -111,6 +114,7 @@ private:
     RankingPage* m_ranking = nullptr;
     DashboardPage* m_dashboard = nullptr;
     IpDetailPane* m_detail = nullptr;
+    FindField* m_find = nullptr;
     std::array<TrafficListPage*, kTrafficKinds> m_lists{};
     ConnectionsPage* m_connections = nullptr;
     std::array<QWidget*, kPages> m_pages{};

@@ -1,6 +1,5 @@
 #include "shell/OrvaneApp.h"
 
-#include "config/BuiltinTexts.h"
 #include "config/ConfigStore.h"
 #include "config/DataFileCheck.h"
 #include "config/DataFileStore.h"
@@ -12,6 +11,7 @@
 #include "shell/InstanceChannel.h"
 #include "shell/MainFrame.h"
 #include "core/TrafficModel.h"
+#include "views/LanguageSwitch.h"
 #include "views/Skin.h"
 
 #include "capengine/XEngine.h"
@@ -75,9 +75,9 @@ bool OrvaneApp::wantsHiddenStart(const QStringList& arguments)
 
 bool OrvaneApp::start()
 {
-    // The texts come first: every message below is looked up in them.
+    // The texts come first, in the language chosen: every message below is looked up in them.
     ConfigStore& store = ConfigStore::instance();
-    lumivex::config::registerBuiltinTexts(store);
+    showLanguage(lumivex::config::chosenLanguage(store));
     QApplication::setWindowIcon(appIcon());
 
     m_privileged = m_options.privileged ? m_options.privileged() : platform::isPrivileged();

@@ -1,12 +1,18 @@
 #pragma once
 
+#include "config/UiLanguage.h"
+
 #include <QMenu>
+
+#include <optional>
+
+class QActionGroup;
 
 namespace orvane {
 
 // The program's pop-up menu, opened from the tray icon, the floating strip and the title
 // bar: show the window, the three switches (floating strip, automatic list refresh, start
-// at login) and exit. The frame reacts to the actions' signals.
+// at login), the language and exit. The frame reacts to the actions' signals.
 class ProgramMenu : public QMenu {
     Q_OBJECT
 public:
@@ -17,12 +23,31 @@ public:
     QAction* autoRefresh() const { return m_autoRefresh; }
     QAction* autostart() const { return m_autostart; }
     QAction* exit() const { return m_exit; }
+    QMenu* languageMenu() const { return m_languageMenu; }
+    // The language item of a choice: none follows the system's locale.
+    QAction* languageItem(std::optional<lumivex::config::Language> choice) const;
+    // Checks the item of a choice (without announcing it).
+    void showLanguageChoice(std::optional<lumivex::config::Language> choice);
+
+signals:
+    // The user picked a language item: none follows the system's locale.
+    void languageChosen(std::optional<lumivex::config::Language> choice);
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
+    void retranslate();
+
     QAction* m_showMain;
     QAction* m_floating;
     QAction* m_autoRefresh;
     QAction* m_autostart;
+    QMenu* m_languageMenu;
+    QActionGroup* m_languages;
+    QAction* m_languageAuto;
+    QAction* m_languageChinese;
+    QAction* m_languageEnglish;
     QAction* m_exit;
 };
 

@@ -1,5 +1,7 @@
 #include "views/AboutDialog.h"
 
+#include "views/Skin.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -23,18 +25,17 @@ QString AboutDialog::linesFor(const QString& eventSource)
     const QString why = colon < 0 ? QString() : eventSource.mid(colon + 1).trimmed();
     QString name = kind == QLatin1String("ebpf")   ? QStringLiteral("eBPF")
                    : kind == QLatin1String("pcap") ? QStringLiteral("libpcap")
-                   : kind.isEmpty() || kind == QLatin1String("none") ? QStringLiteral("无")
+                   : kind.isEmpty() || kind == QLatin1String("none") ? skin::text("about_source_none")
                                                                      : kind;
     if (!why.isEmpty())
-        name += QStringLiteral("（%1）").arg(why);
-    return QStringLiteral("Lumivex 3.0 版\n\n网络流量监控：查看本机正在与谁通信。\n事件来源：%1\n使用 /proc 与 Qt 6 构建。")
-        .arg(name);
+        name = skin::text("about_source_reason").arg(name, why);
+    return skin::text("about_version") + QStringLiteral("\n\n") + skin::text("about_purpose") + QLatin1Char('\n') +
+           skin::text("about_source").arg(name) + QLatin1Char('\n') + skin::text("about_built");
 }
 
 AboutDialog::AboutDialog(const QString& eventSource, QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("关于Lumivex"));
-    setFixedSize(kSize);
+    setWindowTitle(skin::text("titlebar_about"));
     QFont font(QStringLiteral("SimSun"));
     font.setPointSize(9);
     setFont(font);
@@ -46,8 +47,8 @@ AboutDialog::AboutDialog(const QString& eventSource, QWidget* parent) : QDialog(
     lines->setObjectName(QStringLiteral("aboutLines"));
     lines->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    // The button's text is Qt's own, in the language shown.
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto* row = new QHBoxLayout;
@@ -56,6 +57,8 @@ AboutDialog::AboutDialog(const QString& eventSource, QWidget* parent) : QDialog(
     auto* column = new QVBoxLayout(this);
     column->addLayout(row, 1);
     column->addWidget(buttons);
+    // Its designed size, or larger where its lines need more room (English is longer).
+    setFixedSize(kSize.expandedTo(sizeHint()));
 }
 
 } // namespace orvane

@@ -2,10 +2,12 @@
 
 #include "core/tick/TickSnapshot.h"
 #include "core/ValueFormat.h"
+#include "views/FittedText.h"
 #include "views/Skin.h"
 #include "views/TickFeed.h"
 
 #include <QPainter>
+#include <QEvent>
 
 #include <algorithm>
 
@@ -116,7 +118,7 @@ void StatusBar::paintEvent(QPaintEvent*)
     for (int row = 0; row < kRows; ++row) {
         for (int column = 0; column < kColumns; ++column) {
             painter.setPen(m_labelColor);
-            painter.drawText(labelRect(row, column), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+            drawFittedText(painter, labelRect(row, column), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
                              m_labels[row][column]);
             const QRect box = valueRect(row, column);
             painter.fillRect(box, m_boxColor);
@@ -124,10 +126,18 @@ void StatusBar::paintEvent(QPaintEvent*)
             painter.fillRect(QRect(box.left() - 1, box.bottom() + 1, box.width() + 2, 1), Qt::white);
             m_painted[row][column] = valueText(row, column);
             painter.setPen(m_valueColor);
-            painter.drawText(box.adjusted(0, 0, -kValueInset, 0), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+            drawFittedText(painter, box.adjusted(0, 0, -kValueInset, 0), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
                              m_painted[row][column]);
         }
     }
+}
+
+void StatusBar::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        loadSkin();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

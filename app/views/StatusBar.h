@@ -44,6 +44,7 @@ public slots:
     void showTick(const orvane::TickSnapshot& snapshot);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -1,5 +1,6 @@
 #include "views/TabStrip.h"
 
+#include "core/lists/WidthFit.h"
 #include "views/Skin.h"
 #include "views/ViewMetrics.h"
 
@@ -22,9 +23,11 @@ const QColor kOtherText(165, 165, 165);
 constexpr int kWidths[] = {60, 60, 60, 74, 74};
 constexpr int kGap = 5;
 constexpr int kTabHeight = 20;
+constexpr int kCaptionPadding = 6;   // free on each side of a caption, where there is room
+constexpr int kSmallestFont = 9;     // pixels
 
-// In the order of the pages they show (Page).
-const char* const kTexts[] = {"TCP流量", "UDP流量", "聊天流量", "流量排名", "网络连接"};
+// The UI text keys of the tabs, in the order of the pages they show (Page).
+const char* const kTexts[] = {"tabname_tcp", "tabname_udp", "tabname_chat", "tabname_topn", "tabname_netconn"};
 static_assert(std::size(kWidths) == TabStrip::kCount && std::size(kTexts) == TabStrip::kCount, "one of each per tab");
 
 void fillGradient(QPainter& painter, const QRect& band, const QColor& from, const QColor& to)
@@ -42,16 +45,60 @@ void fillGradient(QPainter& painter, const QRect& band, const QColor& from, cons
 TabStrip::TabStrip(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    int left = skin::value("sl_firsttabx", 5);
+    m_firstLeft = skin::value("sl_firsttabx", 5);
     // The tab window's height: the tab area below the summary window.
     const ViewMetrics metrics = ViewMetrics::fromSkin();
     const int height = metrics.tabAreaHeight - metrics.summaryHeight;
-    const int bottom = height > 0 ? height : kTabHeight;
-    for (int i = 0; i < kCount; ++i) {
-        m_tabs[i] = QRect(left, bottom - kTabHeight, kWidths[i], kTabHeight);
-        left += kWidths[i] + kGap;
-    }
+    m_bottom = height > 0 ? height : kTabHeight;
     m_font = skin::font("f_lhc", 14);
+    layoutTabs();
+}
+
+QString TabStrip::tabText(int index) const
+{
+    return index >= 0 && index < kCount ? skin::text(kTexts[index]) : QString();
+}
+
+void TabStrip::layoutTabs()
+{
+    // Before the strip has a width, the tabs take the width they ask for.
+    const int room = width() > 0 ? width() - m_firstLeft - (kCount - 1) * kGap : 1 << 20;
+    m_fitted = m_font;
+    std::vector<int> widths;
+    for (;;) {
+        const QFontMetrics metrics(m_fitted);
+        WidthItem items[kCount];
+        int minimum = 0;
+        for (int i = 0; i < kCount; ++i) {
+            const int caption = metrics.horizontalAdvance(tabText(i)) + 2;
+            // The skin's width when the caption fits in it, else room for the caption.
+            const int preferred = caption + 4 <= kWidths[i] ? kWidths[i] : caption + 2 * kCaptionPadding;
+            items[i] = {preferred, caption, false};
+            minimum += caption;
+        }
+        widths = fitWidths(items, room);
+        if (minimum <= room || m_fitted.pixelSize() <= kSmallestFont)
+            break;
+        m_fitted.setPixelSize(m_fitted.pixelSize() - 1);
+    }
+    int left = m_firstLeft;
+    for (int i = 0; i < kCount; ++i) {
+        m_tabs[i] = QRect(left, m_bottom - kTabHeight, widths[std::size_t(i)], kTabHeight);
+        left += widths[std::size_t(i)] + kGap;
+    }
+    update();
+}
+
+void TabStrip::resizeEvent(QResizeEvent*)
+{
+    layoutTabs();
+}
+
+void TabStrip::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        layoutTabs();
+    QWidget::changeEvent(event);
 }
 
 void TabStrip::select(int index)
@@ -79,7 +126,7 @@ void TabStrip::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
-    painter.setFont(m_font);
+    painter.setFont(m_fitted);
     for (int i = 0; i < kCount; ++i) {
         const QRect& tab = m_tabs[i];
         const QColor* colors = i == m_current ? kCurrentColors : kOtherColors;
@@ -93,7 +140,7 @@ void TabStrip::paintEvent(QPaintEvent*)
         painter.drawLine(tab.topRight(), tab.bottomRight());
         if (tab.width() > 0) {
             painter.setPen(i == m_current ? kCurrentText : kOtherText);
-            painter.drawText(tab, Qt::AlignCenter | Qt::TextSingleLine, QString::fromUtf8(kTexts[i]));
+            painter.drawText(tab, Qt::AlignCenter | Qt::TextSingleLine, tabText(i));
         }
     }
 }

@@ -10,7 +10,9 @@ namespace orvane {
 
 // The row of five painted tabs that chooses the page of the list area: TCP, UDP and chat
 // traffic, the ranking and the connections. A click on a tab selects it and tells the view.
-// While a page without a tab (the dashboard) is on show, no tab is current.
+// While a page without a tab (the dashboard) is on show, no tab is current. A tab is at
+// least as wide as its caption; when the captions need more room than the strip has, the
+// tabs share it and the font shrinks until each caption fits whole.
 class TabStrip : public QWidget {
     Q_OBJECT
 public:
@@ -26,6 +28,8 @@ public:
     int current() const { return m_current; }
     int count() const { return kCount; }
     QRect tabRect(int index) const;
+    QString tabText(int index) const;
+    const QFont& tabFont() const { return m_fitted; }
 
 signals:
     void tabClicked(int index);
@@ -33,10 +37,17 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void layoutTabs();
+
     QRect m_tabs[kCount];
     QFont m_font;
+    QFont m_fitted;
+    int m_firstLeft = 5;
+    int m_bottom = 20;
     int m_current = 0;
 };
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QEvent>
 
 #include <algorithm>
 
@@ -277,6 +278,15 @@ void TitleBar::runAbout()
 {
     AboutDialog dialog(m_eventSource, window());
     dialog.exec();
+}
+
+void TitleBar::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        layoutParts();
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

@@ -56,6 +56,7 @@ public slots:
     void showTick(const orvane::TickSnapshot& snapshot);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

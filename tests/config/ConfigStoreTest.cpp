@@ -54,10 +54,10 @@ TEST(ConfigStore, TextLookupsFallBackToTheKey)
     EXPECT_STREQ(store.getText("unknown"), "?");
 }
 
-TEST(ConfigStore, BuiltinTableHoldsEveryTextInOrder)
+TEST(ConfigStore, BuiltinTableHoldsEveryTextInOrderInBothLanguages)
 {
     const auto texts = builtinTexts();
-    ASSERT_EQ(texts.size(), 137u);
+    ASSERT_GE(texts.size(), 137u);
     std::size_t wide = 0;
     for (const BuiltinText& text : texts)
         wide += text.wide ? 1 : 0;
@@ -66,14 +66,47 @@ TEST(ConfigStore, BuiltinTableHoldsEveryTextInOrder)
     EXPECT_STREQ(texts[26].key, "topn_tabwnd_name");
     EXPECT_TRUE(texts[26].wide);
     EXPECT_STREQ(texts[135].key, "ipinfo_wnd_memo_content");
-    EXPECT_STREQ(texts.back().key, "data_files_unusable");
+    EXPECT_STREQ(texts[136].key, "data_files_unusable");
 
     TempFolder data;
     ConfigStore store(data.path(), "");
     registerBuiltinTexts(store);
-    EXPECT_EQ(store.textTable().size(), 124u);
-    EXPECT_EQ(store.wideTextTable().size(), 13u);
+    EXPECT_EQ(store.language(), Language::Chinese);
+    EXPECT_EQ(store.textTable().size(), texts.size() - wide);
+    EXPECT_EQ(store.wideTextTable().size(), wide);
     EXPECT_STREQ(store.getText("advert_free_ver_descr"), "Lumivex V3.0 免费版 \r\n 联系方式：");
+    EXPECT_STREQ(store.getTextW("tcp_all_bytes"), "TCP流量");
+
+    // Switching replaces every text, narrow and wide, and adds none.
+    useLanguage(store, Language::English);
+    EXPECT_EQ(store.textTable().size(), texts.size() - wide);
+    EXPECT_STREQ(store.getText("remoteip"), "Remote address");
+    EXPECT_STREQ(store.getTextW("tcp_all_bytes"), "TCP bytes");
+    useLanguage(store, Language::Chinese);
+    EXPECT_STREQ(store.getText("remoteip"), "远程IP地址");
+}
+
+TEST(ConfigStore, LanguageFollowsTheLocaleUnlessUserIniFixesIt)
+{
+    // LC_ALL before LC_MESSAGES before LANG; an empty variable counts as unset.
+    EXPECT_EQ(languageOfLocale(nullptr, nullptr, "zh_CN.UTF-8"), Language::Chinese);
+    EXPECT_EQ(languageOfLocale("en_US.UTF-8", nullptr, "zh_CN.UTF-8"), Language::English);
+    EXPECT_EQ(languageOfLocale("", "zh_TW.UTF-8", "en_GB.UTF-8"), Language::Chinese);
+    EXPECT_EQ(languageOfLocale(nullptr, "", "zh"), Language::Chinese);
+    EXPECT_EQ(languageOfLocale(nullptr, nullptr, nullptr), Language::English);
+    EXPECT_EQ(languageOfLocale("C", nullptr, "zh_CN.UTF-8"), Language::English);
+    EXPECT_EQ(languageOfLocale(nullptr, nullptr, "de_DE.UTF-8"), Language::English);
+
+    TempFolder data;
+    data.write("user.ini", "language=en\n");
+    EXPECT_EQ(chosenLanguage(ConfigStore(data.path(), "")), Language::English);
+    data.write("user.ini", "language=zh\n");
+    EXPECT_EQ(chosenLanguage(ConfigStore(data.path(), "")), Language::Chinese);
+    // "auto" (the menu's choice of the system's language) and nonsense follow the locale.
+    data.write("user.ini", "language=auto\n");
+    EXPECT_EQ(chosenLanguage(ConfigStore(data.path(), "")), languageOfEnvironment());
+    data.write("user.ini", "language=klingon\n");
+    EXPECT_EQ(chosenLanguage(ConfigStore(data.path(), "")), languageOfEnvironment());
 }
 
 TEST(ConfigStore, CopyTextCutsAtACharacterBoundary)

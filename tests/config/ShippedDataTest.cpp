@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
 
 using namespace lumivex::config;
 
@@ -28,10 +30,10 @@ constexpr const char* kColourKeys[] = {
 };
 constexpr const char* kFontKeys[] = {"f_statusbar", "f_lhc", "f_title", "f_listitem", "f_floatwnd"};
 
-std::string location(const DataFileStore& store, const char* address)
+std::string location(const DataFileStore& store, const char* address, Language language = Language::Chinese)
 {
     std::string text;
-    return store.lookupLocation(*parseDottedQuad(address), text) ? text : "<none>";
+    return store.lookupLocation(*parseDottedQuad(address), text, language) ? text : "<none>";
 }
 
 class ShippedData : public ::testing::Test {
@@ -90,6 +92,7 @@ TEST_F(ShippedData, LoadsCleanly)
     EXPECT_TRUE(report.databaseFound);
     EXPECT_TRUE(report.supplementaryFound);
     EXPECT_TRUE(report.descriptionsFound);
+    EXPECT_TRUE(report.namesFound);
     EXPECT_FALSE(report.database.overLong);
     EXPECT_FALSE(report.descriptions.overLong);
     EXPECT_EQ(report.overlapsDropped, 0u);  // ascending and disjoint as shipped
@@ -118,6 +121,30 @@ TEST_F(ShippedData, SpecialRangesHaveTheirOwnNames)
     for (const char* address : {"0.0.0.0", "100.64.0.1", "169.254.1.1", "192.0.2.1", "198.51.100.7", "203.0.113.9",
                                 "240.0.0.1", "255.255.255.255"})
         EXPECT_NE(location(*s_store, address), "<none>") << address;
+}
+
+TEST_F(ShippedData, EveryLocationHasAnEnglishName)
+{
+    std::vector<const LocationTable*> tables = {&s_store->supplementary()};
+    for (int level = 0; level < 4; ++level)
+        tables.push_back(&s_store->level(level));
+    std::size_t ranges = 0;
+    for (const LocationTable* table : tables) {
+        for (const LocationRange& range : table->ranges()) {
+            ++ranges;
+            const char* name = s_store->englishName(range.text);
+            ASSERT_NE(name, nullptr) << range.text;
+            // Latin letters (Türkiye, Curaçao), no Chinese character: UTF-8 lead bytes from
+            // 0xE3 on begin the CJK blocks.
+            EXPECT_TRUE(std::none_of(name, name + std::strlen(name), [](char c) { return (unsigned char)c >= 0xE3; })) << name;
+        }
+    }
+    EXPECT_GT(ranges, 300000u);
+    EXPECT_EQ(location(*s_store, "8.8.8.8", Language::English), "United States");
+    EXPECT_EQ(location(*s_store, "193.0.6.139", Language::English), "Netherlands");
+    EXPECT_EQ(location(*s_store, "192.168.1.1", Language::English), "Local network");
+    EXPECT_EQ(location(*s_store, "127.0.0.1", Language::English), "This computer");
+    EXPECT_EQ(location(*s_store, "255.255.255.255", Language::English), "Broadcast");
 }
 
 TEST_F(ShippedData, CommonPortsAndProtocolsHaveDescriptions)

@@ -6,13 +6,19 @@
 #include "monitor/connections/ConnectionsPage.h"
 #include "shell/MainFrame.h"
 #include "shell/MainView.h"
+#include "shell/ProgramMenu.h"
+#include "views/FittedText.h"
 #include "views/TabStrip.h"
 #include "views/detail/IpDetailPane.h"
+#include "views/lists/FindField.h"
+#include "views/lists/SkinHeaderView.h"
 #include "views/lists/TrafficListPage.h"
 #include "views/lists/TrafficListModel.h"
 #include "views/ranking/RankingList.h"
 #include "views/ranking/RankingPage.h"
 
+#include <QHeaderView>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 
@@ -115,4 +121,149 @@ TEST_F(ViewsInShell, TabsShowTheRankingAndTheConnections)
     EXPECT_EQ(view->trafficList(kTrafficTcp)->itemCount(), 3);
     const QImage shot = app->frame()->grab().toImage();
     shot.save(QStringLiteral(LUMIVEX_SHOT_DIR "/shell_tcp_list.png"));
+}
+
+TEST_F(ViewsInShell, CtrlFFiltersTheListAsTypedAndEscapeGivesItBack)
+{
+    MainView* view = startWith(12);  // 10.0.1.0 ... 10.0.1.11
+    app->frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(app->frame()));
+    TrafficListPage* list = view->trafficList(kTrafficTcp);
+    orvane::FindField* find = view->findField();
+    QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(find->edit()->hasFocus());
+
+    QTest::keyClicks(find->edit(), QStringLiteral("1.1"));
+    EXPECT_EQ(list->itemCount(), 3);  // .1, .10, .11
+    EXPECT_EQ(find->countText(), QStringLiteral("3 / 共 12"));
+    EXPECT_EQ(list->model()->index(0, 0).data().toString().trimmed(), QStringLiteral("10.0.1.11"));
+    app->frame()->grab().toImage().save(QStringLiteral(LUMIVEX_SHOT_DIR "/shell_find.png"));
+    // The filter holds across a refresh; another list keeps its own.
+    list->refresh();
+    EXPECT_EQ(list->itemCount(), 3);
+    orvane::TabStrip* tabs = view->tabStrip();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    EXPECT_TRUE(find->text().isEmpty());
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    EXPECT_EQ(find->text(), QStringLiteral("1.1"));
+
+    find->focusField();
+    QTest::keyClick(find->edit(), Qt::Key_Escape);
+    EXPECT_TRUE(find->text().isEmpty());
+    EXPECT_TRUE(find->countText().isEmpty());
+    EXPECT_EQ(list->itemCount(), 12);
+    EXPECT_TRUE(list->hasFocus());
+}
+
+TEST_F(ViewsInShell, KeysSwitchPagesMoveInTheListAndEnterOpensTheDetail)
+{
+    MainView* view = startWith(40);
+    app->frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(app->frame()));
+    TrafficListPage* list = view->trafficList(kTrafficTcp);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(view->state().current, orvane::Page::UdpList);
+    QTest::keyClick(view->currentPage(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(view->state().current, orvane::Page::TcpList);
+    QTest::keyClick(view->currentPage(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(view->state().current, orvane::Page::Dashboard);  // round from the first page
+    QTest::keyClick(view->currentPage(), Qt::Key_5, Qt::ControlModifier);
+    EXPECT_EQ(view->currentPage(), view->connectionsPage());
+    QTest::keyClick(view->currentPage(), Qt::Key_6, Qt::ControlModifier);
+    EXPECT_EQ(view->state().current, orvane::Page::Dashboard);
+    QTest::keyClick(view->currentPage(), Qt::Key_1, Qt::ControlModifier);
+    ASSERT_EQ(view->currentPage(), list);
+
+    QTest::keyClick(list, Qt::Key_Down);  // the first key selects the top row
+    EXPECT_EQ(list->selectedRow(), 0);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->selectedRow(), 1);
+    QTest::keyClick(list, Qt::Key_PageDown);
+    EXPECT_EQ(list->selectedRow(), 1 + list->rowsPerPage() - 1);
+    EXPECT_LE(list->topRow(), list->selectedRow());
+    EXPECT_GT(list->topRow(), 0);  // scrolled to keep the selection in sight
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_EQ(list->selectedRow(), 39);
+    QTest::keyClick(list, Qt::Key_PageDown);
+    EXPECT_EQ(list->selectedRow(), 39);
+    QTest::keyClick(list, Qt::Key_Home);
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(list->selectedRow(), 0);
+    EXPECT_FALSE(view->state().sidePanelOpen);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_TRUE(view->state().sidePanelOpen);
+}
+
+namespace {
+
+// Every caption of the list's header has its whole text inside its column, and the columns
+// fill the list's width exactly.
+void expectColumnsFit(TrafficListPage* list)
+{
+    const QFontMetrics captions(list->skinHeader()->captionFont());
+    int sum = 0;
+    for (int c = 0; c < list->model()->columnCount(); ++c) {
+        const QString caption = list->model()->headerData(c, Qt::Horizontal).toString();
+        EXPECT_GE(list->columnWidth(c) - 5, captions.horizontalAdvance(caption)) << caption.toStdString();
+        sum += list->columnWidth(c);
+    }
+    EXPECT_EQ(sum, list->viewport()->width());
+}
+
+} // namespace
+
+TEST_F(ViewsInShell, ColumnsFitTheWindowInBothLanguagesAndDraggedWidthsAreKept)
+{
+    MainView* view = startWith(3);
+    app->frame()->resize(960, 680);
+    QApplication::processEvents();
+    TrafficListPage* list = view->trafficList(kTrafficTcp);
+    expectColumnsFit(list);
+    app->frame()->menu()->languageItem(lumivex::config::Language::English)->trigger();
+    QApplication::processEvents();
+    expectColumnsFit(list);
+    app->frame()->grab().toImage().save(QStringLiteral(LUMIVEX_SHOT_DIR "/shell_columns_en.png"));
+    // With the side panel open the list is narrower and still fits.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    ASSERT_TRUE(view->state().sidePanelOpen);
+    QApplication::processEvents();
+    expectColumnsFit(list);
+    app->frame()->grab().toImage().save(QStringLiteral(LUMIVEX_SHOT_DIR "/shell_columns_detail_en.png"));
+
+    list->horizontalHeader()->resizeSection(2, 222);  // as the user's drag does
+    app->shutdown();
+    EXPECT_TRUE(readDataFile("user.ini").contains("columns_tcp=0,0,222,0,0,0,0,0\n"));
+    app.reset();
+    ASSERT_TRUE(start());
+    // The name column is wider than the location column now (150 and 160 to start with).
+    TrafficListPage* again = app->frame()->view()->trafficList(kTrafficTcp);
+    EXPECT_GT(again->columnWidth(2), again->columnWidth(3));
+    expectColumnsFit(again);
+}
+
+TEST_F(ViewsInShell, EveryReadoutOfEveryPageFitsItsBoxInBothLanguages)
+{
+    MainView* view = startWith(3);
+    app->frame()->resize(960, 680);
+    std::vector<orvane::FittedTextRecord> drawn;
+    orvane::setFittedTextObserver([&drawn](const orvane::FittedTextRecord& r) { drawn.push_back(r); });
+    for (auto language : {lumivex::config::Language::Chinese, lumivex::config::Language::English}) {
+        app->frame()->menu()->languageItem(language)->trigger();
+        for (int page = 0; page < orvane::kPages; ++page) {
+            drawn.clear();
+            QTest::keyClick(view->currentPage(), Qt::Key(Qt::Key_1 + page), Qt::ControlModifier);
+            view->refreshTick();
+            app->frame()->grab();
+            EXPECT_FALSE(drawn.empty());
+            // At this size every readout shows whole, smaller at worst.
+            for (const orvane::FittedTextRecord& r : drawn) {
+                EXPECT_LE(r.width, r.box.width()) << "page " << page << ": " << r.text.toStdString();
+                EXPECT_FALSE(r.shortened) << "page " << page << ": " << r.text.toStdString();
+            }
+        }
+    }
+    orvane::setFittedTextObserver({});
 }

@@ -33,6 +33,7 @@ std::vector<std::string> unusableDataFiles(const ConfigStore& config, const Data
     check(config.dataDir() + "config.dat", config.skinFileFound(), config.skinTable().empty());
     check(data.dataDir() + "ication.dat", report.databaseFound, report.database.records == 0);
     check(data.dataDir() + "ipanother.txt", report.supplementaryFound, report.supplementary.records == 0);
+    check(data.dataDir() + "location_en.txt", report.namesFound, report.names == 0);
     check(data.dataDir() + "ptdescr.dat", report.descriptionsFound, report.descriptions.entries == 0);
     return out;
 }

@@ -15,6 +15,7 @@ namespace {
 constexpr std::size_t kDatabaseFileLimit = 16u << 20;
 constexpr std::size_t kSupplementaryFileLimit = 64u << 20;
 constexpr std::size_t kDescriptionFileLimit = 16u << 20;
+constexpr std::size_t kNamesFileLimit = 4u << 20;
 
 std::unique_ptr<DataFileStore>& processStore()
 {
@@ -71,6 +72,11 @@ void DataFileStore::load()
         m_report.supplementaryFound = true;
         m_report.supplementary = parseSupplementary(*content, m_supplementary);
     }
+    if (auto content = read("location_en.txt", kNamesFileLimit)) {
+        m_report.namesFound = true;
+        loadSettings(*content, false, false, m_englishNames);
+        m_report.names = m_englishNames.size();
+    }
     for (LocationTable& level : m_levels)
         m_report.overlapsDropped += level.normalise();
     m_report.overlapsDropped += m_supplementary.normalise();
@@ -80,20 +86,28 @@ void DataFileStore::load()
     }
 }
 
-const char* DataFileStore::findLocation(std::uint32_t address) const
+const char* DataFileStore::findLocation(std::uint32_t address, Language language) const
 {
-    if (const LocationRange* range = m_supplementary.find(address))
-        return range->text;
-    for (int index = 3; index >= 0; --index) {
-        if (const LocationRange* range = m_levels[static_cast<std::size_t>(index)].find(address))
-            return range->text;
-    }
-    return nullptr;
+    const LocationRange* range = m_supplementary.find(address);
+    for (int index = 3; index >= 0 && range == nullptr; --index)
+        range = m_levels[static_cast<std::size_t>(index)].find(address);
+    if (range == nullptr)
+        return nullptr;
+    if (language == Language::English)
+        if (const char* name = englishName(range->text))
+            return name;
+    return range->text;
 }
 
-bool DataFileStore::lookupLocation(std::uint32_t address, std::string& text) const
+const char* DataFileStore::englishName(std::string_view text) const
 {
-    const char* found = findLocation(address);
+    const auto found = m_englishNames.find(text);
+    return found == m_englishNames.end() || found->second.empty() ? nullptr : found->second.c_str();
+}
+
+bool DataFileStore::lookupLocation(std::uint32_t address, std::string& text, Language language) const
+{
+    const char* found = findLocation(address, language);
     if (found == nullptr)
         return false;
     text.assign(found);

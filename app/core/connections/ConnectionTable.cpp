@@ -82,9 +82,7 @@ ConnectionTable::Row ConnectionTable::textsOf(const XSocketRow& s, XEngine& engi
     cell(Column::Pid) = std::to_string(std::int32_t(s.pid));
     if (remote != 0 && remote != kLoopback) {
         cell(Column::DnsName) = lumivex::config::visibleText(engine.dnsName(remote));
-        std::string location;
-        if (m_sources.data && m_sources.data->lookupLocation(remote, location))
-            cell(Column::Location) = location;
+        cell(Column::Location) = m_sources.location(remote);
     }
     return row;
 }

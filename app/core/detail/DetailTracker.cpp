@@ -122,7 +122,7 @@ std::array<ColoredText, DetailTracker::kValues> DetailTracker::values(const Traf
     const double packets = r.packets[0] + r.packets[1];
     v[0] = plain(dottedAddress(t.address));
     if (m_current == kTrafficChat) {
-        v[1] = plain(r.program.empty() ? " " : lumivex::config::visibleText(r.program));
+        v[1] = plain(r.program.empty() ? " " : lumivex::config::visibleText(sources.chatProgramName(r.program)));
     } else {
         std::string port = sources.portDescription(m_current, r.remotePort);
         v[1] = plain(port.empty() ? formatPort(r.remotePort) : port);

@@ -13,6 +13,7 @@ struct ListColumn {
     const char* key;
     int width;
     CellAlign align;
+    bool grows = false;  // takes a share of the width left over (the name columns)
 };
 
 // The columns of the traffic lists, left to right. The chat list has no program column, and

@@ -8,6 +8,7 @@
 #include "capengine/XEngine.h"
 
 #include <QMouseEvent>
+#include <QEvent>
 
 namespace orvane {
 
@@ -65,8 +66,8 @@ ConnectionsPage::ConnectionsPage(XEngine& engine, CellSources sources, QWidget* 
       m_model(new ConnectionsModel(m_table, this))
 {
     setModel(m_model);
-    setColumnWidths(kColumns);
     horizontalHeader()->setMinimumSectionSize(kMinColumnWidth);
+    setColumnWidths(kColumns, "columns_connections");
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
         m_table.clickColumn(ConnectionTable::Column(section));
         m_selectedRow = -1;
@@ -91,6 +92,15 @@ void ConnectionsPage::mousePressEvent(QMouseEvent* event)
     m_selectedRow = row;
     setFocus(Qt::MouseFocusReason);
     viewport()->update();
+}
+
+void ConnectionsPage::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        // The rows hold texts (locations, durations) in the language they were made in.
+        refresh();
+    }
+    SkinTableView::changeEvent(event);
 }
 
 } // namespace orvane

@@ -41,6 +41,7 @@ public:
     int selectedRow() const override { return m_selectedRow; }
 
 protected:
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:

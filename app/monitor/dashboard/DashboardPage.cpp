@@ -7,6 +7,7 @@
 #include "views/TickFeed.h"
 
 #include <QPainter>
+#include <QEvent>
 
 namespace orvane {
 
@@ -65,9 +66,8 @@ DashboardPage::DashboardPage(const TickFeed& ticks, QWidget* parent) : QWidget(p
                            QString::fromLatin1(packets ? kPacketLabels[band] : kByteLabels[band]));
         chart.setColours(QColor(15, 90, 54), QColor(31, 177, 107));
         chart.setTextColour(packets ? QColor(192, 120, 20) : QColor(31, 177, 107));
-        m_titles[std::size_t(i)] = skin::text(kCharts[i].titleKey);
-        chart.setTitle(m_titles[std::size_t(i)]);
     }
+    loadTexts();
     connect(&ticks, &TickFeed::published, this, &DashboardPage::showTick);
 }
 
@@ -132,6 +132,24 @@ void DashboardPage::paintGauges(QPainter& painter)
         painter.setPen(kTitleText);
         painter.drawText(title, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_titles[std::size_t(i)]);
     }
+}
+
+void DashboardPage::loadTexts()
+{
+    for (int i = 0; i < kDashboardRates; ++i) {
+        m_titles[std::size_t(i)] = skin::text(kCharts[i].titleKey);
+        m_charts[std::size_t(i)].setTitle(m_titles[std::size_t(i)]);
+        m_charts[std::size_t(i)].setCurrentLabel(skin::text("chart_label"));
+    }
+}
+
+void DashboardPage::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        loadTexts();
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

@@ -43,9 +43,11 @@ public slots:
     void showTick(const orvane::TickSnapshot& snapshot);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void loadTexts();
     void paintCurves(QPainter& painter);
     void paintGauges(QPainter& painter);
 

@@ -2,11 +2,13 @@
 
 #include "core/tick/TickSnapshot.h"
 #include "core/ValueFormat.h"
+#include "views/FittedText.h"
 #include "views/Skin.h"
 #include "views/TickFeed.h"
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QEvent>
 
 namespace orvane {
 
@@ -29,10 +31,7 @@ BusiestProgramPane::BusiestProgramPane(const TickFeed& ticks, QWidget* parent) :
     setObjectName(QStringLiteral("busiestProgramPane"));
     m_font = skin::fontOfFace(QStringLiteral("Tahoma"), 16);
     m_font.setWeight(QFont::Thin);
-    m_captions[0] = skin::text("sum_curr_process_disk");
-    m_captions[1] = skin::text("sum_curr_process_net");
-    setToolTip(QStringLiteral("<table width=\"250\"><tr><td>%1</td></tr></table>")
-                   .arg(skin::text("tip_sum_process").toHtmlEscaped()));
+    loadTexts();
     setToolTipDuration(20000);
     connect(&ticks, &TickFeed::published, this, &BusiestProgramPane::showTick);
 }
@@ -60,22 +59,34 @@ void BusiestProgramPane::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
     painter.setFont(m_font);
-    const QFontMetrics metrics(m_font);
     constexpr int kFlags = Qt::AlignVCenter | Qt::TextSingleLine;
     for (int line = 0; line < 2; ++line) {
         const LineBoxes boxes = lineBoxes(line);
         painter.setPen(kText);
-        painter.drawText(boxes.caption, Qt::AlignLeft | kFlags,
-                         metrics.elidedText(m_captions[line], Qt::ElideRight, boxes.caption.width()));
+        drawFittedText(painter, boxes.caption, Qt::AlignLeft | kFlags, m_captions[line]);
         const QString name = QString::fromStdString(m_busiest[line].name);
-        painter.drawText(boxes.name, Qt::AlignHCenter | kFlags,
-                         metrics.elidedText(name, Qt::ElideRight, boxes.name.width()));
+        drawFittedText(painter, boxes.name, Qt::AlignHCenter | kFlags, name);
         const ColoredText speed = formatValue(m_busiest[line].speed, ValueUse::BusiestSpeed);
         painter.setPen(fromRgb(speed.colour));
-        painter.drawText(boxes.speed, Qt::AlignRight | kFlags,
-                         metrics.elidedText(QString::fromStdString(speed.text), Qt::ElideRight,
-                                            std::max(0, boxes.speed.width())));
+        drawFittedText(painter, boxes.speed, Qt::AlignRight | kFlags, QString::fromStdString(speed.text));
     }
+}
+
+void BusiestProgramPane::loadTexts()
+{
+    m_captions[0] = skin::text("sum_curr_process_disk");
+    m_captions[1] = skin::text("sum_curr_process_net");
+    setToolTip(QStringLiteral("<table width=\"250\"><tr><td>%1</td></tr></table>")
+                   .arg(skin::text("tip_sum_process").toHtmlEscaped()));
+}
+
+void BusiestProgramPane::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        loadTexts();
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

@@ -32,9 +32,11 @@ public slots:
     void showTick(const orvane::TickSnapshot& snapshot);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void loadTexts();
     BusiestProgram m_busiest[2];
     QFont m_font;
     QString m_captions[2];

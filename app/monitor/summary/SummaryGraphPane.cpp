@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <QEvent>
 
 #include <algorithm>
 
@@ -66,6 +67,12 @@ SummaryGraphPane::SummaryGraphPane(const TickFeed& ticks, QWidget* parent) : QWi
         for (int band = 0; band < 4; ++band)
             m_chart.setLevel(series, band, scales[s][band].threshold, QString::fromLatin1(scales[s][band].label));
     }
+    loadTexts();
+    connect(&ticks, &TickFeed::published, this, &SummaryGraphPane::showTick);
+}
+
+void SummaryGraphPane::loadTexts()
+{
     m_titles[0] = text("sum_cpu_usage");
     m_titles[1] = text("sum_disk_rw");
     m_titles[2] = text("sum_net_speed");
@@ -76,7 +83,6 @@ SummaryGraphPane::SummaryGraphPane(const TickFeed& ticks, QWidget* parent) : QWi
     m_tips[0] = text("tip_cpu_mem_usage");
     m_tips[1] = text("tip_disk_graph");
     m_tips[2] = text("tip_net_graph");
-    connect(&ticks, &TickFeed::published, this, &SummaryGraphPane::showTick);
 }
 
 void SummaryGraphPane::showTick(const TickSnapshot& snapshot)
@@ -181,6 +187,15 @@ void SummaryGraphPane::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
         emit curvesRequested();
+}
+
+void SummaryGraphPane::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        loadTexts();
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

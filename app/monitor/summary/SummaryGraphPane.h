@@ -37,6 +37,7 @@ signals:
     void curvesRequested();
 
 protected:
+    void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -44,6 +45,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void loadTexts();
     int panelAt(const QPoint& point) const;
     void paintPanel(QPainter& painter, int index);
 

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QEvent>
 
 namespace orvane {
 
@@ -43,8 +44,7 @@ AdvertPane::AdvertPane(AdvertSettings settings, std::unique_ptr<UrlOpener> own, 
     m_background = skin::color("cbk_advertwnd");
     m_font = skin::fontOfFace(QStringLiteral("Tahoma"), 18);
     m_font.setWeight(QFont::Thin);
-    // The built-in text breaks its line with CR LF; one line feed is what Qt lays out.
-    m_text = text("advert_free_ver_descr").replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + advertContact();
+    loadText();
 
     m_frameTimer.setSingleShot(true);
     connect(&m_frameTimer, &QTimer::timeout, this, &AdvertPane::nextFrame);
@@ -169,6 +169,21 @@ void AdvertPane::paintEvent(QPaintEvent*)
     painter.setFont(m_font);
     painter.setPen(kTextColour);
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, m_text);
+}
+
+void AdvertPane::loadText()
+{
+    // The built-in text breaks its line with CR LF; one line feed is what Qt lays out.
+    m_text = text("advert_free_ver_descr").replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + advertContact();
+}
+
+void AdvertPane::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        loadText();
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

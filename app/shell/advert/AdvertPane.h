@@ -52,10 +52,12 @@ signals:
     void fetchDone();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void loadText();
     AdvertPane(AdvertSettings settings, std::unique_ptr<UrlOpener> own, UrlOpener* opener, QWidget* parent);
     void startWorker(AdvertSettings settings);
     void takeRecord(const AdvertRecord& record);

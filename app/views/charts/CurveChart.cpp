@@ -1,6 +1,7 @@
 #include "views/charts/CurveChart.h"
 
 #include "core/ValueFormat.h"
+#include "views/FittedText.h"
 #include "views/Skin.h"
 
 #include <QPainter>
@@ -79,14 +80,14 @@ void CurveChart::drawFrame(QPainter& painter, const ChartGeometry& g, double cur
     painter.setPen(m_text);
     const int flags = Qt::TextSingleLine | Qt::AlignVCenter;
     if (g.width > 120)
-        painter.drawText(QRect(g.left, g.top, g.width - g.margin, 16), flags | Qt::AlignRight, m_title);
+        drawFittedText(painter, QRect(g.left, g.top, g.width - g.margin, 16), flags | Qt::AlignRight, m_title);
     const int labelLeft = g.left + g.width - 2 * g.margin - 112;
     if (g.width > 112)
-        painter.drawText(QRect(labelLeft, g.top + band, 56, 16), flags | Qt::AlignRight, m_currentLabel);
+        drawFittedText(painter, QRect(labelLeft, g.top + band, 56, 16), flags | Qt::AlignRight, m_currentLabel);
     if (g.width > 96) {
         const ColoredText value = formatValue(current, ValueUse::CurveLabel);
         painter.setPen(QColor(value.colour.r, value.colour.g, value.colour.b));
-        painter.drawText(QRect(labelLeft + 56 + g.margin, g.top + band, 56, 16), flags | Qt::AlignLeft,
+        drawFittedText(painter, QRect(labelLeft + 56 + g.margin, g.top + band, 56, 16), flags | Qt::AlignLeft,
                          QString::fromStdString(value.text));
     }
 
@@ -97,7 +98,7 @@ void CurveChart::drawFrame(QPainter& painter, const ChartGeometry& g, double cur
         painter.drawLine(g.left, y, g.left + g.width - 1, y);
         if (g.width > 40) {
             painter.setPen(m_text);
-            painter.drawText(QRect(g.left + g.margin, y, 40, 14), flags | Qt::AlignLeft,
+            drawFittedText(painter, QRect(g.left + g.margin, y, 40, 14), flags | Qt::AlignLeft,
                              m_labels[ChartScale::kLevels - 1 - row]);
         }
     }

@@ -26,6 +26,8 @@ public:
     void setColours(QColor background, QColor frame);
     void setTextColour(QColor colour) { m_text = colour; }
     void setTitle(const QString& title) { m_title = title; }
+    // The caption of the current value (the UI text of chart_label at first).
+    void setCurrentLabel(const QString& label) { m_currentLabel = label; }
     // Band index 0-3 (lowest first), its top threshold and its label.
     void setLevel(int index, int threshold, const QString& label);
     void setFrameHidden(bool hidden) { m_frameHidden = hidden; }

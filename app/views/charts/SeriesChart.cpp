@@ -1,6 +1,7 @@
 #include "views/charts/SeriesChart.h"
 
 #include "core/ValueFormat.h"
+#include "views/FittedText.h"
 #include "views/Skin.h"
 #include "views/charts/CurveChart.h"
 
@@ -127,12 +128,12 @@ void SeriesChart::drawFrame(QPainter& painter, int series)
     if (m_showTitle) {
         painter.setFont(m_titleFont);
         painter.setPen(m_text);
-        painter.drawText(QRect(g.left + 40, g.top, g.width - g.margin - 40, 16), flags | Qt::AlignRight, m_title);
+        drawFittedText(painter, QRect(g.left + 40, g.top, g.width - g.margin - 40, 16), flags | Qt::AlignRight, m_title);
         const int valueLeft = g.left + g.width - g.margin - 56;
         if (valueLeft >= g.left + 40) {
             const ColoredText value = formatValue(newestDrawn(s.ring, g), ValueUse::AreaLabel);
             painter.setPen(QColor(value.colour.r, value.colour.g, value.colour.b));
-            painter.drawText(QRect(valueLeft, g.top + band, 56, 16), flags | Qt::AlignRight,
+            drawFittedText(painter, QRect(valueLeft, g.top + band, 56, 16), flags | Qt::AlignRight,
                              QString::fromStdString(value.text));
         }
     }
@@ -143,7 +144,7 @@ void SeriesChart::drawFrame(QPainter& painter, int series)
         painter.drawLine(g.left, y, g.left + g.width - 1, y);
         if (g.width > 40) {
             painter.setPen(m_text);
-            painter.drawText(QRect(g.left + g.margin, y, 40, 14), flags | Qt::AlignLeft,
+            drawFittedText(painter, QRect(g.left + g.margin, y, 40, 14), flags | Qt::AlignLeft,
                              s.labels[ChartScale::kLevels - 1 - row]);
         }
     }
@@ -160,7 +161,7 @@ void SeriesChart::drawLabel(QPainter& painter, int bandRow, int xOffset, const Q
     painter.save();
     painter.setFont(m_labelFont);
     painter.setPen(colour);
-    painter.drawText(QRect(g.left + xOffset, g.top + bandRow * g.bandHeight(), g.width - xOffset, 16),
+    drawFittedText(painter, QRect(g.left + xOffset, g.top + bandRow * g.bandHeight(), g.width - xOffset, 16),
                      Qt::TextSingleLine | Qt::AlignVCenter | alignment, text);
     painter.restore();
 }

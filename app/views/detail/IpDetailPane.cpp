@@ -7,6 +7,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QEvent>
 
 namespace orvane {
 
@@ -65,12 +66,22 @@ IpDetailPane::IpDetailPane(const TickFeed& ticks, TrafficModel& model, CellSourc
             c.setStep(2);
             c.setColours(QColor(15, 90, 54), QColor(31, 177, 107));
             c.setTextColour(QColor(31, 177, 107));
-            c.setTitle(skin::text(kCurveTitles[which]));
             for (int level = 0; level < 4; ++level)
                 c.setLevel(level, kThresholds[level], QString::fromLatin1(kLabels[level]));
         }
     }
+    loadTexts();
     connect(&ticks, &TickFeed::published, this, &IpDetailPane::showTick);
+}
+
+void IpDetailPane::loadTexts()
+{
+    for (auto& kind : m_curves) {
+        for (int which = 0; which < 3; ++which) {
+            kind[std::size_t(which)].setTitle(skin::text(kCurveTitles[which]));
+            kind[std::size_t(which)].setCurrentLabel(skin::text("chart_label"));
+        }
+    }
 }
 
 void IpDetailPane::showTick(const TickSnapshot& snapshot)
@@ -238,6 +249,15 @@ void IpDetailPane::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
         emit selectionShowRequested();
+}
+
+void IpDetailPane::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        loadTexts();
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

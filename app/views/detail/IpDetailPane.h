@@ -71,6 +71,7 @@ signals:
     void selectionShowRequested();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -79,6 +80,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void loadTexts();
     void setHover(bool hover);
     void paintRows(QPainter& p);
     void paintCurvesOrNote(QPainter& p);

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
+#include <QEvent>
 
 namespace orvane {
 
@@ -115,11 +116,11 @@ void FloatWindow::paintEvent(QPaintEvent*)
         QColor colour;
     };
     const Cell cells[5] = {
-        {QStringLiteral("CPU: %1%").arg(m_figures.cpuPercent), kPlainText},
-        {QStringLiteral("内存: %1%").arg(m_figures.memoryPercent), kPlainText},
-        {QStringLiteral("硬盘: ") + QString::fromStdString(speeds[0].text), toColor(speeds[0].colour)},
-        {QStringLiteral("上传: ") + QString::fromStdString(speeds[1].text), toColor(speeds[1].colour)},
-        {QStringLiteral("下载: ") + QString::fromStdString(speeds[2].text), toColor(speeds[2].colour)},
+        {skin::text("float_cpu").arg(m_figures.cpuPercent), kPlainText},
+        {skin::text("float_memory").arg(m_figures.memoryPercent), kPlainText},
+        {skin::text("float_disk") + QString::fromStdString(speeds[0].text), toColor(speeds[0].colour)},
+        {skin::text("float_up") + QString::fromStdString(speeds[1].text), toColor(speeds[1].colour)},
+        {skin::text("float_down") + QString::fromStdString(speeds[2].text), toColor(speeds[2].colour)},
     };
     for (int i = 0; i < 5; ++i) {
         painter.setPen(cells[i].colour);
@@ -160,6 +161,15 @@ void FloatWindow::mouseDoubleClickEvent(QMouseEvent* event)
         m_dragging = false;
         emit showMainRequested();
     }
+}
+
+void FloatWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        setWindowTitle(skin::text("titlename"));
+        update();
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

@@ -17,6 +17,8 @@ public:
 
     QSize sizeHint() const override;
     QColor textColour() const { return m_text; }
+    // The font the captions are painted in.
+    const QFont& captionFont() const { return m_font; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

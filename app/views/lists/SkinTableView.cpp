@@ -1,10 +1,14 @@
 #include "views/lists/SkinTableView.h"
 
-#include "views/Skin.h"
 #include "core/lists/ListColours.h"
+#include "core/lists/WidthFit.h"
+#include "views/Skin.h"
 #include "views/lists/ListRoles.h"
 #include "views/lists/SkinHeaderView.h"
 
+#include "config/ConfigStore.h"
+
+#include <QHeaderView>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -12,6 +16,8 @@
 #include <algorithm>
 
 namespace orvane {
+
+using lumivex::config::ConfigStore;
 
 SkinTableView::SkinTableView(QWidget* parent) : QTableView(parent)
 {
@@ -45,10 +51,77 @@ SkinHeaderView* SkinTableView::skinHeader() const
     return static_cast<SkinHeaderView*>(horizontalHeader());
 }
 
-void SkinTableView::setColumnWidths(std::span<const ListColumn> columns)
+void SkinTableView::setColumnWidths(std::span<const ListColumn> columns, const char* widthsKey)
 {
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        setColumnWidth(int(i), columns[i].width);
+    m_columns.assign(columns.begin(), columns.end());
+    m_widthsKey = widthsKey;
+    m_userWidths.assign(columns.size(), 0);
+    if (widthsKey) {
+        // "w1,w2,...": 0 or anything unreadable keeps the column's own width.
+        const QStringList saved = QString::fromUtf8(ConfigStore::instance().getUserValue(widthsKey)).split(QLatin1Char(','));
+        for (qsizetype i = 0; i < saved.size() && std::size_t(i) < m_userWidths.size(); ++i)
+            m_userWidths[std::size_t(i)] = std::clamp(saved[i].trimmed().toInt(), 0, 4000);
+    }
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, &SkinTableView::keepUserWidth, Qt::UniqueConnection);
+    fitColumns();
+}
+
+void SkinTableView::fitColumns()
+{
+    if (m_columns.empty())
+        return;
+    const QFontMetrics captions(skinHeader()->captionFont());
+    std::vector<WidthItem> items;
+    int fixed = 0;
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        const ListColumn& column = m_columns[i];
+        const QString caption = model() ? model()->headerData(int(i), Qt::Horizontal).toString() : QString();
+        WidthItem item;
+        item.preferred = m_userWidths[i] > 0 ? m_userWidths[i] : column.width;
+        item.minimum = std::min(item.preferred, captions.horizontalAdvance(caption) + kCaptionPadding);
+        item.grows = column.grows && m_userWidths[i] == 0;
+        fixed += item.grows ? item.minimum : item.preferred;
+        items.push_back(item);
+    }
+    const int available = viewport()->width();
+    // The name columns give up their width first; the figures keep theirs while that is enough.
+    if (fixed <= available) {
+        for (WidthItem& item : items) {
+            if (!item.grows)
+                item.minimum = item.preferred;
+        }
+    }
+    const std::vector<int> widths = fitWidths(items, available);
+    m_fitting = true;
+    for (std::size_t i = 0; i < widths.size(); ++i)
+        setColumnWidth(int(i), widths[i]);
+    m_fitting = false;
+}
+
+void SkinTableView::keepUserWidth(int column, int, int width)
+{
+    if (m_fitting || column < 0 || std::size_t(column) >= m_userWidths.size())
+        return;
+    m_userWidths[std::size_t(column)] = width;
+    if (!m_widthsKey)
+        return;
+    QStringList texts;
+    for (int w : m_userWidths)
+        texts << QString::number(w);
+    ConfigStore::instance().setUserValue(m_widthsKey, texts.join(QLatin1Char(',')).toUtf8().constData());
+}
+
+void SkinTableView::resizeEvent(QResizeEvent* event)
+{
+    QTableView::resizeEvent(event);
+    fitColumns();
+}
+
+void SkinTableView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange || event->type() == QEvent::FontChange)
+        fitColumns();
+    QTableView::changeEvent(event);
 }
 
 QColor SkinTableView::rowColour(int row) const

@@ -9,6 +9,7 @@
 #include <QTableView>
 
 #include <span>
+#include <vector>
 
 namespace orvane {
 
@@ -22,11 +23,19 @@ class SkinTableView : public QTableView {
     Q_OBJECT
 public:
     static constexpr int kRowHeight = 18;
+    // Room beside a caption in its column (the header's inset on each side).
+    static constexpr int kCaptionPadding = 10;
 
     explicit SkinTableView(QWidget* parent = nullptr);
 
     // Header widths from the column table (the model gives the captions).
-    void setColumnWidths(std::span<const ListColumn> columns);
+    // The columns, fitted to the view's width from now on: each its width (or the one the
+    // user dragged it to, kept in user.ini under widthsKey when one is given), all giving up
+    // width in proportion when they do not fit, down to the width of their caption; the
+    // growing columns take what is left over.
+    void setColumnWidths(std::span<const ListColumn> columns, const char* widthsKey = nullptr);
+    // Lays the columns out again (the width or the captions changed).
+    void fitColumns();
     SkinHeaderView* skinHeader() const;
 
     // The background of a row: even, odd, or selected.
@@ -45,8 +54,17 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // A column's width changed; when not by the fitting, the user's, kept.
+    void keepUserWidth(int column, int oldWidth, int width);
+
+    std::vector<ListColumn> m_columns;
+    std::vector<int> m_userWidths;  // 0: the column's own width
+    const char* m_widthsKey = nullptr;
+    bool m_fitting = false;
     int m_textlessWidth = 0;
     int m_textInset = 0;
 };

@@ -12,8 +12,37 @@ namespace orvane {
 
 TrafficListModel::TrafficListModel(XTrafficKind kind, TrafficModel& model, Tick tick, CellSources sources, QObject* parent)
     : SkinTableModel(parent), m_kind(kind), m_model(model), m_tick(std::move(tick)),
-      m_texts(kind, model, std::move(sources))
+      m_texts(kind, model, std::move(sources)), m_filter([this](std::uint32_t address) { return searchedText(address); })
 {
+}
+
+std::string TrafficListModel::searchedText(std::uint32_t address) const
+{
+    XTrafficRow row;
+    std::string text = dottedAddress(address);
+    if (!m_model.itemDataFor(m_kind, address, row))
+        return text;
+    for (TrafficColumn column : {TrafficColumn::DnsName, TrafficColumn::Location, TrafficColumn::Program}) {
+        text += '\n';
+        text += m_texts.text(column, row);
+    }
+    if (m_kind == kTrafficChat) {  // the chat list names the program in its second column
+        text += '\n';
+        text += m_texts.text(TrafficColumn::Port, row);
+    }
+    return text;
+}
+
+int TrafficListModel::setFilterText(const QString& text)
+{
+    m_filter.setQuery(text.toStdString());
+    m_model.setFilter(m_kind, m_filter.active() ? &m_filter : nullptr);
+    return m_model.refilter(m_kind);
+}
+
+int TrafficListModel::unfilteredCount() const
+{
+    return m_model.unfilteredSize(m_kind);
 }
 
 int TrafficListModel::columnCount(const QModelIndex& parent) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/lists/CellTexts.h"
+#include "core/lists/RowFilter.h"
 #include "core/lists/TrafficRowCache.h"
 #include "views/lists/SkinTableModel.h"
 
@@ -39,6 +40,15 @@ public:
     // (active rows, rows that just stopped being active; every row when repaintAll).
     std::vector<int> refreshRows(int first, int last, bool repaintAll);
 
+    // The find field's query (empty: every entry); the list holds the matching entries of the
+    // last read from now on. Returns how many; the rows follow at setItemCount.
+    int setFilterText(const QString& text);
+    QString filterText() const { return QString::fromStdString(m_filter.query()); }
+    // The entries of the last read, matching or not.
+    int unfilteredCount() const;
+    // Texts searched by the filter change with the language.
+    void forgetFilterTexts() { m_filter.forget(); }
+
     std::uint32_t addressAt(int row) const;
     int rowOf(std::uint32_t address) const;
     bool isActive(int row) const;
@@ -49,6 +59,8 @@ public:
     TrafficModel& trafficModel() const { return m_model; }
 
 private:
+    // Address, DNS name, location and program, one a line, as the cells show them.
+    std::string searchedText(std::uint32_t address) const;
     bool fetch(int row, XTrafficRow& out) const;
     // The texts of a row that is not in the cache; one fetch serves all its cells.
     const TrafficRowCache::Entry* uncached(int row) const;
@@ -62,6 +74,7 @@ private:
     Tick m_tick;
     TrafficCellText m_texts;
     TrafficRowCache m_cache;
+    RowFilter m_filter;
     bool m_markActive = true;
     mutable TrafficRowCache::Entry m_scratch;
     // The cached rows' texts as the view paints them, converted once per load.

@@ -5,6 +5,8 @@
 #include "views/lists/SkinHeaderView.h"
 #include "views/lists/TrafficListModel.h"
 
+#include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -18,7 +20,8 @@ TrafficListPage::TrafficListPage(const TickFeed& ticks, TrafficListModel* model,
     connect(&ticks, &TickFeed::published, this, &TrafficListPage::showTick);
     model->setParent(this);
     setModel(model);
-    setColumnWidths(trafficColumns(model->kind()));
+    static constexpr const char* kWidthsKeys[kTrafficKinds] = {"columns_tcp", "columns_udp", "columns_chat"};
+    setColumnWidths(trafficColumns(model->kind()), kWidthsKeys[model->kind()]);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TrafficListPage::onHeaderClicked);
     // While the list scrolls, rows come on show without a fetch of the whole page; once it
     // rests, the page is loaded into the cache and repainted.
@@ -61,6 +64,24 @@ void TrafficListPage::setItemCount(int count)
     executeDelayedItemsLayout();
     const int top = topRow();
     refreshVisible(top, top + std::min(count, rowsPerPage()) + 1);
+    emit rowsCounted(count, m_model->unfilteredCount());
+}
+
+void TrafficListPage::setFilterText(const QString& text)
+{
+    if (text.trimmed() == m_model->filterText())
+        return;
+    setItemCount(m_model->setFilterText(text));
+}
+
+QString TrafficListPage::filterText() const
+{
+    return m_model->filterText();
+}
+
+int TrafficListPage::unfilteredCount() const
+{
+    return m_model->unfilteredCount();
 }
 
 void TrafficListPage::refreshVisible(int first, int last)
@@ -153,6 +174,41 @@ void TrafficListPage::mousePressEvent(QMouseEvent* event)
     emit addressClicked(m_selectedIp);
 }
 
+void TrafficListPage::selectRow(int row)
+{
+    m_selectedRow = row;
+    m_selectedIp = m_model->addressAt(row);
+    scrollTo(m_model->index(row, 0));
+    viewport()->update();
+    emit addressClicked(m_selectedIp);
+}
+
+void TrafficListPage::keyPressEvent(QKeyEvent* event)
+{
+    const int count = m_model->rowCount();
+    const int from = m_selectedRow >= 0 ? m_selectedRow : topRow();
+    const int page = std::max(1, rowsPerPage() - 1);
+    int row = from;
+    switch (event->key()) {
+    case Qt::Key_Up: row = m_selectedRow >= 0 ? from - 1 : from; break;
+    case Qt::Key_Down: row = m_selectedRow >= 0 ? from + 1 : from; break;
+    case Qt::Key_PageUp: row = from - page; break;
+    case Qt::Key_PageDown: row = from + page; break;
+    case Qt::Key_Home: row = 0; break;
+    case Qt::Key_End: row = count - 1; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (m_selectedRow >= 0 && m_selectedRow < count)
+            emit addressOpened(m_selectedIp);
+        return;
+    default:
+        SkinTableView::keyPressEvent(event);
+        return;
+    }
+    if (count > 0)
+        selectRow(std::clamp(row, 0, count - 1));
+}
+
 void TrafficListPage::mouseDoubleClickEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
@@ -170,6 +226,20 @@ void TrafficListPage::mouseReleaseEvent(QMouseEvent* event)
 void TrafficListPage::mouseMoveEvent(QMouseEvent* event)
 {
     event->accept();
+}
+
+void TrafficListPage::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        // The cached rows and the filter's texts hold locations and chat programs in the old
+        // language.
+        m_model->forgetFilterTexts();
+        if (m_model->filterText().isEmpty())
+            setItemCount(itemCount());
+        else
+            setItemCount(m_model->setFilterText(m_model->filterText()));
+    }
+    SkinTableView::changeEvent(event);
 }
 
 } // namespace orvane

@@ -41,6 +41,12 @@ public:
     void repaintRows();
     ListShape shape() const;
     int itemCount() const;
+    // The find field's text: the list shows the entries whose address, DNS name, location or
+    // program hold it (any case); empty shows every entry.
+    void setFilterText(const QString& text);
+    QString filterText() const;
+    // The entries of the last read, before the filter.
+    int unfilteredCount() const;
 
     void relocateSelection();
     void showSelection();
@@ -57,18 +63,24 @@ public slots:
     void showTick(const orvane::TickSnapshot& snapshot);
 
 signals:
+    // The rows shown and the entries of the last read, after each change of the rows.
+    void rowsCounted(int shown, int total);
     // A row was clicked (selected or deselected): its address.
     void addressClicked(std::uint32_t address);
     // A row was double-clicked: the selected address.
     void addressOpened(std::uint32_t address);
 
 protected:
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    // Makes row the selection, scrolls it into sight and tells it like a click.
+    void selectRow(int row);
     void onHeaderClicked(int section);
     void onScrolled();
     void loadPage();

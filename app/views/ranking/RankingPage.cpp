@@ -5,6 +5,7 @@
 #include "views/ranking/RankingList.h"
 
 #include <QPainter>
+#include <QEvent>
 
 namespace orvane {
 
@@ -50,6 +51,14 @@ void RankingPage::paintEvent(QPaintEvent*)
     p.fillRect(QRect(m_barWidth, 0, m_columnGap, height()), kGap);
     const int x = m_barWidth + m_columnGap;
     p.fillRect(QRect(x, RankingList::kHeight, std::max(width() - x, 0), m_listGap), kGap);
+}
+
+void RankingPage::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        rank(m_bar->currentCategory());
+    }
+    QWidget::changeEvent(event);
 }
 
 } // namespace orvane

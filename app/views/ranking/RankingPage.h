@@ -31,6 +31,7 @@ public:
     const Ranking& ranking() const { return m_ranking; }
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/SettingLine.h"
+#include "config/UiLanguage.h"
 #include "config/UserSettingsFile.h"
 
 #include <cstddef>
@@ -41,6 +42,10 @@ public:
     bool copyText(const char* key, char* buffer, std::size_t size) const;
     void setText(const char* key, const char* text);
     void setTextW(const char* key, const char* text);
+    // The language the registered texts are in (Chinese until a language is chosen); see
+    // useLanguage() in BuiltinTexts.h, which also registers the texts.
+    Language language() const { return m_language; }
+    void setLanguage(Language language) { m_language = language; }
 
     const char* getSkinValue(const char* key) const;
     // The skin value read as a decimal number; 0 when absent.
@@ -96,6 +101,7 @@ private:
     UserSettingsFile::KeySet m_changed;  // user entries set to a new value since
     bool m_userFileRefused = false;      // there, but not read: it is never written over
     bool m_skinFound = false;
+    Language m_language = Language::Chinese;
     std::vector<std::string> m_skipped;
     SettingMap m_texts;
     SettingMap m_wideTexts;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+#include <functional>
+
+class QPainter;
+
+namespace orvane {
+
+// Draws a one-line readout inside its box, never cut by the box's edge: as it is when it
+// fits, else in a smaller size of the painter's font (down to kSmallestPixels), else
+// shortened with an ellipsis. GUI thread only.
+void drawFittedText(QPainter& painter, const QRect& box, int flags, const QString& text);
+
+inline constexpr int kSmallestFittedPixels = 8;
+
+// What drawFittedText drew: the box, the text as shown and its width in the font used. For
+// tests that check every readout of a pane against its box; empty function: none.
+struct FittedTextRecord {
+    QRect box;
+    QString text;
+    int width = 0;
+    bool shortened = false;  // an ellipsis stands for part of it
+};
+void setFittedTextObserver(std::function<void(const FittedTextRecord&)> observer);
+
+} // namespace orvane
