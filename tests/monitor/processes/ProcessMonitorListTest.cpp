@@ -73,9 +73,11 @@ TEST(ProcessMonitorListPaint, RowsOfEachTickWhileTheRankingIsOnShowWithUnitColou
     const QImage image = renderOf(list);
     keepShot(image, "process_list");
     const int row = kHeader;
-    EXPECT_TRUE(boxHasColour(image, QRect(120, row, 80, kRow), toQColor(Rgb{220, 0, 220}), 40));
-    EXPECT_TRUE(boxHasColour(image, QRect(200, row, 80, kRow), toQColor(valuecolor::kilo), 40));
-    EXPECT_TRUE(boxHasColour(image, QRect(440, row, 80, kRow), toQColor(listcolour::text), 40));  // "0"
+    // The columns share the list's width: each box is its column's place.
+    const auto column = [&](int c) { return QRect(list.columnViewportPosition(c), row, list.columnWidth(c), kRow); };
+    EXPECT_TRUE(boxHasColour(image, column(1), toQColor(Rgb{220, 0, 220}), 40));
+    EXPECT_TRUE(boxHasColour(image, column(2), toQColor(valuecolor::kilo), 40));
+    EXPECT_TRUE(boxHasColour(image, column(5), toQColor(listcolour::text), 40));  // "0"
     EXPECT_LE(colourDistance(image.pixelColor(3, row + kRow / 2), toQColor(listcolour::evenRow)), 2);  // 4-pixel inset
 
     // A column of 44 pixels shows no text.

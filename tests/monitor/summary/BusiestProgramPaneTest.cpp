@@ -3,9 +3,13 @@
 #include "PixelProbe.h"
 
 #include "core/tick/TickSnapshot.h"
+#include "views/FittedText.h"
 #include "views/TickFeed.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace orvane {
 namespace {
@@ -77,13 +81,16 @@ TEST(BusiestProgramPane, LongNamesAreCutWithAnEllipsisInsideTheirBox)
     BusiestProgramPane panel(feed);
     publish(feed, figures);
     panel.resize(420, 60);
-    const QImage image = renderOf(panel);
     const auto net = panel.lineBoxes(1);
-    const QString elided =
-        QFontMetrics(panel.textFont()).elidedText("a-program-with-a-very-long-name-indeed", Qt::ElideRight, 110);
-    EXPECT_TRUE(elided.endsWith(QChar(0x2026)));
-    EXPECT_TRUE(
-        showsText(image, net.name, panel.textFont(), Qt::AlignHCenter | kLine, elided, kCaption, kBackground));
+    std::vector<FittedTextRecord> drawn;
+    setFittedTextObserver([&](const FittedTextRecord& r) { drawn.push_back(r); });
+    const QImage image = renderOf(panel);
+    setFittedTextObserver({});
+    const auto name = std::find_if(drawn.begin(), drawn.end(), [&](const auto& r) { return r.box == net.name; });
+    ASSERT_NE(name, drawn.end());
+    EXPECT_TRUE(name->shortened);
+    EXPECT_TRUE(name->text.endsWith(QChar(0x2026)));
+    EXPECT_LE(name->width, net.name.width());
     EXPECT_TRUE(showsText(image, net.speed, panel.textFont(), Qt::AlignRight | kLine, "5.00M B/S",
                                       QColor(220, 0, 220), kBackground));
 }
