@@ -19,6 +19,7 @@
 #include "platform/Terminal.h"
 #ifdef LUMIVEX_HAVE_HISTORY
 #include "HistoryCommand.h"
+#include "HistoryRecording.h"
 #endif
 #include "platform/TerminationSignals.h"
 
@@ -106,20 +107,42 @@ int main(int argc, char** argv)
         return text;
     };
 
+#ifdef LUMIVEX_HAVE_HISTORY
+    // What the run counts goes into the lasting history as well, written on a thread of its
+    // own; every way the run ends writes what is left.
+    HistoryRecording recording;
+    HistoryRecordingSettings historySettings;
+    historySettings.path = options.historyFile;
+    historySettings.enabled = !options.noHistory;
+    historySettings.flushInterval = std::chrono::seconds(options.historyFlushSeconds);
+    historySettings.location = location;
+    std::string notRecorded;
+    if (!recording.start(engine, historySettings, &notRecorded))
+        XLog::debug(1, "history not recorded: ", notRecorded);
+#endif
+
     const auto started = std::chrono::steady_clock::now();
     auto next = started;
     for (int tick = 1;; ++tick) {
         next += std::chrono::seconds(1);
         sleepUntil(next);
         engine.sample(platform::tickCount());
+#ifdef LUMIVEX_HAVE_HISTORY
+        recording.feed();
+#endif
 
         // An interrupt ends the run with a report of what it saw, however early it came.
         const bool last = g_interrupted.load() || (options.seconds > 0 && tick >= options.seconds);
         if (options.seconds == 0 || last) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             Report report = readReport(engine, elapsed, privileged, location);
+#ifdef LUMIVEX_HAVE_HISTORY
+            report.history = recording.status();
+#endif
             if (options.json) {
                 printReportJson(stdout, report);
+            } else if (options.csv) {
+                printReportCsv(stdout, report);
             } else {
                 if (options.seconds == 0) {
                     // The live view: redrawn in place, fitted to the terminal, counters compact.
@@ -137,6 +160,11 @@ int main(int argc, char** argv)
             break;
     }
     engine.stop();
+#ifdef LUMIVEX_HAVE_HISTORY
+    // One more sample collects what the last events counted; the recording writes it all.
+    engine.sample(platform::tickCount());
+    recording.stop();
+#endif
     lumivex::config::DataFileStore::release();
     return 0;
 }
