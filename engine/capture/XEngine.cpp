@@ -153,8 +153,11 @@ void XEngine::stop()
     if (e.state.load() != Impl::State::Running)
         return;
     logLosses(stats());
-    // The worker is joined before the parser it feeds is deleted, and before the listeners
-    // and queues it reads from are closed.
+    // The kernel's event source stops first: its last read of the flow counts goes into the
+    // ring, which the worker works off before it ends, so the counts of the last fraction of
+    // a second are not lost at every stop. The worker is joined before the parser it feeds
+    // is deleted, and before the listeners and queues it reads from are closed.
+    e.processInfo->closeInfo();
     e.worker->stop();
     e.worker->join();
     {
@@ -164,7 +167,6 @@ void XEngine::stop()
     }
     e.packets->close();
     e.queues->close();
-    e.processInfo->closeInfo();
     e.state.store(Impl::State::Stopped);
 }
 

@@ -61,6 +61,15 @@ public:
         return it == m_flows.end() ? Flow{} : it->second;
     }
 
+    // Bytes of every flow of protocol, both ways.
+    uint64_t bytes(uint8_t protocol) const
+    {
+        uint64_t sum = 0;
+        for (const auto& [key, f] : m_flows)
+            sum += key.first == protocol ? f.bytes[0] + f.bytes[1] : 0;
+        return sum;
+    }
+
 private:
     static void onPacket(u_char* user, const pcap_pkthdr* h, const u_char* p)
     {
