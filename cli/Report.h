@@ -11,7 +11,7 @@
 
 class XEngine;
 
-// The lasting-history recorder as a report shows it (HistoryRecording::status()).
+// The lasting-history recorder as a report shows it (historyStatus()).
 struct HistoryStatus {
     struct Counter {
         std::string name;

@@ -19,7 +19,7 @@
 #include "platform/Terminal.h"
 #ifdef LUMIVEX_HAVE_HISTORY
 #include "HistoryCommand.h"
-#include "HistoryRecording.h"
+#include "history/HistoryRecording.h"
 #endif
 #include "platform/TerminationSignals.h"
 
@@ -48,6 +48,24 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
+
+#ifdef LUMIVEX_HAVE_HISTORY
+// The recorder's state and counters as the report prints them; empty when not recording.
+HistoryStatus historyStatus(const HistoryRecording& recording)
+{
+    HistoryStatus status;
+    history::RecorderStats s;
+    if (!recording.stats(s))
+        return status;
+    status.role = history::roleName(s.role);
+    status.path = s.path;
+    status.lastError = s.lastError;
+    s.forEach([&status](const char* name, uint64_t value, history::RecorderStats::Kind kind) {
+        status.counters.push_back({name, value, kind == history::RecorderStats::kDrop});
+    });
+    return status;
+}
+#endif
 
 } // namespace
 
@@ -137,7 +155,7 @@ int main(int argc, char** argv)
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             Report report = readReport(engine, elapsed, privileged, location);
 #ifdef LUMIVEX_HAVE_HISTORY
-            report.history = recording.status();
+            report.history = historyStatus(recording);
 #endif
             if (options.json) {
                 printReportJson(stdout, report);

@@ -1,4 +1,4 @@
-#include "HistoryRecording.h"
+#include "history/HistoryRecording.h"
 
 #include "capengine/XEngine.h"
 #include "corekit/XLog.h"
@@ -26,7 +26,7 @@ bool HistoryRecording::start(XEngine& engine, const HistoryRecordingSettings& se
     history::RecorderOptions options;
     options.path = history::historyPath(settings.path);
     if (options.path.empty())
-        return refuse("no place for the history database: give --history FILE, or set HOME");
+        return refuse("no place for the history database: no file given and no HOME");
     options.flushInterval = settings.flushInterval;
     options.location = settings.location;
     m_engine = &engine;
@@ -64,17 +64,16 @@ void HistoryRecording::stop()
     m_recorder.reset();
 }
 
-HistoryStatus HistoryRecording::status() const
+bool HistoryRecording::stats(history::RecorderStats& out) const
 {
-    HistoryStatus status;
     if (!m_recorder)
-        return status;
-    const history::RecorderStats s = m_recorder->stats();
-    status.role = history::roleName(s.role);
-    status.path = s.path;
-    status.lastError = s.lastError;
-    s.forEach([&status](const char* name, uint64_t value, history::RecorderStats::Kind kind) {
-        status.counters.push_back({name, value, kind == history::RecorderStats::kDrop});
-    });
-    return status;
+        return false;
+    out = m_recorder->stats();
+    return true;
+}
+
+void HistoryRecording::setEnabled(bool enabled)
+{
+    if (m_recorder)
+        m_recorder->setEnabled(enabled);
 }

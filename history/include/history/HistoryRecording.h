@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "Report.h"
+#include "history/RecorderStats.h"
 
 class XEngine;
 
@@ -25,9 +25,8 @@ struct HistoryRecordingSettings {
     std::function<std::string(uint32_t)> location;
 };
 
-// A console run's recording of lasting history: the engine's ledger handed to a recorder
-// once a second, the recorder writing on its own thread. Any front end without a window
-// (`lumivex`, `lumivex --service`) records through it:
+// A front end's recording of lasting history: the engine's ledger handed to a recorder once
+// a second, the recorder writing on its own thread. Both front ends record through it:
 //
 //     HistoryRecording recording;
 //     recording.start(engine, settings);     // after engine.start()
@@ -58,8 +57,11 @@ public:
     void stop();
 
     bool active() const { return m_recorder != nullptr; }
-    // The recorder's state and counters for the report; empty role when not recording.
-    HistoryStatus status() const;
+    // The recorder's state and counters; false when not recording.
+    bool stats(history::RecorderStats& out) const;
+    // Recording off drops what waits and leaves the engine's counts out from now on; on
+    // again records from then on.
+    void setEnabled(bool enabled);
 
 private:
     XEngine* m_engine = nullptr;
