@@ -20,7 +20,15 @@ const char* const kUsage =
     "  --history-flush SECONDS  write what was counted this often (default 60; always at the end)\n"
     "  --no-history             record nothing\n"
 #endif
-    "  --help       print this text and exit\n";
+    "  --help       print this text and exit\n"
+    "\n"
+    "Bytes are IP total lengths, headers included. With the eBPF source (counted per flow in\n"
+    "the kernel) a segmentation-offload packet counts as the packets it stands for on the link,\n"
+    "each with its IP and TCP or UDP header, and a datagram the IP layer fragments counts once,\n"
+    "whole, as its socket sent or received it. With the libpcap fallback a packet counts as\n"
+    "captured: an offload packet once with one set of headers, each fragment on its own. The\n"
+    "counters heading names the source; the JSON has it in \"event_source\" and the rule in\n"
+    "\"bytes_counted\".\n";
 
 namespace {
 

@@ -351,11 +351,24 @@ std::string jsonString(const std::string& text)
     return out;
 }
 
+std::string bytesCountedBy(const std::string& eventSource)
+{
+    if (eventSource.rfind("ebpf", 0) == 0)
+        return "IP total lengths of the packets as the link carries them: a segmentation-offload packet as "
+               "the packets it stands for, each with its headers; a fragmented datagram once, whole, as its "
+               "socket sent or received it";
+    if (eventSource.rfind("pcap", 0) == 0)
+        return "IP total lengths of the packets as captured: a segmentation-offload packet once, with one "
+               "set of headers; each fragment on its own, with its header";
+    return "";
+}
+
 void printReportJson(std::FILE* out, const Report& r)
 {
     std::fprintf(out, "{\n  \"elapsed_seconds\": %.1f,\n  \"privileged\": %s,\n  \"capturing\": %s,\n",
                  r.elapsedSeconds, r.privileged ? "true" : "false", r.engine.capturing ? "true" : "false");
     std::fprintf(out, "  \"event_source\": %s,\n", jsonString(r.eventSource).c_str());
+    std::fprintf(out, "  \"bytes_counted\": %s,\n", jsonString(bytesCountedBy(r.eventSource)).c_str());
     std::fprintf(out, "  \"dns_names\": %" PRIu64 ",\n", r.engine.dnsNames);
     for (const TrafficTable& t : r.tables) {
         std::fprintf(out, "  %s: [", jsonString(t.name).c_str());

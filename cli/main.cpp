@@ -1,11 +1,11 @@
 // lumivex: the console front end. Runs the capture engine without windows and prints what it
 // sees: the TCP, UDP and chat tables, per-program I/O and every drop counter.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "Options.h"
 #include "Report.h"
@@ -34,18 +34,28 @@ int g_consoleEvents = -1;  // Windows: the console's control events (see main)
 void onSignal(int signal)
 {
     g_interrupted.store(true);
+    platform::signalWake();
     if (g_signals.fetch_add(1) >= 1)
         std::_Exit(128 + signal);
 }
 
-// Sleeps until the deadline or an interrupt.
+// Sleeps until the deadline or an interrupt, waking for nothing else.
 void sleepUntil(std::chrono::steady_clock::time_point deadline)
 {
-    while (!g_interrupted.load() && std::chrono::steady_clock::now() < deadline) {
-        if (g_consoleEvents >= 0 && platform::drainTerminationSignals(g_consoleEvents) > 0)
+    while (!g_interrupted.load()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return;
+        if (g_consoleEvents < 0) {
+            platform::sleepUntilSignalWake(int(left.count()) + 1);
+            continue;
+        }
+        // The console's own events come through a pipe the sleep cannot wait on: look at it
+        // every 50 ms.
+        if (platform::drainTerminationSignals(g_consoleEvents) > 0)
             g_interrupted.store(true);
         else
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            platform::sleepUntilSignalWake(int(std::min<long long>(50, left.count() + 1)));
     }
 }
 
@@ -77,6 +87,7 @@ int main(int argc, char** argv)
         return runHistoryCommand(argc - 1, argv + 1, stdout, stderr);
 #endif
     // Before anything that may take long, so that an interrupt is never ignored.
+    platform::prepareSignalWake();
 #ifdef _WIN32
     // The console's control handler before the signal handlers: the system asks the later
     // ones first, so Ctrl-C and Ctrl-Break reach onSignal, and closing the console window,
@@ -109,6 +120,9 @@ int main(int argc, char** argv)
         XLog::debug(1, privilegeAdvice(platform::executablePath()));
 
     XEngine engine;
+    // The live view reprints the per-program disk totals every second; one report at the
+    // end needs them only then.
+    engine.setDiskRatesNeeded(options.seconds == 0);
     std::string why;
     if (!engine.start(&why)) {
         std::fprintf(stderr, "lumivex: cannot start the engine: %s\n", terminalSafe(why).c_str());

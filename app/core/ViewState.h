@@ -49,12 +49,16 @@ struct ViewState {
     bool sidePanelOpen = false;
     bool autoRefresh = true;  // the tray menu's "自动刷新"
     bool shown = true;        // refresh enabled and the window visible (not in the tray)
+    bool floatingShown = false;  // the floating strip is on the desktop
     ListShape list;           // the traffic list on show, when the page is one
 
     // The page is the one on show in a visible window.
     bool onShow(Page page) const { return shown && current == page; }
     // The detail side panel is visible (it only stands beside a traffic list).
     bool detailOnShow() const { return shown && sidePanelOpen && isTrafficList(current); }
+    // Disk speeds are on screen each second: the summary panes of a visible window (and its
+    // process monitor list) or the floating strip show them.
+    bool diskRatesOnShow() const { return shown || floatingShown; }
 };
 
 } // namespace orvane

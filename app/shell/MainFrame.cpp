@@ -61,6 +61,7 @@ MainFrame::MainFrame(XEngine& engine, TrafficModel& model, FrameOptions options,
     connectMenu();
     connect(m_floating, &FloatWindow::menuRequested, this, &MainFrame::popupMenu);
     connect(m_floating, &FloatWindow::showMainRequested, this, [this] { showFromTray(true); });
+    connect(m_floating, &FloatWindow::shownChanged, m_view, &MainView::setFloatingShown);
 
     const QRect area = workArea(*this);
     resize(kInitialSize.boundedTo(area.size()));

@@ -72,6 +72,8 @@ public slots:
     // The window is on show (true) or in the tray (false); tellAdvert starts or stops the
     // advert's display as well.
     void setShown(bool shown, bool tellAdvert);
+    // The floating strip is on screen: its figures are needed while the window is away.
+    void setFloatingShown(bool shown) { m_state.floatingShown = shown; }
     // The detail side panel: follow an address of the current list, open it, close it (which
     // also clears the selection of the three lists), show the current list's selection.
     void detailFollowCurrentList(std::uint32_t address);

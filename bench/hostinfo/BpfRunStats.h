@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -23,6 +25,11 @@ public:
     bool enabled() const { return m_statsFd >= 0; }
     // The programs of this process by id (from /proc/self/fdinfo), with their counts so far.
     std::map<uint32_t, Program> sample() const;
+    // The same for the programs another process holds (through program or link descriptors).
+    // The counts stay 0 while no process has the statistics turned on.
+    static std::map<uint32_t, Program> sample(pid_t pid);
+    // Every BPF program loaded on the machine whose name starts with prefix, by id.
+    static std::map<uint32_t, std::string> loaded(const std::string& prefix);
 
 private:
     int m_statsFd = -1;

@@ -2,10 +2,11 @@
 // engine's.
 //   bench_bulk_peer sink PORT              accept connections, read and discard (prints "ready")
 //   bench_bulk_peer send ADDR PORT SECONDS send as fast as possible for SECONDS, then print
-//                                          "sent BYTES"
+//                                          "sent BYTES cpu C" (C: its CPU seconds)
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -55,6 +56,8 @@ int send(const char* addr, int port, double seconds)
     sockaddr_in a = endpoint(addr, port);
     if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
         return 1;
+    timespec cpu0{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
     std::vector<char> chunk(1 << 18, 'b');
     unsigned long long total = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -69,7 +72,10 @@ int send(const char* addr, int port, double seconds)
     while (recv(s, buf, sizeof buf, 0) > 0) {
     }
     close(s);
-    std::printf("sent %llu\n", total);
+    timespec cpu1{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
+    std::printf("sent %llu cpu %.6f\n", total,
+                double(cpu1.tv_sec - cpu0.tv_sec) + double(cpu1.tv_nsec - cpu0.tv_nsec) / 1e9);
     return 0;
 }
 

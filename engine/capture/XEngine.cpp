@@ -113,6 +113,8 @@ bool XEngine::start(std::string* why)
     // Process information first: it creates the kernel event source and starts its thread.
     e.processInfo = XPCProcessInfo::Instance();
     e.trace = e.processInfo ? e.processInfo->trace() : nullptr;
+    if (e.trace)
+        e.trace->setDiskRatesNeeded(e.diskRatesNeeded);
     e.packets = XPacketMgr::Instance();
     e.queues = XPacketQueueMgr::Instance();
     e.dns = XDNSRecord::Instance();
@@ -236,6 +238,21 @@ bool XEngine::takeLedger(XLedger& out)
                 row.dnsName.assign(name, strnlen(name, sizeof name));
     }
     return true;
+}
+
+void XEngine::setDiskRatesNeeded(bool perSecond)
+{
+    Impl& e = *m_impl;
+    std::lock_guard<std::mutex> guard(e.stateMutex);
+    e.diskRatesNeeded = perSecond;
+    if (e.trace && e.state.load() != Impl::State::FromComponents)
+        e.trace->setDiskRatesNeeded(perSecond);
+}
+
+bool XEngine::diskRatesNeeded() const
+{
+    std::lock_guard<std::mutex> guard(m_impl->stateMutex);
+    return m_impl->diskRatesNeeded;
 }
 
 uint32_t XEngine::tick() const

@@ -31,7 +31,8 @@ struct CAPENGINE_HIDDEN XEngine::Impl {
     void completeRow(XTrafficKind kind, const _X_R_PACKETCOUNTER& record, XTrafficRow& row) const;
 
     Components components;                          // clock and name hooks, always set
-    mutable std::mutex stateMutex;        // serialises start and stop
+    mutable std::mutex stateMutex;        // serialises start, stop and the disk-rate wish
+    bool diskRatesNeeded = true;          // guarded by stateMutex
     std::atomic<State> state{State::Idle};
 
     // Set by start() (or from the components) before state leaves Idle, never changed after.

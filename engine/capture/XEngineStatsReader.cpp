@@ -37,6 +37,7 @@ void readCapture(XKernelIoTrace* trace, XEngineStats& s)
     s.ringPending = k.ringPending;
     s.gatedEvents = k.gatedEvents;
     s.diskFolded = k.diskFolded;
+    s.diskExitsDropped = k.source.diskExitsDropped;
 }
 
 void readDatagramPath(XPacketMgr* packets, XPacketQueueMgr* queues, XEngineStats& s)

@@ -49,7 +49,7 @@ void XLocalListener::stop()
 {
     m_stopRequest.store(1);
     std::lock_guard<std::mutex> guard(m_waitMutex);
-    m_wake.notify_all();
+    wakeLocked();
 }
 
 void XLocalListener::close()
@@ -57,6 +57,13 @@ void XLocalListener::close()
     m_stopRequest.store(1);
     m_exitRequest.store(1);
     std::lock_guard<std::mutex> guard(m_waitMutex);
+    wakeLocked();
+}
+
+void XLocalListener::wakeLocked()
+{
+    if (m_socket)
+        m_socket->wake();
     m_wake.notify_all();
 }
 
@@ -69,6 +76,9 @@ XListenerStats XLocalListener::stats() const
     s.received = m_received.load(std::memory_order_relaxed);
     s.kept = m_kept.load(std::memory_order_relaxed);
     s.unqueued = m_unqueued.load(std::memory_order_relaxed);
+    std::lock_guard<std::mutex> guard(m_waitMutex);
+    if (m_socket)
+        m_socketDrops.store(m_socket->drops(), std::memory_order_relaxed);
     s.socketDrops = m_socketDrops.load(std::memory_order_relaxed);
     return s;
 }
@@ -106,7 +116,6 @@ void XLocalListener::waitWhileRunning(int ms)
 void XLocalListener::run()
 {
     constexpr int kBufferSize = 65536;
-    constexpr auto kDropReadInterval = std::chrono::milliseconds(250);
     XSnifferSocket socket;
     const int rc = socket.open();
     if (socket.getMode() == 1)
@@ -117,17 +126,14 @@ void XLocalListener::run()
         XLog::debug(1, "DNS listener: no raw socket, no names are learnt: ", std::string(std::strerror(rc)));
         return;
     }
+    {
+        std::lock_guard<std::mutex> guard(m_waitMutex);
+        m_socket = &socket;
+    }
     try {
         const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
-        auto nextDropRead = std::chrono::steady_clock::now() + kDropReadInterval;
-        const auto readDrops = [&] {
-            m_socketDrops.store(socket.drops(), std::memory_order_relaxed);
-            nextDropRead = std::chrono::steady_clock::now() + kDropReadInterval;
-        };
         while (m_exitRequest.load() != 1) {
             while (m_stopRequest.load() != 1) {
-                if (std::chrono::steady_clock::now() >= nextDropRead)
-                    readDrops();
                 bool outgoing = false;
                 const int n = socket.receive(buffer.get(), kBufferSize - 1, &outgoing);
                 if (n < 0) {
@@ -153,7 +159,10 @@ void XLocalListener::run()
                 break;
             waitWhilePaused(1000);
         }
-        readDrops();
     } catch (...) {
     }
+    // The drops counted since the last look, before the socket goes.
+    std::lock_guard<std::mutex> guard(m_waitMutex);
+    m_socketDrops.store(socket.drops(), std::memory_order_relaxed);
+    m_socket = nullptr;
 }

@@ -8,12 +8,13 @@
 
 class XPacketQueue;
 class XPacketQueueMgr;
+class XSnifferSocket;
 
 // Listens to the DNS traffic of every local IPv4 address (those added later too) through one
 // raw socket on its own thread, and keeps the queries this host sends (UDP to port 53) and the
 // answers it receives (UDP from port 53) in its packet queue, each with its direction. Stop
-// and exit requests take effect within a quarter of a second: the socket's receive timeout
-// bounds every wait.
+// and exit requests wake the socket's wait, so they take effect at once (within a quarter of
+// a second where the socket cannot be woken); without traffic the thread sleeps.
 class XLocalListener : public XPacketListener {
 public:
     ~XLocalListener() override;
@@ -50,6 +51,8 @@ private:
     void waitWhilePaused(int ms);
     // Waits until paused or asked to end, at most ms milliseconds.
     void waitWhileRunning(int ms);
+    // Wakes the socket's wait and the thread's; m_waitMutex held.
+    void wakeLocked();
 
     std::atomic<int> m_stopRequest{0};
     std::atomic<int> m_exitRequest{0};
@@ -58,8 +61,11 @@ private:
     std::atomic<bool> m_status{true};
     XPacketQueueMgr* m_queues;
 
-    std::mutex m_waitMutex;
+    mutable std::mutex m_waitMutex;
     std::condition_variable m_wake;
+    // The open socket while run() has one; guarded by m_waitMutex, so that stop requests may
+    // wake it and stats() may read its drop count from other threads.
+    XSnifferSocket* m_socket = nullptr;
 
     std::atomic<bool> m_bindFailed{false};
     std::atomic<int> m_bindError{0};
@@ -67,5 +73,5 @@ private:
     std::atomic<uint64_t> m_received{0};
     std::atomic<uint64_t> m_kept{0};
     std::atomic<uint64_t> m_unqueued{0};
-    std::atomic<uint64_t> m_socketDrops{0};
+    mutable std::atomic<uint64_t> m_socketDrops{0};  // the socket's, as last read
 };

@@ -8,7 +8,9 @@
 class XSnifferSocket {
 public:
     static constexpr int kReceiveBuffer = 819200;  // kernel receive buffer, bytes
-    static constexpr int kReceiveTimeoutMs = 250;   // receive() returns at least this often
+    // receive() returns at least this often. Stop requests wake it (see wake()), so the
+    // timeout is only a backstop; where the socket cannot be woken its wait is shorter.
+    static constexpr int kReceiveTimeoutMs = 30000;
 
     XSnifferSocket() = default;
     ~XSnifferSocket() = default;
@@ -23,7 +25,10 @@ public:
     // arrived in time (or buf is null, size <= 0), -1 on an error; outgoing tells whether
     // this host sent it.
     int receive(char* buf, int size, bool* outgoing) { return m_socket.receive(buf, size, outgoing); }
-    // Datagrams the kernel dropped because the socket's buffer was full, since open().
+    // Any thread, as long as the socket lives: a waiting receive() returns 0 now.
+    void wake() { m_socket.wake(); }
+    // Datagrams the kernel dropped because the socket's buffer was full, since open(). Any
+    // thread, one at a time.
     uint64_t drops() { return m_socket.drops(); }
     // 0: every datagram is seen; 1: only those the stack delivers anyway.
     int getMode() const { return m_mode; }

@@ -1,5 +1,6 @@
 #include "hostinfo/XKernelIoTrace.h"
 
+#include <algorithm>
 #include <string>
 
 #include "corekit/XLog.h"
@@ -115,6 +116,12 @@ void XKernelIoTrace::getDiskIO(std::vector<IoTriple>& out)
 {
     XLockGuard guard(m_lock);
     m_disk.drain(out);
+}
+
+void XKernelIoTrace::setDiskRatesNeeded(bool perSecond)
+{
+    if (m_source)
+        m_source->setDiskRatesNeeded(perSecond);
 }
 
 KernelIoStats XKernelIoTrace::stats() const

@@ -50,6 +50,8 @@ public:
     // Any thread: replaces out with the disk totals of this interval as {pid, read, written},
     // then starts a new interval.
     void getDiskIO(std::vector<IoTriple>& out);
+    // Any thread: whether per-second disk figures are needed (see IoEventSource).
+    void setDiskRatesNeeded(bool perSecond);
 
     XNetIoRing* ring() { return m_ring.get(); }
     KernelIoStats stats() const;

@@ -89,6 +89,42 @@ uint8_t protocolOf(uint8_t ipProtocol)
     return ipProtocol == IPPROTO_TCP ? kProtoTcp : kProtoUdp;
 }
 
+// The kernel's records of ended processes, from the programs' exit ring.
+class BpfExitFeed : public ProcessExitFeed {
+public:
+    explicit BpfExitFeed(int ringFd)
+    {
+        m_ring = ring_buffer__new(ringFd, &BpfExitFeed::onRecord, this, nullptr);
+    }
+    ~BpfExitFeed() override
+    {
+        if (m_ring)
+            ring_buffer__free(m_ring);
+    }
+    bool ok() const { return m_ring != nullptr; }
+    int fd() const override { return ring_buffer__epoll_fd(m_ring); }
+    void take(std::vector<ProcessExit>& out) override
+    {
+        m_out = &out;
+        ring_buffer__consume(m_ring);
+        m_out = nullptr;
+    }
+private:
+    static int onRecord(void* context, void* data, size_t size)
+    {
+        auto* self = static_cast<BpfExitFeed*>(context);
+        if (size < sizeof(lvx_process_exit) || !self->m_out)
+            return 0;
+        lvx_process_exit record;
+        std::memcpy(&record, data, sizeof record);
+        self->m_out->push_back(ProcessExit{record.pid, record.start, record.read_bytes, record.write_bytes});
+        return 0;
+    }
+
+    ring_buffer* m_ring = nullptr;
+    std::vector<ProcessExit>* m_out = nullptr;
+};
+
 } // namespace
 
 std::unique_ptr<BpfFlowCounter> BpfFlowCounter::attach(const std::string& cgroupRoot, std::string& why)
@@ -125,12 +161,12 @@ std::unique_ptr<BpfFlowCounter> BpfFlowCounter::attach(const std::string& cgroup
     skel->rodata->with_tasks = counter->m_withTasks;
     skel->rodata->with_skb_netns =
         libbpf_probe_bpf_helper(BPF_PROG_TYPE_CGROUP_SKB, BPF_FUNC_get_netns_cookie, nullptr) == 1;
-    // With task access every send and receive names the socket's process; without it,
-    // sendmsg and recvmsg of unconnected sockets do (connect does in both cases).
-    const std::vector<bpf_program*> perCall = {skel->progs.lvx_sent, skel->progs.lvx_received};
-    const std::vector<bpf_program*> perAddressCall = {skel->progs.lvx_sendmsg4, skel->progs.lvx_sendmsg6,
-                                                      skel->progs.lvx_recvmsg4, skel->progs.lvx_recvmsg6};
-    for (bpf_program* program : counter->m_withTasks ? perAddressCall : perCall)
+    // With task access every receive names the socket's process, and ended processes leave
+    // their I/O totals; without it, recvmsg of unconnected sockets names it (connect does in
+    // both cases).
+    const std::vector<bpf_program*> withTasks = {skel->progs.lvx_received, skel->progs.lvx_process_free};
+    const std::vector<bpf_program*> perAddressCall = {skel->progs.lvx_recvmsg4, skel->progs.lvx_recvmsg6};
+    for (bpf_program* program : counter->m_withTasks ? perAddressCall : withTasks)
         bpf_program__set_autoload(program, false);
 
     std::string warning;
@@ -173,7 +209,7 @@ std::unique_ptr<BpfFlowCounter> BpfFlowCounter::attach(const std::string& cgroup
         return nullptr;
     }
     if (counter->m_withTasks) {
-        for (bpf_program* program : {skel->progs.lvx_sent, skel->progs.lvx_received}) {
+        for (bpf_program* program : withTasks) {
             bpf_link* link = bpf_program__attach(program);
             if (!link) {
                 why = std::string("cannot attach ") + bpf_program__name(program) + ": " + errorText(errno);
@@ -212,37 +248,73 @@ uint64_t BpfFlowCounter::packetsCounted() const
     return sum;
 }
 
-void BpfFlowCounter::waitForTraffic(uint64_t countedSoFar, int wakeFd, int timeoutMs)
+void BpfFlowCounter::watchWakeFd(int wakeFd)
 {
-    if (wakeFd != m_wakeFd) {
-        epoll_event wake{};
-        wake.events = EPOLLIN;
-        wake.data.fd = wakeFd;
-        if (::epoll_ctl(m_epollFd, EPOLL_CTL_ADD, wakeFd, &wake) == 0)
-            m_wakeFd = wakeFd;
-    }
-    std::atomic_ref<__u32>(m_skel->bss->reader_waiting).store(1, std::memory_order_seq_cst);
-    // A packet counted before the doorbell was armed rang nothing.
-    if (packetsCounted() != countedSoFar)
+    if (wakeFd == m_wakeFd)
         return;
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.fd = wakeFd;
+    if (::epoll_ctl(m_epollFd, EPOLL_CTL_ADD, wakeFd, &wake) == 0)
+        m_wakeFd = wakeFd;
+}
+
+void BpfFlowCounter::waitForDoorbell(int timeoutMs)
+{
     epoll_event events[2];
     ::epoll_wait(m_epollFd, events, 2, timeoutMs);
     ring_buffer__consume(m_doorbell);
 }
 
+void BpfFlowCounter::waitForTraffic(uint64_t countedSoFar, int wakeFd, int timeoutMs)
+{
+    watchWakeFd(wakeFd);
+    std::atomic_ref<__u32>(m_skel->bss->reader_waiting).store(1, std::memory_order_seq_cst);
+    // A packet counted before the doorbell was armed rang nothing.
+    if (packetsCounted() != countedSoFar)
+        return;
+    waitForDoorbell(timeoutMs);
+}
+
+void BpfFlowCounter::pause(int wakeFd, int timeoutMs)
+{
+    watchWakeFd(wakeFd);
+    if (!wantsEarlyRead())
+        waitForDoorbell(timeoutMs);
+}
+
+bool BpfFlowCounter::wantsEarlyRead() const
+{
+    const __u64 entered = std::atomic_ref<__u64>(m_skel->bss->flows_entered[m_active]).load(std::memory_order_relaxed);
+    return entered >= LVX_EARLY_READ_FLOWS;
+}
+
 bool BpfFlowCounter::drain(std::vector<FlowDelta>& out)
 {
     bpf_map* const maps[2] = {m_skel->maps.flows_a, m_skel->maps.flows_b};
+    const int old = m_active;
+    m_active = 1 - old;
+    std::atomic_ref<__u32>(m_skel->bss->active_map).store(__u32(m_active), std::memory_order_seq_cst);
+    // Replacing a map-in-map entry returns only once every program that started before has
+    // finished: none writes to the old map any longer.
     const uint32_t zero = 0;
-    const int next = 1 - m_active;
-    const int nextFd = bpf_map__fd(maps[next]);
-    // Replacing a map-in-map entry returns only once every program that may still hold the
-    // old map has finished.
-    if (bpf_map_update_elem(bpf_map__fd(m_skel->maps.active_flows), &zero, &nextFd, BPF_ANY) != 0)
+    const int barrierFd = bpf_map__fd(maps[0]);
+    if (bpf_map_update_elem(bpf_map__fd(m_skel->maps.retire_barrier), &zero, &barrierFd, BPF_ANY) != 0)
         return false;
-    const int oldFd = bpf_map__fd(maps[m_active]);
-    m_active = next;
-    return readEmpty(oldFd, out);
+    const bool read = readEmpty(bpf_map__fd(maps[old]), out);
+    std::atomic_ref<__u64>(m_skel->bss->flows_entered[old]).store(0, std::memory_order_relaxed);
+    std::atomic_ref<__u32>(m_skel->bss->early_read_rung[old]).store(0, std::memory_order_relaxed);
+    return read;
+}
+
+std::unique_ptr<ProcessExitFeed> BpfFlowCounter::exitFeed()
+{
+    if (!m_withTasks)
+        return nullptr;
+    auto feed = std::make_unique<BpfExitFeed>(bpf_map__fd(m_skel->maps.exits));
+    if (!feed->ok())
+        return nullptr;
+    return feed;
 }
 
 bool BpfFlowCounter::readEmpty(int mapFd, std::vector<FlowDelta>& out)
@@ -310,6 +382,7 @@ BpfFlowCounter::Counters BpfFlowCounter::counters() const
     Counters c;
     c.packetsDropped = load(m_skel->bss->packets_dropped);
     c.bytesDropped = load(m_skel->bss->bytes_dropped);
+    c.exitsDropped = load(m_skel->bss->exits_dropped);
     return c;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/DiskSampler.h"
 #include "platform/linux/FlowDeltaReader.h"
 
 struct flow_counter;
@@ -21,6 +22,7 @@ public:
     struct Counters {
         uint64_t packetsDropped = 0;  // packets the kernel could not count: the flow map was full
         uint64_t bytesDropped = 0;
+        uint64_t exitsDropped = 0;    // ended processes whose I/O totals found the exit ring full
     };
 
     // Loads and attaches the programs. Null, with the reason in why, when the kernel or this
@@ -35,19 +37,30 @@ public:
     // Makes the other flow map the active one, waits until no program writes to the old one
     // any longer, and reads it empty into out (appended). False when the kernel refused.
     bool drain(std::vector<FlowDelta>& out);
+    // Whether the active flow map has passed half full: read it now rather than at the end of
+    // the interval.
+    bool wantsEarlyRead() const;
     // Arms the doorbell and sleeps until the first packet after countedSoFar is counted,
     // wakeFd (an eventfd) is signalled, or timeoutMs pass.
     void waitForTraffic(uint64_t countedSoFar, int wakeFd, int timeoutMs);
+    // Sleeps between two reads: until timeoutMs pass, wakeFd is signalled or the active flow
+    // map passes half full.
+    void pause(int wakeFd, int timeoutMs);
+    // The I/O totals of processes as they end, for the disk sampler; null without task access.
+    // The feed must go before this object.
+    std::unique_ptr<ProcessExitFeed> exitFeed();
     // The name the kernel recorded for the process; false when it has none.
     bool processName(uint32_t pid, KernelProcessName& out) const;
     Counters counters() const;
-    // Whether the programs see tasks (CAP_PERFMON): names, and the pid refreshed on every
-    // send and receive.
+    // Whether the programs see tasks (CAP_PERFMON): names, the pid refreshed on every receive,
+    // and the I/O totals of ended processes.
     bool withTasks() const { return m_withTasks; }
 
 private:
     BpfFlowCounter() = default;
     bool readEmpty(int mapFd, std::vector<FlowDelta>& out);
+    void watchWakeFd(int wakeFd);
+    void waitForDoorbell(int timeoutMs);
 
     flow_counter* m_skel = nullptr;
     std::vector<bpf_link*> m_links;
@@ -55,7 +68,7 @@ private:
     int m_epollFd = -1;
     int m_wakeFd = -1;  // registered with m_epollFd
     int m_cgroupFd = -1;
-    int m_active = 0;  // 0: flows_a, 1: flows_b
+    int m_active = 0;  // the map the programs write to: 0 flows_a, 1 flows_b
     int m_cpus = 1;
     bool m_withTasks = false;
 };

@@ -6,8 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 
 #include "corekit/XLog.h"
 #include "platform/Clock.h"
@@ -27,7 +25,7 @@ namespace {
 constexpr auto kReadInterval = std::chrono::milliseconds(250);
 // Without traffic the reader sleeps until the kernel rings; this long at most, in case a ring
 // went astray.
-constexpr int kIdleWaitMs = 2000;
+constexpr int kIdleWaitMs = 10000;
 
 class BpfIoEventSource : public IoEventSource {
 public:
@@ -44,6 +42,7 @@ public:
     bool open(std::string*) override { return m_counter != nullptr; }
     void run(IoEventSink& sink) override;
     void stop() override;
+    void setDiskRatesNeeded(bool perSecond) override { m_disk.setPerSecond(perSecond); }
     IoSourceStats stats() const override;
     std::string name() const override { return "ebpf"; }
 
@@ -53,17 +52,16 @@ private:
 
     std::unique_ptr<BpfFlowCounter> m_counter;  // the reader thread's while run() runs
     const int m_wakeFd;                         // stop() wakes a reader waiting for traffic
+    std::unique_ptr<ProcessExitFeed> m_exits;   // the disk sampler's while it runs
     DiskSampler m_disk;
-    std::mutex m_mutex;
-    std::condition_variable m_cond;
-    bool m_stop = false;
+    std::atomic<bool> m_stop{false};
     uint64_t m_lastCounted = 0;
     uint64_t m_loggedFullPackets = 0;
     std::chrono::steady_clock::time_point m_fullLogged;
     std::vector<FlowDelta> m_deltas;
 
     std::atomic<uint64_t> m_packets{0}, m_events{0}, m_reads{0}, m_deltaCount{0}, m_ownedAtStart{0};
-    std::atomic<uint64_t> m_unowned{0}, m_fullPackets{0}, m_fullBytes{0};
+    std::atomic<uint64_t> m_unowned{0}, m_fullPackets{0}, m_fullBytes{0}, m_exitsDropped{0};
 };
 
 void BpfIoEventSource::run(IoEventSink& sink)
@@ -80,14 +78,21 @@ void BpfIoEventSource::run(IoEventSink& sink)
     for (const SocketProtocol protocol : {SocketProtocol::Tcp, SocketProtocol::Udp})
         if (readSocketTable(protocol, rows))
             reader.setStartSockets(protocol, rows);
+    // Ended processes are counted from the kernel's records: the disk figures need sampling
+    // only as often as someone looks at them.
+    m_exits = m_counter->exitFeed();
+    m_disk.setExitFeed(m_exits.get());
     m_disk.start(sink);
     auto lastRead = std::chrono::steady_clock::now() - kReadInterval;
-    for (;;) {
-        {
-            // At most one read per interval.
-            std::unique_lock<std::mutex> guard(m_mutex);
-            if (m_cond.wait_until(guard, lastRead + kReadInterval, [this] { return m_stop; }))
+    while (!m_stop.load()) {
+        // At most one read per interval, unless the active map passes half full.
+        const auto left = lastRead + kReadInterval - std::chrono::steady_clock::now();
+        if (left > std::chrono::milliseconds(0)) {
+            m_counter->pause(m_wakeFd, int(std::chrono::duration_cast<std::chrono::milliseconds>(left).count()) + 1);
+            if (m_stop.load())
                 break;
+            if (std::chrono::steady_clock::now() < lastRead + kReadInterval && !m_counter->wantsEarlyRead())
+                continue;
         }
         const bool any = read(reader);
         lastRead = std::chrono::steady_clock::now();
@@ -96,6 +101,7 @@ void BpfIoEventSource::run(IoEventSink& sink)
     }
     read(reader);
     m_disk.stop();
+    m_exits.reset();
     publish(reader);
     // Detaches the programs and frees their maps.
     m_counter.reset();
@@ -135,16 +141,13 @@ void BpfIoEventSource::publish(const FlowDeltaReader& reader)
         }
         m_fullPackets.store(c.packetsDropped, std::memory_order_relaxed);
         m_fullBytes.store(c.bytesDropped, std::memory_order_relaxed);
+        m_exitsDropped.store(c.exitsDropped, std::memory_order_relaxed);
     }
 }
 
 void BpfIoEventSource::stop()
 {
-    {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        m_stop = true;
-    }
-    m_cond.notify_all();
+    m_stop = true;
     const uint64_t one = 1;
     if (m_wakeFd >= 0 && ::write(m_wakeFd, &one, sizeof one) < 0) {
         // Already signalled.
@@ -164,6 +167,7 @@ IoSourceStats BpfIoEventSource::stats() const
     s.flowMapFullBytes = m_fullBytes.load(std::memory_order_relaxed);
     s.diskSamples = m_disk.rounds();
     s.diskEventsDelivered = m_disk.delivered();
+    s.diskExitsDropped = m_exitsDropped.load(std::memory_order_relaxed);
     return s;
 }
 

@@ -1,10 +1,12 @@
 #include "platform/linux/DiskSampler.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <time.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,13 +17,38 @@
 
 namespace platform {
 
+namespace {
+
+uint64_t monotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);
+}
+
+} // namespace
+
+DiskSampler::DiskSampler() : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
 DiskSampler::~DiskSampler()
 {
     stop();
-    for (auto& [pid, last] : m_last)
-        forget(last);
+    for (const auto& [pid, file] : m_files)
+        ::close(file.fd);
     if (m_loadavgFd >= 0)
         ::close(m_loadavgFd);
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+}
+
+void DiskSampler::setPerSecond(bool perSecond)
+{
+    if (m_perSecond.exchange(perSecond) == perSecond || !perSecond || m_wakeFd < 0)
+        return;
+    const uint64_t one = 1;
+    if (::write(m_wakeFd, &one, sizeof one) < 0) {
+        // Already signalled.
+    }
 }
 
 void DiskSampler::start(IoEventSink& sink)
@@ -34,13 +61,28 @@ void DiskSampler::start(IoEventSink& sink)
 
 void DiskSampler::stop()
 {
-    {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        m_stop = true;
+    m_stop = true;
+    const uint64_t one = 1;
+    if (m_wakeFd >= 0 && ::write(m_wakeFd, &one, sizeof one) < 0) {
+        // Already signalled.
     }
-    m_cond.notify_all();
     if (m_thread.joinable())
         m_thread.join();
+}
+
+std::chrono::milliseconds DiskSampler::interval() const
+{
+    return m_feed && !m_perSecond.load(std::memory_order_relaxed) ? kTotalsInterval : kPerSecondInterval;
+}
+
+void DiskSampler::wait(std::chrono::milliseconds timeout)
+{
+    pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {m_feed ? m_feed->fd() : -1, POLLIN, 0}};
+    ::poll(fds, m_feed ? 2 : 1, int(timeout.count()));
+    uint64_t value = 0;
+    if (fds[0].revents & POLLIN && ::read(m_wakeFd, &value, sizeof value) < 0) {
+        // Taken by an earlier wake.
+    }
 }
 
 void DiskSampler::run(IoEventSink& sink)
@@ -48,37 +90,44 @@ void DiskSampler::run(IoEventSink& sink)
     pthread_setname_np(pthread_self(), "lvx-disk");
     for (;;) {
         sample(sink);
-        std::unique_lock<std::mutex> guard(m_mutex);
-        if (m_cond.wait_for(guard, std::chrono::seconds(1), [this] { return m_stop; }))
+        // The next round: when the interval has passed, per-second figures are asked for, or
+        // the exit feed is filling up.
+        wait(interval());
+        if (m_stop.load()) {
+            sample(sink);
             return;
+        }
     }
 }
 
-void DiskSampler::forget(Last& last)
+void DiskSampler::close(uint32_t pid)
 {
-    if (last.fd >= 0) {
-        ::close(last.fd);
-        --m_openFiles;
-    }
-    last.fd = -1;
+    const auto it = m_files.find(pid);
+    if (it == m_files.end())
+        return;
+    ::close(it->second.fd);
+    m_files.erase(it);
 }
 
-bool DiskSampler::read(uint32_t pid, Last& last, ProcessIo& io)
+bool DiskSampler::read(uint32_t pid, ProcessIo& io)
 {
-    if (last.fd < 0) {
+    auto it = m_files.find(pid);
+    if (it == m_files.end()) {
         char path[32];
         std::snprintf(path, sizeof path, "/proc/%u/io", pid);
-        last.fd = ::open(path, O_RDONLY | O_CLOEXEC);
-        if (last.fd < 0)
-            return false;  // not ours to read
-        ++m_openFiles;
+        const int opened = ::open(path, O_RDONLY | O_CLOEXEC);
+        if (opened < 0)
+            return false;  // gone, or not ours to read
+        it = m_files.emplace(pid, OpenFile{opened, 0}).first;
     }
+    it->second.round = m_rounds.load(std::memory_order_relaxed);
+    const int fd = it->second.fd;
     char text[1024];
-    const ssize_t n = ::pread(last.fd, text, sizeof text, 0);
+    const ssize_t n = ::pread(fd, text, sizeof text, 0);
     const bool ok = n > 0 && parseProcessIo(std::string_view(text, size_t(n)), io);
     // A file of a process that ended reads nothing; one past the limit is not kept.
-    if (!ok || m_openFiles > kMaxOpenFiles) {
-        forget(last);
+    if (!ok || m_files.size() > kMaxOpenFiles) {
+        close(pid);
         m_unopened = m_unopened || ok;
     }
     return ok;
@@ -98,61 +147,59 @@ uint64_t DiskSampler::lastCreatedPid()
     return last ? std::strtoull(last + 1, nullptr, 10) : 0;
 }
 
+void DiskSampler::deliver(IoEventSink& sink, const DiskTotals::Delta& delta, uint64_t timestamp)
+{
+    DiskEvent event;
+    event.timestamp = timestamp;
+    event.pid = delta.pid;
+    event.readBytes = delta.readBytes;
+    event.writeBytes = delta.writeBytes;
+    sink.onDiskEvent(event);
+    m_delivered.fetch_add(1, std::memory_order_relaxed);
+}
+
 void DiskSampler::sample(IoEventSink& sink)
 {
-    const uint64_t round = m_rounds.load(std::memory_order_relaxed) + 1;
     const uint64_t now = systemTimeFiletime();
+    m_totals.beginRound(monotonicNs());
+    DiskTotals::Delta delta;
+    // The processes that ended first: a pid read afterwards is then a live process's.
+    if (m_feed) {
+        m_exits.clear();
+        m_feed->take(m_exits);
+        for (const ProcessExit& exit : m_exits) {
+            close(exit.pid);
+            if (m_totals.exited(exit, delta))
+                deliver(sink, delta, now);
+        }
+    }
     // Listing /proc costs more than reading the open files: it is done only when a process
     // (or thread) was created since the last round, or some process has no open file.
     const uint64_t lastPid = lastCreatedPid();
     m_pids.clear();
-    if (lastPid == 0 || lastPid != m_lastPid || m_unopened) {
+    if (lastPid == 0 || lastPid != m_lastPid || m_unopened)
         m_pids = listProcessIds();
-    } else {
-        for (const auto& [pid, last] : m_last)
-            m_pids.push_back(pid);
-    }
+    else
+        m_totals.livePids(m_pids);
     m_lastPid = lastPid;
     m_unopened = false;
     for (const uint32_t pid : m_pids) {
-        auto [it, inserted] = m_last.try_emplace(pid);
-        Last& last = it->second;
         ProcessIo io;
-        if (!read(pid, last, io)) {
-            // Gone, or not ours to read. A process that took the pid over meanwhile is found
-            // through a fresh open next round.
-            m_last.erase(it);
-            continue;
-        }
-        if (inserted && round == 1) {
-            last.read = io.readBytes;  // baseline
-            last.write = io.writeBytes;
-        }
-        // A counter that went backwards belongs to a new process reusing the pid.
-        const uint64_t read = io.readBytes >= last.read ? io.readBytes - last.read : io.readBytes;
-        const uint64_t write = io.writeBytes >= last.write ? io.writeBytes - last.write : io.writeBytes;
-        last.read = io.readBytes;
-        last.write = io.writeBytes;
-        last.round = round;
-        if (read == 0 && write == 0)
-            continue;
-        DiskEvent event;
-        event.timestamp = now;
-        event.pid = pid;
-        event.readBytes = read;
-        event.writeBytes = write;
-        sink.onDiskEvent(event);
-        m_delivered.fetch_add(1, std::memory_order_relaxed);
+        if (read(pid, io) && m_totals.sample(pid, io.readBytes, io.writeBytes, delta))
+            deliver(sink, delta, now);
     }
-    for (auto it = m_last.begin(); it != m_last.end();) {
+    m_totals.endRound();
+    // Files of processes that went: the pid may come back as another process.
+    const uint64_t round = m_rounds.load(std::memory_order_relaxed);
+    for (auto it = m_files.begin(); it != m_files.end();) {
         if (it->second.round == round) {
             ++it;
-        } else {
-            forget(it->second);
-            it = m_last.erase(it);
+            continue;
         }
+        ::close(it->second.fd);
+        it = m_files.erase(it);
     }
-    m_rounds.store(round, std::memory_order_relaxed);
+    m_rounds.fetch_add(1, std::memory_order_relaxed);
 }
 
 } // namespace platform

@@ -5,6 +5,8 @@
 #include <linux/filter.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -42,13 +44,23 @@ RawDnsSocket::RawDnsSocket()
 {
     // Protocol 0 receives nothing until open() has attached the filter and bound the socket.
     m_fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (m_fd == -1)
+    if (m_fd == -1) {
         m_createError = errno;
+        return;
+    }
+    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wakeFd == -1) {
+        m_createError = errno;
+        ::close(m_fd);
+        m_fd = -1;
+    }
 }
 
 RawDnsSocket::~RawDnsSocket()
 {
     close();
+    if (m_wakeFd != -1)
+        ::close(m_wakeFd);
 }
 
 int RawDnsSocket::open(int receiveBuffer, int timeoutMs)
@@ -62,11 +74,7 @@ int RawDnsSocket::open(int receiveBuffer, int timeoutMs)
         return errno;
     if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer) != 0)
         return errno;
-    timeval timeout{};
-    timeout.tv_sec = timeoutMs / 1000;
-    timeout.tv_usec = (timeoutMs % 1000) * 1000;
-    if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0)
-        return errno;
+    m_timeoutMs = timeoutMs > 0 ? timeoutMs : -1;
     // Every interface (index 0), also those that appear later; outgoing packets reach only
     // sockets of all protocols.
     sockaddr_ll all{};
@@ -82,9 +90,24 @@ int RawDnsSocket::receive(char* buf, int size, bool* outgoing)
 {
     if (!buf || size <= 0 || m_fd == -1)
         return 0;
+    // The wait is a poll of the socket and the wake-up descriptor; only a readable socket is
+    // read, without blocking.
+    pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, m_timeoutMs);
+    if (ready < 0)
+        return errno == EINTR ? 0 : -1;
+    if (fds[1].revents & POLLIN) {
+        uint64_t count = 0;
+        if (::read(m_wakeFd, &count, sizeof count) < 0) {
+            // Taken by an earlier receive.
+        }
+        return 0;
+    }
+    if (!(fds[0].revents & (POLLIN | POLLERR)))
+        return 0;
     sockaddr_ll from{};
     socklen_t fromLength = sizeof from;
-    const ssize_t n = ::recvfrom(m_fd, buf, size_t(size), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    const ssize_t n = ::recvfrom(m_fd, buf, size_t(size), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (n >= 0) {
         if (outgoing)
             *outgoing = from.sll_pkttype == PACKET_OUTGOING;
@@ -93,6 +116,14 @@ int RawDnsSocket::receive(char* buf, int size, bool* outgoing)
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
         return 0;
     return -1;
+}
+
+void RawDnsSocket::wake()
+{
+    const uint64_t one = 1;
+    if (m_wakeFd != -1 && ::write(m_wakeFd, &one, sizeof one) < 0) {
+        // The counter is already set: the wake-up is pending.
+    }
 }
 
 uint64_t RawDnsSocket::drops()

@@ -1,5 +1,8 @@
 // The window program's system services on a system without a backend: no single-instance
 // lock (every copy runs) and no termination signals routed to the event loop.
+#include <chrono>
+#include <thread>
+
 #include "platform/InstanceLock.h"
 #include "platform/TerminationSignals.h"
 
@@ -29,6 +32,19 @@ int terminationSignalDescriptor()
 int drainTerminationSignals(int)
 {
     return 0;
+}
+
+bool prepareSignalWake()
+{
+    return false;
+}
+
+void signalWake() {}
+
+bool sleepUntilSignalWake(int timeoutMs)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0));
+    return false;
 }
 
 } // namespace platform

@@ -75,6 +75,8 @@ int RawDnsSocket::receive(char*, int, bool*)
     return -1;
 }
 
+void RawDnsSocket::wake() {}
+
 uint64_t RawDnsSocket::drops()
 {
     return 0;

@@ -198,7 +198,8 @@ int RawDnsSocket::open(int receiveBuffer, int timeoutMs)
     if (m_fd == -1 || !m_backend)
         return m_createError ? m_createError : WSAENOTSOCK;
     m_backend->receiveBuffer = receiveBuffer;
-    m_backend->timeoutMs = timeoutMs > 0 ? timeoutMs : 250;
+    // Nothing can wake a select() here: its wait stays short enough for a stop to be seen.
+    m_backend->timeoutMs = timeoutMs > 0 ? std::min(timeoutMs, kUnwokenTimeoutMs) : kUnwokenTimeoutMs;
     const int rc = m_backend->rescan();
     if (m_backend->sockets.empty())
         return rc ? rc : WSAEADDRNOTAVAIL;
@@ -246,6 +247,8 @@ int RawDnsSocket::receive(char* buf, int size, bool* outgoing)
     }
     return 0;  // nothing of ours among what arrived
 }
+
+void RawDnsSocket::wake() {}
 
 uint64_t RawDnsSocket::drops()
 {

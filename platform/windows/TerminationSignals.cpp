@@ -80,4 +80,18 @@ int drainTerminationSignals(int descriptor)
     return count;
 }
 
+// The console's events come through the descriptor above; the sleep itself only lasts.
+bool prepareSignalWake()
+{
+    return false;
+}
+
+void signalWake() {}
+
+bool sleepUntilSignalWake(int timeoutMs)
+{
+    ::Sleep(DWORD(timeoutMs > 0 ? timeoutMs : 0));
+    return false;
+}
+
 } // namespace platform

@@ -1,9 +1,16 @@
 // Byte and packet counts of the kernel I/O event source against real traffic from a test
-// host: the first datagrams after the start, and datagrams larger than the link's MTU.
+// host: the first datagrams after the start, datagrams larger than the link's MTU, and a burst
+// of new flows.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -51,6 +58,12 @@ protected:
             if (!m_trace->ring()->popNetIo(&io))
                 continue;
             m_info->addNetData(io);
+            const uint16_t burstPort = m_burstPort.load(std::memory_order_relaxed);
+            if (burstPort != 0 && io.localPort == burstPort && io.direction == kNetIoSend &&
+                ntohl(io.remoteAddr) - m_burstFirst.load(std::memory_order_relaxed) < (1u << 18)) {
+                m_burstPackets.fetch_add(io.packets > 1 ? io.packets : 1, std::memory_order_relaxed);
+                continue;
+            }
             if (io.remoteAddr != peer || io.protocol != kNetIoUdp || io.remotePort != htons(kUdpPort))
                 continue;
             std::lock_guard<std::mutex> guard(m_mutex);
@@ -94,6 +107,9 @@ protected:
     std::atomic<bool> m_stopPump{false};
     std::mutex m_mutex;
     std::vector<ORVANEPRO_NetIo> m_events;
+    std::atomic<uint16_t> m_burstPort{0};  // network order
+    std::atomic<uint32_t> m_burstFirst{0}; // host order
+    std::atomic<uint64_t> m_burstPackets{0};
 };
 
 TEST_F(CaptureCountsEndToEnd, FirstDatagramsAfterTheStartAreCounted)
@@ -132,6 +148,61 @@ TEST_F(CaptureCountsEndToEnd, DatagramsLargerThanTheMtuAreCountedWhole)
     if (!perSocket) {
         EXPECT_GE(m_trace->stats().source.fragments, 50u);
     }
+}
+
+TEST_F(CaptureCountsEndToEnd, ABurstOfNewFlowsIsCountedWhole)
+{
+    if (m_trace->sourceStatus() != "ebpf")
+        GTEST_SKIP() << "only the eBPF source counts per flow in the kernel: " << m_trace->sourceStatus();
+    // 300 000 new flows as fast as one socket sends them: two ports on each of 150 000
+    // addresses routed to the test host, which drops them quietly. More than one flow map
+    // holds.
+    const int b = 20 + 4 * int(getpid() % 5);
+    const std::string prefix = "10." + std::to_string(b) + ".0.0/14";
+    ASSERT_EQ(std::system(("ip route add " + prefix + " via " + m_net.peerAddr() + " dev " + m_net.hostInterface()).c_str()), 0);
+    ASSERT_EQ(std::system(("ip netns exec " + m_net.name() + " ip route add blackhole " + prefix).c_str()), 0);
+    const uint32_t first = uint32_t(b) << 24;
+    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    socklen_t len = sizeof local;
+    getsockname(s, reinterpret_cast<sockaddr*>(&local), &len);
+    m_burstFirst = first;
+    m_burstPort = local.sin_port;
+
+    constexpr uint32_t kFlows = 300000;
+    constexpr unsigned kBatch = 64;
+    char payload[8] = {};
+    iovec iov{payload, sizeof payload};
+    sockaddr_in to[kBatch];
+    mmsghdr msgs[kBatch];
+    uint32_t sent = 0;
+    for (uint32_t i = 0; i < kFlows;) {
+        const unsigned n = std::min<uint32_t>(kBatch, kFlows - i);
+        for (unsigned k = 0; k < n; ++k) {
+            to[k] = sockaddr_in{};
+            to[k].sin_family = AF_INET;
+            to[k].sin_addr.s_addr = htonl(first + (i + k) / 2);
+            to[k].sin_port = htons(uint16_t(9 + (i + k) % 2));
+            msgs[k] = mmsghdr{};
+            msgs[k].msg_hdr.msg_name = &to[k];
+            msgs[k].msg_hdr.msg_namelen = sizeof to[k];
+            msgs[k].msg_hdr.msg_iov = &iov;
+            msgs[k].msg_hdr.msg_iovlen = 1;
+        }
+        const int done = sendmmsg(s, msgs, n, 0);
+        if (done <= 0) {
+            ASSERT_TRUE(errno == ENOBUFS || errno == EAGAIN || errno == EINTR) << std::strerror(errno);
+            continue;
+        }
+        i += uint32_t(done);
+        sent += uint32_t(done);
+    }
+    close(s);
+    EXPECT_TRUE(waitFor([&] { return m_burstPackets.load() >= sent; }, 20000));
+    EXPECT_EQ(m_burstPackets.load(), sent);
+    EXPECT_EQ(m_trace->stats().source.flowMapFullPackets, 0u);
 }
 
 } // namespace

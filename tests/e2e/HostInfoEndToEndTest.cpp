@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -239,11 +240,43 @@ TEST_F(HostInfoEndToEnd, ShortLivedConnectionIsAttributedToItsProgram)
     EXPECT_EQ(totals[uint32_t(client)].in, s.received);
 }
 
-TEST_F(HostInfoEndToEnd, DiskWritesAreReportedForTheWriter)
+TEST_F(HostInfoEndToEnd, APassedOnSocketCountsUnderTheProcessThatReceivesOnIt)
+{
+    if (m_trace->sourceStatus() != "ebpf")
+        GTEST_SKIP() << "per-socket owners come from the eBPF source: " << m_trace->sourceStatus();
+    startServers();
+    openNetworkGates();
+    // One exchange by the program that made the socket, then four by the child it passes the
+    // socket on to. The child's first datagram goes out, and its echo comes in, before its
+    // first receive makes it the owner.
+    const pid_t parent = m_net.spawnHere({peerProgram(), "udp-handoff", m_net.peerAddr(), std::to_string(kUdpPort), "100"});
+    ASSERT_GT(parent, 0);
+    const std::string output = m_net.readOutput(parent, 10000);
+    const size_t at = output.find("child ");
+    ASSERT_NE(at, std::string::npos) << output;
+    const int child = std::atoi(output.c_str() + at + 6);
+    ASSERT_NE(output.find("done"), std::string::npos) << output;
+    constexpr uint64_t kDatagram = 128;  // 100 bytes and the UDP and IP headers
+    ASSERT_TRUE(waitFor([&] {
+        const Sums all = sumEvents(eventsFor(kNetIoUdp, kUdpPort), 0);
+        return all.sent >= 5 * kDatagram && all.received >= 5 * kDatagram;
+    }, 5000)) << describe();
+    std::map<uint32_t, uint64_t> sent, received;
+    for (const SeenEvent& e : eventsFor(kNetIoUdp, kUdpPort)) {
+        sent[e.io.processId] += e.io.bytesSent;
+        received[e.io.processId] += e.io.bytesReceived;
+    }
+    EXPECT_EQ(sent[uint32_t(parent)], 2 * kDatagram) << describe();
+    EXPECT_EQ(received[uint32_t(parent)], 2 * kDatagram) << describe();
+    EXPECT_EQ(sent[uint32_t(child)], 3 * kDatagram) << describe();
+    EXPECT_EQ(received[uint32_t(child)], 3 * kDatagram) << describe();
+}
+
+// Writes files of our own until the disk gate has opened.
+bool openDiskGate(XKernelIoTrace& trace)
 {
     const std::string dir = std::string(E2E_SCRATCH_DIR);
-    // Our own writes open the disk gate first.
-    ASSERT_TRUE(waitFor([&] {
+    return waitFor([&] {
         const std::string path = dir + "/gate.bin";
         const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         std::vector<char> block(65536, 'g');
@@ -251,8 +284,26 @@ TEST_F(HostInfoEndToEnd, DiskWritesAreReportedForTheWriter)
         fsync(fd);
         close(fd);
         unlink(path.c_str());
-        return m_trace->gateOpen(XKernelIoTrace::kGateDisk);
-    }, 6000)) << "no disk events";
+        return trace.gateOpen(XKernelIoTrace::kGateDisk);
+    }, 6000);
+}
+
+uint64_t writtenBy(XPCProcessInfo& info, pid_t pid)
+{
+    uint64_t written = 0;
+    std::vector<IoTriple> triples;
+    info.getDiskIO(triples);
+    for (const IoTriple& t : triples)
+        if (t.pid == uint32_t(pid))
+            written += t.out;
+    return written;
+}
+
+TEST_F(HostInfoEndToEnd, DiskWritesAreReportedForTheWriter)
+{
+    const std::string dir = std::string(E2E_SCRATCH_DIR);
+    // Our own writes open the disk gate first.
+    ASSERT_TRUE(openDiskGate(*m_trace)) << "no disk events";
 
     const std::string path = dir + "/written-" + std::to_string(getpid()) + ".bin";
     const uint64_t bytes = 8u << 20;
@@ -260,16 +311,36 @@ TEST_F(HostInfoEndToEnd, DiskWritesAreReportedForTheWriter)
     ASSERT_TRUE(m_net.waitForLine(writer, "done", 10000));
     uint64_t written = 0;
     waitFor([&] {
-        std::vector<IoTriple> triples;
-        m_info->getDiskIO(triples);
-        for (const IoTriple& t : triples)
-            if (t.pid == uint32_t(writer))
-                written += t.out;
+        written += writtenBy(*m_info, writer);
         return written >= bytes;
     }, 4000);
     EXPECT_GE(written, bytes);
     EXPECT_LT(written, bytes + (1u << 20));
     m_net.waitExit(writer, 5000);
+    unlink(path.c_str());
+}
+
+TEST_F(HostInfoEndToEnd, AWriterThatEndsBetweenRareSamplesIsCountedWhole)
+{
+    if (m_trace->sourceStatus() != "ebpf")
+        GTEST_SKIP() << "only the eBPF source learns the totals of processes as they end: " << m_trace->sourceStatus();
+    const std::string dir = std::string(E2E_SCRATCH_DIR);
+    ASSERT_TRUE(openDiskGate(*m_trace)) << "no disk events";
+    // Samples every 30 s from now on: the writer lives and ends between two of them.
+    m_trace->setDiskRatesNeeded(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    const std::string path = dir + "/ended-" + std::to_string(getpid()) + ".bin";
+    const uint64_t bytes = 4u << 20;
+    const pid_t writer = m_net.spawnHere({peerProgram(), "write-file", path, std::to_string(bytes), "0"});
+    ASSERT_TRUE(m_net.waitForLine(writer, "done", 10000));
+    ASSERT_EQ(m_net.waitExit(writer, 5000), 0);
+    // The kernel frees a reaped process after an RCU grace period.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Stopping takes a last sample: the process is gone, its bytes come from its exit.
+    m_trace->stopTrace();
+    const uint64_t written = writtenBy(*m_info, writer);
+    EXPECT_GE(written, bytes);
+    EXPECT_LT(written, bytes + (1u << 20));
     unlink(path.c_str());
 }
 

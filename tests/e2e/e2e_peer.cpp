@@ -6,6 +6,9 @@
 //                                                 after connecting, then end and read the reply
 //   e2e_peer udp-client ADDR PORT SIZE COUNT HOLD_MS   send COUNT datagrams, wait for each
 //                                                 echo, keep the socket HOLD_MS after opening it
+//   e2e_peer udp-handoff ADDR PORT SIZE           one exchange on a connected socket, then
+//                                                 a child process takes the socket over for
+//                                                 four more; prints "child PID" before them
 //   e2e_peer write-file PATH BYTES HOLD_MS        write, fsync, stay alive HOLD_MS
 //   e2e_peer dns-server ADDR CNAME               answer every A query on port 53 with
 //                                                 QNAME CNAME CNAME, CNAME A ADDR (compressed)
@@ -20,6 +23,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -133,6 +137,40 @@ int tcpClient(const char* addr, int port, size_t bytes, long holdMs)
     close(s);
     std::printf("done\n");
     return 0;
+}
+
+bool exchange(int s, std::vector<char>& buf, size_t size)
+{
+    return send(s, buf.data(), size, 0) == ssize_t(size) && recv(s, buf.data(), buf.size(), 0) == ssize_t(size);
+}
+
+int udpHandoff(const char* addr, int port, size_t size)
+{
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    setTimeout(s, 2);
+    sockaddr_in a = endpoint(addr, port);
+    if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        return 1;
+    printLocalPort(s);
+    std::vector<char> buf(std::max<size_t>(size, 65536), 'h');
+    if (!exchange(s, buf, size))
+        return 1;
+    const pid_t child = fork();
+    if (child < 0)
+        return 1;
+    if (child == 0) {
+        for (int i = 0; i < 4; ++i)
+            if (!exchange(s, buf, size))
+                _exit(1);
+        _exit(0);
+    }
+    std::printf("child %d\n", int(child));
+    std::fflush(stdout);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(s);
+    std::printf("done\n");
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
 }
 
 int udpClient(const char* addr, int port, size_t size, int count, long holdMs)
@@ -366,6 +404,8 @@ int main(int argc, char** argv)
         return udpClient(argv[2], int(num(3)), size_t(num(4)), int(num(5)), num(6));
     if (mode == "dns-server" && argc == 4)
         return dnsServer(argv[2], argv[3]);
+    if (mode == "udp-handoff" && argc == 5)
+        return udpHandoff(argv[2], std::atoi(argv[3]), size_t(std::atol(argv[4])));
     if (mode == "dns-forge" && argc == 9)
         return dnsForge(argv[2], argv[3], int(num(4)), argv[5], int(num(6)), num(7), num(8));
     if (mode == "write-file" && argc == 5)

@@ -26,6 +26,7 @@ TickSnapshot TickSampler::sample(std::uint32_t nowMs, const ViewState& view)
     s.elapsedMs = m_elapsedMs;
     s.view = view;
 
+    askForDiskRates(view);
     // The engine reloads its socket owner tables on every second call itself.
     m_engine.sample(nowMs);
     m_programs.update(m_engine.processTotals());
@@ -43,6 +44,15 @@ TickSnapshot TickSampler::sample(std::uint32_t nowMs, const ViewState& view)
     if (m_ticks % 2 == 0)
         s.list = refreshShownList(view);
     return s;
+}
+
+void TickSampler::askForDiskRates(const ViewState& view)
+{
+    const int wanted = view.diskRatesOnShow() ? 1 : 0;
+    if (wanted == m_diskRatesAsked)
+        return;
+    m_diskRatesAsked = wanted;
+    m_engine.setDiskRatesNeeded(wanted == 1);
 }
 
 void TickSampler::measureRates(TickSnapshot& s)

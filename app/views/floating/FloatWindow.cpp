@@ -87,6 +87,16 @@ void FloatWindow::showTick(const TickSnapshot& snapshot)
         update();
 }
 
+void FloatWindow::showEvent(QShowEvent*)
+{
+    emit shownChanged(true);
+}
+
+void FloatWindow::hideEvent(QHideEvent*)
+{
+    emit shownChanged(false);
+}
+
 void FloatWindow::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

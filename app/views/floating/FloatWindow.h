@@ -52,9 +52,13 @@ public slots:
 signals:
     void menuRequested(QPoint globalPosition);
     void showMainRequested();
+    // The strip came on screen (true) or left it.
+    void shownChanged(bool shown);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -96,6 +96,17 @@ public:
     // Any thread: forgets every address of a counter; its totals read 0 at once.
     void clear(XTrafficKind kind);
 
+    // Any thread, also before start(): whether a view shows per-program disk figures per
+    // second (true, the default, while such a pane is on show) or needs them only now and
+    // then (false: totals, history, a window in the tray). Where the kernel tells the event
+    // source the totals of processes as they end (the eBPF source), false lets it read
+    // /proc only every 30 seconds; every byte is still counted, a process that ends in
+    // between with its last bytes, but per-second figures then come in lumps. Asking for
+    // them again takes a sample at once.
+    void setDiskRatesNeeded(bool perSecond);
+    // Any thread: what setDiskRatesNeeded() last asked for (true before any call).
+    bool diskRatesNeeded() const;
+
     // Any thread: every counter of every stage, read together.
     XEngineStats stats();
     // Any thread: per-process totals of the run and of the interval between the last two

@@ -30,6 +30,7 @@
     X(diskFolded, "disk_totals_folded", kMiss, "disk events counted without their program: over 16 384 processes in one interval") \
     X(netHostsFolded, "net_hosts_folded", kMiss, "network events counted without their host: over 65 536 shared-address pairs in one interval") \
     X(ledgerHostsFolded, "ledger_hosts_folded", kMiss, "ledger rows given to their program's other hosts: too many between two hand-outs") \
+    X(diskExitsDropped, "disk_exits_dropped", kDrop, "ended processes whose last disk bytes the kernel had no room for") \
     X(eventsParsed, "events_counted", kFlow, "network events counted")                           \
     X(eventsUncounted, "events_uncounted", kDrop, "events lost: their counter could not be made") \
     X(tcpPoolFailures, "tcp_pool_failures", kDrop, "addresses the tcp counter had no record for") \

@@ -25,6 +25,8 @@ struct IoSourceStats {
     uint64_t lookupQueueFull = 0;    // lookups refused because the request queue was full
     uint64_t diskSamples = 0;        // /proc/[pid]/io sampling rounds
     uint64_t diskEventsDelivered = 0;
+    uint64_t diskExitsDropped = 0;   // ended processes whose last I/O totals the kernel had no
+                                     // room for (counted up to their last sample only)
     uint64_t flowReads = 0;          // eBPF: reads of the kernel's per-flow counts
     uint64_t flowDeltas = 0;         // eBPF: per-flow counts read
     uint64_t flowMapFullPackets = 0; // eBPF: packets not counted because the flow map was full
@@ -33,8 +35,9 @@ struct IoSourceStats {
 
 // The kernel I/O event source: the IPv4 TCP/UDP traffic of every process (per packet, or per
 // flow and read interval, each event with its owner), and per-process disk byte deltas once a
-// second. run() blocks on the calling thread until stop() is called from
-// another thread or the capture ends; stop() makes run() return within a second.
+// second (or less often, see setDiskRatesNeeded). run() blocks on the calling thread until
+// stop() is called from another thread or the capture ends; stop() makes run() return within a
+// second.
 class IoEventSource {
 public:
     virtual ~IoEventSource() = default;
@@ -44,6 +47,10 @@ public:
     virtual void run(IoEventSink& sink) = 0;
     virtual void stop() = 0;
     virtual IoSourceStats stats() const = 0;
+    // Any thread: whether per-second disk figures are needed (the default). A source that
+    // learns the totals of processes as they end may then sample less often, every byte still
+    // counted; others keep sampling once a second.
+    virtual void setDiskRatesNeeded(bool perSecond) { (void)perSecond; }
     // What the source is, in a word ("pcap", "none", ...).
     virtual std::string name() const = 0;
 };

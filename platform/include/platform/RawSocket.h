@@ -7,7 +7,8 @@ namespace platform {
 // A raw socket that sees the DNS traffic of every local address, those added later included:
 // each IPv4 UDP datagram this host sends to port 53 and each one it receives from port 53,
 // IP header first, with its direction. Datagrams of other hosts, and those this host only
-// forwards, are not seen. One thread owns it.
+// forwards, are not seen. One thread owns it; wake() and drops() may be called from another
+// (drops() by one thread at a time).
 class RawDnsSocket {
 public:
     // Creates the socket; createError() tells why when that failed.
@@ -16,13 +17,20 @@ public:
     RawDnsSocket(const RawDnsSocket&) = delete;
     RawDnsSocket& operator=(const RawDnsSocket&) = delete;
 
+    // The longest a receive waits where the backend cannot be woken (see wake()).
+    static constexpr int kUnwokenTimeoutMs = 250;
+
     // Starts receiving with a kernel receive buffer of receiveBuffer bytes and a receive
     // timeout of timeoutMs. Returns 0, or the system error number of the step that failed.
     int open(int receiveBuffer, int timeoutMs);
     // Waits for one datagram (at most the receive timeout) and copies at most size bytes of
-    // it. Its length, 0 when none arrived in time or the wait was interrupted, -1 on an error;
-    // outgoing (when given) tells whether this host sent it.
+    // it. Its length, 0 when none arrived in time, the wait was interrupted or woken, -1 on an
+    // error; outgoing (when given) tells whether this host sent it.
     int receive(char* buf, int size, bool* outgoing);
+    // Any thread, as long as the socket lives: a receive() that waits returns 0 now, else the
+    // next one returns 0 at once. A backend that has no way to be woken (Windows) ignores it
+    // and waits at most kUnwokenTimeoutMs instead, so that its owner sees a stop as soon.
+    void wake();
     // Datagrams the kernel dropped since open() because the receive buffer was full.
     uint64_t drops();
     void close();
@@ -35,6 +43,8 @@ private:
     struct Backend;
 
     int m_fd = -1;
+    int m_wakeFd = -1;     // Linux: an eventfd that wake() signals
+    int m_timeoutMs = -1;  // Linux: the receive timeout, -1 for none
     int m_createError = 0;
     uint64_t m_drops = 0;
     Backend* m_backend = nullptr;

@@ -12,4 +12,13 @@ int terminationSignalDescriptor();
 // arrived.
 int drainTerminationSignals(int descriptor);
 
+// A sleep that a program's own signal handler can end at once, whichever thread the signal
+// reaches: prepareSignalWake() before the handlers are installed (false when it cannot, then
+// the sleep just lasts), signalWake() from the handler (async-signal-safe), and
+// sleepUntilSignalWake(), which returns true at once when a wake came since its last call and
+// otherwise sleeps up to timeoutMs for one. One sleeping thread.
+bool prepareSignalWake();
+void signalWake();
+bool sleepUntilSignalWake(int timeoutMs);
+
 } // namespace platform

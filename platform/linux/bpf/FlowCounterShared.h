@@ -3,9 +3,14 @@
 #ifndef LUMIVEX_FLOW_COUNTER_SHARED_H
 #define LUMIVEX_FLOW_COUNTER_SHARED_H
 
-#define LVX_MAX_FLOWS 65536   /* flows of one read interval, per map */
+/* Flows of one read interval, per map. The reader reads early once a map is half full; what
+ * finds a map full is counted as not counted. */
+#define LVX_MAX_FLOWS 262144
+#define LVX_EARLY_READ_FLOWS (LVX_MAX_FLOWS / 2)
 #define LVX_MAX_NAMES 16384   /* processes whose name is kept */
 #define LVX_NAME_LEN 64       /* executable file name, NUL-terminated */
+/* Room for the I/O totals of processes that ended; the disk sampler is woken at half full. */
+#define LVX_EXIT_RING_BYTES (256 * 1024)
 
 #define LVX_DIR_RECEIVED 0
 #define LVX_DIR_SENT 1
@@ -15,7 +20,9 @@
 
 struct lvx_owner {
     __u32 pid;
-    __u32 flags;
+    __u16 flags;
+    __u8 protocol;    /* IPPROTO_TCP or IPPROTO_UDP */
+    __u8 pad;
 };
 
 /* One flow as its local socket sees it. Addresses and ports in network order. */
@@ -30,8 +37,8 @@ struct lvx_flow_key {
 };
 
 /* What a flow carried in one read interval; index LVX_DIR_RECEIVED or LVX_DIR_SENT. Bytes
- * are IP total lengths, headers included; a segmentation-offload packet counts as the packets
- * it stands for on the wire. */
+ * are the IP total lengths of the packets the link carries: a segmentation-offload packet
+ * counts as the packets it stands for, each with its IP and TCP or UDP headers. */
 struct lvx_flow_counts {
     __u64 bytes[2];
     __u64 packets[2];
@@ -42,6 +49,16 @@ struct lvx_flow_counts {
 struct lvx_process_name {
     __u64 start;
     char name[LVX_NAME_LEN];
+};
+
+/* The storage I/O totals of a process that ended (all its threads), as /proc/PID/io last
+ * showed them: read_bytes and write_bytes. start is its start time (CLOCK_MONOTONIC, ns). */
+struct lvx_process_exit {
+    __u32 pid;
+    __u32 pad;
+    __u64 start;
+    __u64 read_bytes;
+    __u64 write_bytes;
 };
 
 #endif

@@ -61,6 +61,10 @@ enum {
     BPF_RB_FORCE_WAKEUP = 2,
 };
 
+enum {
+    BPF_RB_AVAIL_DATA = 0,
+};
+
 struct bpf_flow_keys;
 
 struct bpf_sock {
@@ -189,13 +193,24 @@ struct mm_struct {
     struct file *exe_file;
 };
 
+struct task_io_accounting {
+    u64 read_bytes;
+    u64 write_bytes;
+};
+
+struct signal_struct {
+    struct task_io_accounting ioac;
+};
+
 struct task_struct {
     unsigned int flags;
     struct mm_struct *mm;
+    pid_t pid;
     pid_t tgid;
     struct task_struct *group_leader;
     u64 start_time;
     char comm[16];
+    struct signal_struct *signal;
 };
 
 #ifndef BPF_NO_PRESERVE_ACCESS_INDEX

@@ -142,3 +142,21 @@ TEST_F(TickSamplerTest, OneTicksFiguresAgreeForEveryPane)
     EXPECT_EQ(s.machine.cpuPercent, 50);  // 50 of 100 ticks idle
     EXPECT_EQ(s.machine.memoryPercent, 40);
 }
+
+TEST_F(TickSamplerTest, DiskSpeedsAreAskedForOnlyWhileAWindowOrTheFloatingStripShowsThem)
+{
+    ViewState inTray;
+    inTray.shown = false;
+    sampler.sample(1000, inTray);
+    EXPECT_FALSE(test.engine().diskRatesNeeded());
+
+    ViewState strip = inTray;
+    strip.floatingShown = true;
+    sampler.sample(2000, strip);
+    EXPECT_TRUE(test.engine().diskRatesNeeded());
+
+    sampler.sample(3000, inTray);
+    EXPECT_FALSE(test.engine().diskRatesNeeded());
+    sampler.sample(4000, ViewState{});  // the window back on screen
+    EXPECT_TRUE(test.engine().diskRatesNeeded());
+}
