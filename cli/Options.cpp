@@ -5,13 +5,21 @@
 #include <cstring>
 
 const char* const kUsage =
-    "usage: lumivex [--seconds N] [--json] [--log FILE] [--help]\n"
+    "usage: lumivex [--seconds N] [--json | --csv] [--log FILE] [--help]\n"
 #ifdef LUMIVEX_HAVE_HISTORY
+    "               [--history FILE] [--history-flush SECONDS] [--no-history]\n"
     "       lumivex history --help   (what was recorded, per program and host)\n"
 #endif
     "  --seconds N  print once after N seconds and exit (default: reprint every second)\n"
     "  --json       print one JSON document instead of tables\n"
+    "  --csv        print the traffic tables as CSV instead\n"
     "  --log FILE   also write log lines to FILE\n"
+#ifdef LUMIVEX_HAVE_HISTORY
+    "  --history FILE           record the run's history into FILE (default:\n"
+    "                           $XDG_DATA_HOME/lumivex/history.sqlite)\n"
+    "  --history-flush SECONDS  write what was counted this often (default 60; always at the end)\n"
+    "  --no-history             record nothing\n"
+#endif
     "  --help       print this text and exit\n"
     "\n"
     "Bytes are IP total lengths, headers included. With the eBPF source (counted per flow in\n"
@@ -21,6 +29,28 @@ const char* const kUsage =
     "captured: an offload packet once with one set of headers, each fragment on its own. The\n"
     "counters heading names the source; the JSON has it in \"event_source\" and the rule in\n"
     "\"bytes_counted\".\n";
+
+namespace {
+
+// A whole number from 1 to INT_MAX.
+bool parseCount(const std::string& option, const char* value, int& out, std::string& error)
+{
+    const char* end = value + std::strlen(value);
+    int n = 0;
+    const auto [ptr, ec] = std::from_chars(value, end, n);
+    if (ec == std::errc::result_out_of_range && ptr == end && *value != '-') {
+        error = option + " " + std::string(value) + " is too large (at most " + std::to_string(INT_MAX) + ")";
+        return false;
+    }
+    if (ec != std::errc() || ptr != end || n < 1) {
+        error = option + " needs a whole number of at least 1";
+        return false;
+    }
+    out = n;
+    return true;
+}
+
+} // namespace
 
 bool parseOptions(int argc, char** argv, Options& options, std::string& error)
 {
@@ -32,7 +62,17 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
         }
         if (arg == "--json") {
             options.json = true;
-        } else if (arg == "--seconds" || arg == "--log") {
+        } else if (arg == "--csv") {
+            options.csv = true;
+#ifdef LUMIVEX_HAVE_HISTORY
+        } else if (arg == "--no-history") {
+            options.noHistory = true;
+#endif
+        } else if (arg == "--seconds" || arg == "--log"
+#ifdef LUMIVEX_HAVE_HISTORY
+                   || arg == "--history" || arg == "--history-flush"
+#endif
+        ) {
             if (i + 1 >= argc || !argv[i + 1]) {
                 error = arg + " needs a value";
                 return false;
@@ -40,24 +80,24 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             const char* value = argv[++i];
             if (arg == "--log") {
                 options.logFile = value;
-                continue;
-            }
-            const char* end = value + std::strlen(value);
-            int seconds = 0;
-            const auto [ptr, ec] = std::from_chars(value, end, seconds);
-            if (ec == std::errc::result_out_of_range && ptr == end && *value != '-') {
-                error = "--seconds " + std::string(value) + " is too large (at most " + std::to_string(INT_MAX) + ")";
+            } else if (arg == "--history") {
+                if (*value == '\0') {
+                    error = "--history needs a file name";
+                    return false;
+                }
+                options.historyFile = value;
+            } else if (!parseCount(arg, value, arg == "--seconds" ? options.seconds : options.historyFlushSeconds,
+                                   error)) {
                 return false;
             }
-            if (ec != std::errc() || ptr != end || seconds < 1) {
-                error = "--seconds needs a whole number of at least 1";
-                return false;
-            }
-            options.seconds = seconds;
         } else {
             error = "unknown option " + arg;
             return false;
         }
+    }
+    if (options.json && options.csv) {
+        error = "--json and --csv exclude each other";
+        return false;
     }
     return true;
 }

@@ -5,8 +5,14 @@
 struct Options {
     int seconds = 0;     // 0: reprint every second until interrupted
     bool json = false;
+    bool csv = false;    // the traffic tables as CSV
     bool help = false;   // print the usage and exit
     std::string logFile;
+    // Lasting history: the database (empty: the usual place), recording off, and how often
+    // what was counted is written.
+    std::string historyFile;
+    bool noHistory = false;
+    int historyFlushSeconds = 60;
 };
 
 // Parses the command line; false (with a message in error) for unknown or malformed options.

@@ -11,6 +11,19 @@
 
 class XEngine;
 
+// The lasting-history recorder as a report shows it (historyStatus()).
+struct HistoryStatus {
+    struct Counter {
+        std::string name;
+        uint64_t value = 0;
+        bool drop = false;  // history lost
+    };
+    std::string role;  // what the recorder is to its database; empty: not recording
+    std::string path;
+    std::string lastError;
+    std::vector<Counter> counters;
+};
+
 // Everything the console front end prints at one moment.
 struct Report {
     double elapsedSeconds = 0;
@@ -19,6 +32,7 @@ struct Report {
     std::vector<TrafficTable> tables;
     std::vector<XProcessRow> processes;
     XEngineStats engine;
+    HistoryStatus history;
     int rowsPerTable = 0;  // text only; 0 prints every row
     // Text only: the live view's screen. Columns > 0 fits every line to that width (the
     // location and then the DNS name column give way first); lines > 0 cuts the lists so
@@ -34,6 +48,9 @@ Report readReport(XEngine& engine, double elapsedSeconds, bool privileged, const
 
 void printReportText(std::FILE* out, const Report& report);
 void printReportJson(std::FILE* out, const Report& report);
+// The traffic tables as one CSV document (a "table" column first), cells escaped as the
+// history's CSV is.
+void printReportCsv(std::FILE* out, const Report& report);
 
 // What a byte of the report is with the given event source ("ebpf", "pcap: ..."); empty for
 // a source that counts nothing.

@@ -20,6 +20,7 @@
 #include "platform/Terminal.h"
 #ifdef LUMIVEX_HAVE_HISTORY
 #include "HistoryCommand.h"
+#include "history/HistoryRecording.h"
 #endif
 #include "platform/TerminationSignals.h"
 
@@ -58,6 +59,24 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
             platform::sleepUntilSignalWake(int(std::min<long long>(50, left.count() + 1)));
     }
 }
+
+#ifdef LUMIVEX_HAVE_HISTORY
+// The recorder's state and counters as the report prints them; empty when not recording.
+HistoryStatus historyStatus(const HistoryRecording& recording)
+{
+    HistoryStatus status;
+    history::RecorderStats s;
+    if (!recording.stats(s))
+        return status;
+    status.role = history::roleName(s.role);
+    status.path = s.path;
+    status.lastError = s.lastError;
+    s.forEach([&status](const char* name, uint64_t value, history::RecorderStats::Kind kind) {
+        status.counters.push_back({name, value, kind == history::RecorderStats::kDrop});
+    });
+    return status;
+}
+#endif
 
 } // namespace
 
@@ -123,20 +142,42 @@ int main(int argc, char** argv)
         return text;
     };
 
+#ifdef LUMIVEX_HAVE_HISTORY
+    // What the run counts goes into the lasting history as well, written on a thread of its
+    // own; every way the run ends writes what is left.
+    HistoryRecording recording;
+    HistoryRecordingSettings historySettings;
+    historySettings.path = options.historyFile;
+    historySettings.enabled = !options.noHistory;
+    historySettings.flushInterval = std::chrono::seconds(options.historyFlushSeconds);
+    historySettings.location = location;
+    std::string notRecorded;
+    if (!recording.start(engine, historySettings, &notRecorded))
+        XLog::debug(1, "history not recorded: ", notRecorded);
+#endif
+
     const auto started = std::chrono::steady_clock::now();
     auto next = started;
     for (int tick = 1;; ++tick) {
         next += std::chrono::seconds(1);
         sleepUntil(next);
         engine.sample(platform::tickCount());
+#ifdef LUMIVEX_HAVE_HISTORY
+        recording.feed();
+#endif
 
         // An interrupt ends the run with a report of what it saw, however early it came.
         const bool last = g_interrupted.load() || (options.seconds > 0 && tick >= options.seconds);
         if (options.seconds == 0 || last) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             Report report = readReport(engine, elapsed, privileged, location);
+#ifdef LUMIVEX_HAVE_HISTORY
+            report.history = historyStatus(recording);
+#endif
             if (options.json) {
                 printReportJson(stdout, report);
+            } else if (options.csv) {
+                printReportCsv(stdout, report);
             } else {
                 if (options.seconds == 0) {
                     // The live view: redrawn in place, fitted to the terminal, counters compact.
@@ -154,6 +195,11 @@ int main(int argc, char** argv)
             break;
     }
     engine.stop();
+#ifdef LUMIVEX_HAVE_HISTORY
+    // One more sample collects what the last events counted; the recording writes it all.
+    engine.sample(platform::tickCount());
+    recording.stop();
+#endif
     lumivex::config::DataFileStore::release();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "shell/AppIcon.h"
 #include "shell/InstanceChannel.h"
 #include "shell/MainFrame.h"
+#include "shell/WindowHistory.h"
 #include "core/TrafficModel.h"
 #include "views/LanguageSwitch.h"
 #include "views/Skin.h"
@@ -151,6 +152,12 @@ void OrvaneApp::wireEngine()
         if (!m_ownEngine->start(&why))
             XLog::debug(1, "capture engine not started: ", why);
         XLog::debug(1, "kernel event source: ", m_ownEngine->eventSource());
+#ifdef ORVANE_HAVE_HISTORY
+        // What the window counts goes into the lasting history too; a window given an engine
+        // (a test's) records nothing.
+        m_history = std::make_unique<WindowHistory>();
+        m_history->start(*m_ownEngine);
+#endif
     }
     m_model = std::make_unique<TrafficModel>(*m_engine);
 }
@@ -180,6 +187,12 @@ void OrvaneApp::shutdown()
     if (m_ownEngine) {
         m_ownEngine->stop();  // stops and joins every engine thread
         XLog::debug(1, "engine stopped after (ms)", elapsedMs(begin));
+#ifdef ORVANE_HAVE_HISTORY
+        // Every way out (the menu's exit, SIGTERM, the session's end) writes what was counted.
+        m_history->stop();
+        m_history.reset();
+        XLog::debug(1, "history written after (ms)", elapsedMs(begin));
+#endif
     }
     m_model.reset();
     ConfigStore::release();  // writes user.ini

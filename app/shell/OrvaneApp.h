@@ -18,6 +18,7 @@ class XEngine;
 namespace orvane {
 
 class InstanceChannel;
+class WindowHistory;
 class MainFrame;
 class TrafficModel;
 
@@ -75,6 +76,7 @@ private:
     std::unique_ptr<MainFrame> m_frame;
     std::unique_ptr<QSocketNotifier> m_signals;
     std::unique_ptr<InstanceChannel> m_channel;
+    std::unique_ptr<WindowHistory> m_history;  // only with an engine of its own
     std::string m_lockPath;
     bool m_privileged = true;
     bool m_refused = false;

@@ -119,4 +119,9 @@ void XParserWorker::run()
         if (handled == 0)
             m_ring->waitForEvents();
     }
+    // What the event source delivered before it stopped is counted, not left in the ring: at
+    // most one ring's worth, so a source that goes on cannot hold the stop.
+    for (int batches = XNetIoRing::kSlots / kEventBatch + 1; parser && batches > 0; --batches)
+        if (drainEvents(parser) == 0)
+            break;
 }

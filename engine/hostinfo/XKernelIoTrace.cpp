@@ -138,59 +138,14 @@ void XKernelIoTrace::onDiskEvent(const platform::DiskEvent& event)
 void XKernelIoTrace::addDisk(uint32_t pid, uint64_t readBytes, uint64_t writeBytes)
 {
     XLockGuard guard(m_lock);
-    auto waiting = m_diskWaiting.find(pid);
-    if (waiting == m_diskWaiting.end()) {
-        uint64_t read = 0, written = 0;
-        m_disk.addUpTo(pid, readBytes, writeBytes, read, written);
-        readBytes -= read;
-        writeBytes -= written;
-        if (readBytes == 0 && writeBytes == 0)
-            return;
-        if (m_diskWaiting.size() >= kMaxDiskWaiting) {
-            m_diskDropped.fetch_add(1, std::memory_order_relaxed);
-            return;
-        }
-        waiting = m_diskWaiting.emplace(pid, WaitingDisk{}).first;
-        m_diskOrder.push_back(pid);
-    }
-    // A process with bytes waiting adds to them, so that its bytes go out in order.
-    waiting->second.read += readBytes;
-    waiting->second.written += writeBytes;
+    if (!m_disk.add(pid, readBytes, writeBytes))
+        m_diskFolded.fetch_add(1, std::memory_order_relaxed);
 }
 
-void XKernelIoTrace::admitWaitingDisk()
-{
-    while (!m_diskOrder.empty() && !m_disk.full()) {
-        const uint32_t pid = m_diskOrder.front();
-        WaitingDisk& w = m_diskWaiting[pid];
-        uint64_t read = 0, written = 0;
-        m_disk.addUpTo(pid, w.read, w.written, read, written);
-        w.read -= read;
-        w.written -= written;
-        if (w.read != 0 || w.written != 0)
-            break;  // more than an interval holds: the rest waits for the next one
-        m_diskWaiting.erase(pid);
-        m_diskOrder.pop_front();
-    }
-}
-
-int XKernelIoTrace::getDiskIO(IoTriple* out, int max)
+void XKernelIoTrace::getDiskIO(std::vector<IoTriple>& out)
 {
     XLockGuard guard(m_lock);
-    IoTriple all[kMaxProcessTotals];
-    const int n = m_disk.drain(all, kMaxProcessTotals);
-    const int copied = out ? std::min(n, std::max(max, 0)) : 0;
-    std::copy(all, all + copied, out);
-    // What did not fit goes first in the next interval.
-    for (int i = n - 1; i >= copied; --i) {
-        auto [it, fresh] = m_diskWaiting.try_emplace(all[i].pid);
-        it->second.read += all[i].in;
-        it->second.written += all[i].out;
-        if (fresh)
-            m_diskOrder.push_front(all[i].pid);
-    }
-    admitWaitingDisk();
-    return copied;
+    m_disk.drain(out);
 }
 
 void XKernelIoTrace::setDiskRatesNeeded(bool perSecond)
@@ -211,7 +166,7 @@ KernelIoStats XKernelIoTrace::stats() const
         s.ringPending = m_ring->pending();
     }
     s.gatedEvents = m_gated.load(std::memory_order_relaxed);
-    s.diskDropped = m_diskDropped.load(std::memory_order_relaxed);
+    s.diskFolded = m_diskFolded.load(std::memory_order_relaxed);
     s.running = m_running.load(std::memory_order_acquire);
     return s;
 }

@@ -2,12 +2,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
-#include <unordered_map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "corekit/XLock.h"
 #include "hostinfo/NetIoRecord.h"
@@ -26,8 +25,7 @@ struct KernelIoStats {
     uint64_t eventsDropped = 0;      // network events dropped because the ring was full
     uint64_t ringFullWaits = 0;      // times the capture waited for room in the ring
     uint64_t gatedEvents = 0;        // events dropped by the start gate
-    uint64_t diskDropped = 0;        // disk bytes lost: more than kMaxDiskWaiting processes
-                                     // waited for room in an interval
+    uint64_t diskFolded = 0;         // disk events of processes beyond the bound, counted for pid 0
     long ringPending = 0;
     bool running = false;            // the consumer thread is inside the event source
 };
@@ -53,14 +51,11 @@ public:
     // Stops the event source and joins the consumer thread. Any thread but the consumer.
     void stopTrace();
 
-    // Any thread: copies the disk totals of this interval as {pid, read, written}, at most max,
-    // then starts a new interval. Returns the number copied. Totals an interval has no room
-    // for (a 51st process, more than 2^32 - 1 bytes, beyond max) wait for the next one.
-    int getDiskIO(IoTriple* out, int max);
+    // Any thread: replaces out with the disk totals of this interval as {pid, read, written},
+    // then starts a new interval.
+    void getDiskIO(std::vector<IoTriple>& out);
     // Any thread: whether per-second disk figures are needed (see IoEventSource).
     void setDiskRatesNeeded(bool perSecond);
-    // Processes whose disk bytes may wait for a later interval.
-    static constexpr size_t kMaxDiskWaiting = 100000;
 
     XNetIoRing* ring() { return m_ring.get(); }
     KernelIoStats stats() const;
@@ -108,19 +103,11 @@ private:
     std::string m_openError;              // guarded by m_statusMutex
     std::thread m_thread;
 
-    void admitWaitingDisk();
-
     XLock m_lock;  // guards the disk totals
     ProcessIoTable m_disk;
-    struct WaitingDisk {
-        uint64_t read = 0;
-        uint64_t written = 0;
-    };
-    std::unordered_map<uint32_t, WaitingDisk> m_diskWaiting;  // in the order of m_diskOrder
-    std::deque<uint32_t> m_diskOrder;
 
     uint64_t m_startTime = 0;
     std::atomic<uint8_t> m_gate[3] = {0, 0, 0};
     std::atomic<uint64_t> m_gated{0};
-    std::atomic<uint64_t> m_diskDropped{0};
+    std::atomic<uint64_t> m_diskFolded{0};
 };

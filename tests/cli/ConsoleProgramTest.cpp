@@ -126,7 +126,7 @@ TEST(ConsoleProgram, FifoForADataFileIsSkippedAndAnInterruptEndsTheRun)
     fs::copy_file(LUMIVEX_PATH, program, fs::copy_options::overwrite_existing);
     ASSERT_EQ(::mkfifo((folder / "dat" / "ication.dat").c_str(), 0600), 0);
 
-    Program run({program.string(), "--seconds", "60"});
+    Program run({program.string(), "--seconds", "60", "--no-history"});
     EXPECT_TRUE(run.waitForError("ication.dat is not a regular file", 15000)) << run.err();
     run.signal(SIGTERM);
     EXPECT_EQ(run.waitExit(5000), 0) << run.err();
@@ -138,7 +138,7 @@ TEST(ConsoleProgram, LogFileThatIsNoRegularFileIsRefusedWithoutWaiting)
 {
     const fs::path fifo = fs::temp_directory_path() / ("lumivex-log-" + std::to_string(::getpid()));
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    Program run({LUMIVEX_PATH, "--log", fifo.string(), "--seconds", "1"});
+    Program run({LUMIVEX_PATH, "--log", fifo.string(), "--seconds", "1", "--no-history"});
     EXPECT_EQ(run.waitExit(15000), 0) << run.err();
     EXPECT_NE(run.err().find("cannot open log file " + fifo.string()), std::string::npos) << run.err();
     EXPECT_NE(run.out().find("Lumivex, "), std::string::npos);

@@ -104,7 +104,7 @@ TEST_F(BpfDetach, ProgramsGoWhenLumivexEndsOnSigtermOrIsKilled)
         posix_spawn_file_actions_init(&quiet);
         posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        char* argv[] = {const_cast<char*>(LUMIVEX_PATH), nullptr};
+        char* argv[] = {const_cast<char*>(LUMIVEX_PATH), const_cast<char*>("--no-history"), nullptr};
         pid_t pid = -1;
         ASSERT_EQ(posix_spawn(&pid, LUMIVEX_PATH, &quiet, nullptr, argv, environ), 0);
         posix_spawn_file_actions_destroy(&quiet);

@@ -296,7 +296,7 @@ TEST_F(EngineEndToEnd, ConsoleFrontEndPrintsTheSameTraffic)
 {
     // The live JSON view prints a document every second; traffic goes on until one document
     // shows it all, however long the program takes to start.
-    const pid_t lumivex = s_net->spawnHere({LUMIVEX_PATH, "--json"});
+    const pid_t lumivex = s_net->spawnHere({LUMIVEX_PATH, "--json", "--no-history"});
     ASSERT_GT(lumivex, 0);
     const std::vector<std::string> wanted = {"\"address\": \"" + s_net->peerAddr() + "\"",
                                              "\"program\": \"e2e_peer\"",

@@ -115,13 +115,13 @@ protected:
     // Network totals of one process: every getNetIO drain since the last call.
     void drainNetTotals(std::map<uint32_t, IoTriple>& totals)
     {
-        IoTriple triples[kMaxProcessTotals];
-        const int n = m_info->getNetIO(triples, kMaxProcessTotals);
-        for (int i = 0; i < n; ++i) {
-            IoTriple& t = totals[triples[i].pid];
-            t.pid = triples[i].pid;
-            t.in += triples[i].in;
-            t.out += triples[i].out;
+        std::vector<IoTriple> triples;
+        m_info->getNetIO(triples);
+        for (const IoTriple& triple : triples) {
+            IoTriple& t = totals[triple.pid];
+            t.pid = triple.pid;
+            t.in += triple.in;
+            t.out += triple.out;
         }
     }
 
@@ -291,11 +291,11 @@ bool openDiskGate(XKernelIoTrace& trace)
 uint64_t writtenBy(XPCProcessInfo& info, pid_t pid)
 {
     uint64_t written = 0;
-    IoTriple triples[kMaxProcessTotals];
-    const int n = info.getDiskIO(triples, kMaxProcessTotals);
-    for (int i = 0; i < n; ++i)
-        if (triples[i].pid == uint32_t(pid))
-            written += triples[i].out;
+    std::vector<IoTriple> triples;
+    info.getDiskIO(triples);
+    for (const IoTriple& t : triples)
+        if (t.pid == uint32_t(pid))
+            written += t.out;
     return written;
 }
 

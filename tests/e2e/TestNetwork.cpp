@@ -156,6 +156,14 @@ pid_t TestNetwork::spawnHere(const std::vector<std::string>& args)
     return spawn(args);
 }
 
+bool TestNetwork::segmentLikeAWire()
+{
+    // A veth pair hands whole offload-sized packets across, with one set of headers for many
+    // segments; with one segment per packet each end sees what a network card would send.
+    return run("ip link set dev " + m_hostIf + " gso_max_segs 1") &&
+           run("ip netns exec " + m_name + " ip link set dev " + m_name + "p gso_max_segs 1");
+}
+
 bool TestNetwork::waitForLine(pid_t pid, const std::string& line, int timeoutMs)
 {
     int fd = -1;

@@ -19,6 +19,9 @@ public:
     TestNetwork& operator=(const TestNetwork&) = delete;
 
     bool create(std::string& why);
+    // Makes both ends send one TCP segment per packet, as a network card does; false when
+    // the system would not.
+    bool segmentLikeAWire();
 
     const std::string& hostAddr() const { return m_hostAddr; }  // our end
     const std::string& peerAddr() const { return m_peerAddr; }  // the namespace's end

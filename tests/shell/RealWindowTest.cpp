@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr QSize kFrameSize(960, 680);
@@ -76,6 +78,8 @@ protected:
         QProcessEnvironment env = x.environment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.filePath("runtime"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath("config"));
+        // The window records its history there, not in the tester's own.
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath("data"));
         // For a sanitizer build: the session-bus library's own lifetime allocations.
         QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
         lsan += QStringLiteral("%1suppressions=%2").arg(lsan.isEmpty() ? "" : ":", QStringLiteral(LSAN_SUPPRESSIONS));
@@ -237,4 +241,25 @@ TEST_F(RealWindow, SecondCopyWarnsAndEndsWhileTheFirstRunsOn)
     EXPECT_EQ(orvane.state(), QProcess::Running);
     EXPECT_TRUE(frameViewable());
     terminateAndCheck(orvane);
+}
+
+TEST_F(RealWindow, RecordsItsHistoryWhileAConsoleRunAlongsideLeavesItsCountsOut)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "the window records what it captures: needs root";
+    const QString db = m_dir.filePath("data/lumivex/history.sqlite");
+    startProgram(orvane);
+    ASSERT_TRUE(waitUntil([&] { return frameViewable() && QFile::exists(db); }, 15000)) << output(orvane).toStdString();
+    // A console run on the window's file while the window records.
+    QProcess console;
+    console.setProcessChannelMode(QProcess::MergedChannels);
+    console.start(QStringLiteral(LUMIVEX_PATH), {QStringLiteral("--seconds"), QStringLiteral("2"), QStringLiteral("--json"),
+                                                 QStringLiteral("--history"), db});
+    ASSERT_TRUE(console.waitForFinished(15000));
+    const QString said = QString::fromLocal8Bit(console.readAll());
+    EXPECT_EQ(console.exitCode(), 0) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("\"state\": \"another process records\""))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("is recorded by another Lumivex process"))) << said.toStdString();
+    terminateAndCheck(orvane);
+    EXPECT_TRUE(output(orvane).contains(QStringLiteral("history stopped (recording, ") + db)) << output(orvane).toStdString();
 }

@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -127,6 +128,8 @@ TEST_F(ViewsEndToEnd, ListsPaneAndConnectionsShowTheTestHost)
     options.autostart = orvane::AutostartEntry(autostartDir(), QStringLiteral("orvane -h"));
     options.trayAvailable = [] { return true; };
     options.notices = &notices;
+    // The window records what it captures: into the test's folder, not the tester's history.
+    qputenv("XDG_DATA_HOME", QFileInfo(lockPath()).absolutePath().toLocal8Bit());
     app = std::make_unique<orvane::OrvaneApp>(std::move(options));  // the system engine
     ASSERT_TRUE(app->start());
     XEngine& engine = *app->engine();
