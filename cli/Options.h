@@ -7,6 +7,9 @@ struct Options {
     bool json = false;
     bool help = false;   // print the usage and exit
     std::string logFile;
+    bool service = false;       // run quietly until SIGTERM (see ServiceMode.h)
+    std::string metrics;        // --metrics ADDR:PORT: serve /metrics there; empty: no endpoint
+    int metricsHosts = 50;      // remote hosts with series of their own
 };
 
 // Parses the command line; false (with a message in error) for unknown or malformed options.

@@ -11,8 +11,10 @@
 
 class XEngine;
 
-// Everything the console front end prints at one moment.
+// Everything the console front end prints at one moment: the one source of its tables, its
+// JSON document and its metrics.
 struct Report {
+    std::string version;      // the program's
     double elapsedSeconds = 0;
     bool privileged = false;
     std::string eventSource;  // the kernel event source in use, and why not another

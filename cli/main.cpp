@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <thread>
 
+#include "MetricsPublisher.h"
 #include "Options.h"
 #include "Report.h"
+#include "ServiceMode.h"
 #include "TerminalText.h"
 #include "capengine/XEngine.h"
 #include "config/DataFileStore.h"
@@ -88,6 +90,15 @@ int main(int argc, char** argv)
     const bool privileged = platform::isPrivileged();
     if (!privileged)
         XLog::debug(1, privilegeAdvice(platform::executablePath()));
+    // Listening comes first: a port in use ends the run before the engine starts.
+    MetricsPublisher metrics;
+    if (!options.metrics.empty()) {
+        std::string why;
+        if (!metrics.start(options.metrics, options.metricsHosts, why)) {
+            std::fprintf(stderr, "lumivex: %s\n", terminalSafe(why).c_str());
+            return 1;
+        }
+    }
 
     XEngine engine;
     std::string why;
@@ -105,6 +116,16 @@ int main(int argc, char** argv)
         places.lookupLocation(address, text);
         return text;
     };
+    if (options.service) {
+        const int status = runService(engine, &metrics, privileged, options.seconds, [](auto deadline) {
+            sleepUntil(deadline);
+            return !g_interrupted.load();
+        });
+        metrics.stop();
+        engine.stop();
+        lumivex::config::DataFileStore::release();
+        return status;
+    }
 
     const auto started = std::chrono::steady_clock::now();
     auto next = started;
@@ -115,12 +136,14 @@ int main(int argc, char** argv)
 
         // An interrupt ends the run with a report of what it saw, however early it came.
         const bool last = g_interrupted.load() || (options.seconds > 0 && tick >= options.seconds);
-        if (options.seconds == 0 || last) {
+        const bool print = options.seconds == 0 || last;
+        if (print || metrics.running()) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             Report report = readReport(engine, elapsed, privileged, location);
-            if (options.json) {
+            metrics.publish(report);
+            if (print && options.json) {
                 printReportJson(stdout, report);
-            } else {
+            } else if (print) {
                 if (options.seconds == 0) {
                     // The live view: redrawn in place, fitted to the terminal, counters compact.
                     report.compact = true;
@@ -136,6 +159,7 @@ int main(int argc, char** argv)
         if (last)
             break;
     }
+    metrics.stop();
     engine.stop();
     lumivex::config::DataFileStore::release();
     return 0;
