@@ -15,8 +15,22 @@
 namespace {
 
 enum MHD_Result handleRequest(void* cls, MHD_Connection* connection, const char* url, const char* method,
-                              const char*, const char*, size_t*, void**)
+                              const char*, const char*, size_t* uploadSize, void** state)
 {
+    // The first call comes with the headers. A GET without a body is answered at the next
+    // one, once the request is complete, which keeps the connection for the next scrape.
+    // Anything else is answered at once: the rest of the request is then discarded with
+    // its connection.
+    static int headersSeen;
+    const bool plainGet = std::strcmp(method, MHD_HTTP_METHOD_GET) == 0 &&
+                          !MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH) &&
+                          !MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING);
+    if (plainGet && *state == nullptr) {
+        *state = &headersSeen;
+        return MHD_YES;
+    }
+    if (plainGet && *uploadSize != 0)
+        return MHD_NO;  // a body after all: end the connection
     return static_cast<MetricsServer*>(cls)->answer(connection, url, method) ? MHD_YES : MHD_NO;
 }
 
@@ -124,10 +138,11 @@ std::shared_ptr<const std::string> MetricsServer::body(ExpositionFormat format)
 
 int MetricsServer::answer(MHD_Connection* connection, const char* url, const char* method)
 {
-    // Answered at the first call, when the headers are in: a request body, which no GET
-    // needs, is then discarded with its connection.
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0)
         return answerText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "only GET\n", MHD_HTTP_METHOD_GET);
+    if (MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH) ||
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING))
+        return answerText(connection, MHD_HTTP_BAD_REQUEST, "a GET has no body\n");
     if (std::strcmp(url, "/metrics") != 0)
         return answerText(connection, MHD_HTTP_NOT_FOUND, "only /metrics\n");
     const ExpositionFormat format =

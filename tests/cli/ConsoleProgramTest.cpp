@@ -1,9 +1,12 @@
 // The lumivex program itself, started as a user starts it.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -143,6 +146,36 @@ TEST(ConsoleProgram, LogFileThatIsNoRegularFileIsRefusedWithoutWaiting)
     EXPECT_NE(run.err().find("cannot open log file " + fifo.string()), std::string::npos) << run.err();
     EXPECT_NE(run.out().find("Lumivex, "), std::string::npos);
     fs::remove(fifo);
+}
+
+TEST(ConsoleProgram, ServicePrintsNothingAndEndsOnSigterm)
+{
+    Program service({LUMIVEX_PATH, "--service", "--metrics", "127.0.0.1:0"});
+    EXPECT_TRUE(service.waitForError("service: started", 15000)) << service.err();
+    EXPECT_NE(service.err().find("metrics on http://127.0.0.1:"), std::string::npos) << service.err();
+    service.signal(SIGTERM);
+    EXPECT_EQ(service.waitExit(5000), 0) << service.err();
+    EXPECT_EQ(service.out(), "");
+    EXPECT_NE(service.err().find("service: stopping"), std::string::npos) << service.err();
+}
+
+TEST(ConsoleProgram, AMetricsPortInUseEndsTheRunBeforeItStarts)
+{
+    const int taken = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&at), &length), 0);
+    const std::string where = "127.0.0.1:" + std::to_string(ntohs(at.sin_port));
+
+    Program run({LUMIVEX_PATH, "--seconds", "1", "--metrics", where});
+    EXPECT_EQ(run.waitExit(10000), 1);
+    EXPECT_NE(run.err().find("cannot serve metrics on " + where), std::string::npos) << run.err();
+    EXPECT_EQ(run.out(), "");
+    ::close(taken);
 }
 
 } // namespace
