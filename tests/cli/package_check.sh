@@ -50,6 +50,7 @@ fi
 [ ! -e /etc/systemd/system/multi-user.target.wants/lumivex.service ] || fail "the service was enabled"
 grep -qx 'Exec=/usr/bin/orvane' /usr/share/applications/orvane.desktop || fail "no desktop entry for /usr/bin/orvane"
 [ -f /usr/share/icons/hicolor/64x64/apps/orvane.png ] || fail "no icon"
+[ -f /usr/share/lumivex/grafana/lumivex.json ] || fail "no Grafana dashboard"
 [ -f /usr/bin/dat/config.dat ] || fail "no data beside the programs"
 
 files=$(dpkg-query -L lumivex | grep -v '^/usr$\|^/usr/[a-z]*$\|^/\.$')
