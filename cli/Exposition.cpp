@@ -180,6 +180,21 @@ void addEngineFamilies(Exposition& e, const Report& r)
     }
 }
 
+// The history recorder's counters, while the run records: its losses belong with the engine's.
+void addHistoryFamilies(Exposition& e, const HistoryStatus& history)
+{
+    if (history.role.empty())
+        return;
+    for (const HistoryStatus::Counter& c : history.counters) {
+        MetricFamily f;
+        f.name = "lumivex_" + c.name;
+        f.type = MetricFamily::kCounter;
+        f.help = c.meaning.empty() ? c.name : c.meaning;
+        f.samples.push_back({"", double(c.value)});
+        e.families.push_back(std::move(f));
+    }
+}
+
 void addProcessFamilies(Exposition& e, const platform::SelfUsage& self)
 {
     const auto add = [&](const char* name, MetricFamily::Type type, const char* help, double value) {
@@ -280,6 +295,7 @@ Exposition ExpositionBuilder::build(const Report& report, const platform::SelfUs
 {
     Exposition e;
     addEngineFamilies(e, report);
+    addHistoryFamilies(e, report.history);
     addProgramFamilies(e, m_programs, report);
     addRemoteFamilies(e, m_remotes, report);
     if (self)

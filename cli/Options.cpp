@@ -6,17 +6,25 @@
 #include <cstring>
 
 const char* const kUsage =
-    "usage: lumivex [--seconds N] [--json] [--log FILE] [--metrics ADDR:PORT] [--help]\n"
+    "usage: lumivex [--seconds N] [--json | --csv] [--log FILE] [--metrics ADDR:PORT] [--help]\n"
     "       lumivex --service [--metrics ADDR:PORT] [--log FILE]\n"
 #ifdef LUMIVEX_HAVE_HISTORY
+    "               [--history FILE] [--history-flush SECONDS] [--no-history]\n"
     "       lumivex history --help   (what was recorded, per program and host)\n"
 #endif
     "  --seconds N  print once after N seconds and exit (default: reprint every second)\n"
     "  --json       print one JSON document instead of tables\n"
+    "  --csv        print the traffic tables as CSV instead\n"
     "  --log FILE   also write log lines to FILE\n"
     "  --service    print nothing, log to standard error, run until SIGTERM (a systemd service)\n"
     "  --metrics ADDR:PORT  serve GET /metrics for Prometheus there; PORT alone: on 127.0.0.1\n"
     "  --metrics-hosts K    remote hosts with metrics of their own, the rest as \"other\" (default 50)\n"
+#ifdef LUMIVEX_HAVE_HISTORY
+    "  --history FILE           record the run's history into FILE (default:\n"
+    "                           $XDG_DATA_HOME/lumivex/history.sqlite)\n"
+    "  --history-flush SECONDS  write what was counted this often (default 60; always at the end)\n"
+    "  --no-history             record nothing\n"
+#endif
     "  --help       print this text and exit\n";
 
 namespace {
@@ -45,6 +53,24 @@ bool parseMetricsOption(const std::string& option, const char* value, Options& o
     return true;
 }
 
+// A whole number from 1 to INT_MAX.
+bool parseCount(const std::string& option, const char* value, int& out, std::string& error)
+{
+    const char* end = value + std::strlen(value);
+    int n = 0;
+    const auto [ptr, ec] = std::from_chars(value, end, n);
+    if (ec == std::errc::result_out_of_range && ptr == end && *value != '-') {
+        error = option + " " + std::string(value) + " is too large (at most " + std::to_string(INT_MAX) + ")";
+        return false;
+    }
+    if (ec != std::errc() || ptr != end || n < 1) {
+        error = option + " needs a whole number of at least 1";
+        return false;
+    }
+    out = n;
+    return true;
+}
+
 } // namespace
 
 bool parseOptions(int argc, char** argv, Options& options, std::string& error)
@@ -57,12 +83,22 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
         }
         if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--csv") {
+            options.csv = true;
         } else if (arg == "--service") {
             options.service = true;
         } else if (arg == "--metrics" || arg == "--metrics-hosts") {
             if (!parseMetricsOption(arg, i + 1 < argc ? argv[++i] : nullptr, options, error))
                 return false;
-        } else if (arg == "--seconds" || arg == "--log") {
+#ifdef LUMIVEX_HAVE_HISTORY
+        } else if (arg == "--no-history") {
+            options.noHistory = true;
+#endif
+        } else if (arg == "--seconds" || arg == "--log"
+#ifdef LUMIVEX_HAVE_HISTORY
+                   || arg == "--history" || arg == "--history-flush"
+#endif
+        ) {
             if (i + 1 >= argc || !argv[i + 1]) {
                 error = arg + " needs a value";
                 return false;
@@ -70,27 +106,27 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             const char* value = argv[++i];
             if (arg == "--log") {
                 options.logFile = value;
-                continue;
-            }
-            const char* end = value + std::strlen(value);
-            int seconds = 0;
-            const auto [ptr, ec] = std::from_chars(value, end, seconds);
-            if (ec == std::errc::result_out_of_range && ptr == end && *value != '-') {
-                error = "--seconds " + std::string(value) + " is too large (at most " + std::to_string(INT_MAX) + ")";
+            } else if (arg == "--history") {
+                if (*value == '\0') {
+                    error = "--history needs a file name";
+                    return false;
+                }
+                options.historyFile = value;
+            } else if (!parseCount(arg, value, arg == "--seconds" ? options.seconds : options.historyFlushSeconds,
+                                   error)) {
                 return false;
             }
-            if (ec != std::errc() || ptr != end || seconds < 1) {
-                error = "--seconds needs a whole number of at least 1";
-                return false;
-            }
-            options.seconds = seconds;
         } else {
             error = "unknown option " + arg;
             return false;
         }
     }
-    if (options.service && options.json) {
-        error = "--service prints nothing: --json has no use with it";
+    if (options.service && (options.json || options.csv)) {
+        error = std::string("--service prints nothing: ") + (options.json ? "--json" : "--csv") + " has no use with it";
+        return false;
+    }
+    if (options.json && options.csv) {
+        error = "--json and --csv exclude each other";
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include "TerminalText.h"
 #include "capengine/XEngine.h"
 #include "config/TextUtil.h"
+#include "history/CsvWriter.h"
 
 namespace {
 
@@ -134,25 +135,65 @@ std::vector<std::string> counterLines(const Report& r)
     return lines;
 }
 
-// The sum of every drop, then each counter that is not zero, filled into lines of width.
+// The sum of every drop, then each counter that is not zero, filled into lines of width. The
+// history's state joins the heading, and its counters of lost history that are not zero the
+// others.
 std::vector<std::string> compactCounterLines(const Report& r, int width)
 {
     char text[256];
     std::snprintf(text, sizeof text, "Counters (%s; %s): %" PRIu64 " dropped",
                   r.engine.capturing ? "capturing" : "not capturing", terminalSafe(r.eventSource).c_str(),
                   r.engine.totalDrops());
-    std::vector<std::string> lines = {text};
+    std::string heading = text;
+    if (!r.history.role.empty()) {
+        uint64_t lost = 0;
+        for (const HistoryStatus::Counter& c : r.history.counters)
+            lost += c.drop ? c.value : 0;
+        std::snprintf(text, sizeof text, "; history %s, %" PRIu64 " lost", r.history.role.c_str(), lost);
+        heading += text;
+    }
+    std::vector<std::string> lines = {heading};
     std::string current;
-    r.engine.forEach([&](const char* name, uint64_t value, XEngineStats::Kind) {
+    const auto add = [&](const std::string& name, uint64_t value) {
         if (value == 0)
             return;
-        std::snprintf(text, sizeof text, "%s %" PRIu64, name, value);
+        std::snprintf(text, sizeof text, "%s %" PRIu64, name.c_str(), value);
         if (!current.empty() && width > 0 && int(current.size() + 2 + std::strlen(text)) > width) {
             lines.push_back(current);
             current.clear();
         }
         current += (current.empty() ? "" : "  ") + std::string(text);
-    });
+    };
+    r.engine.forEach([&](const char* name, uint64_t value, XEngineStats::Kind) { add(name, value); });
+    for (const HistoryStatus::Counter& c : r.history.counters)
+        if (c.drop)
+            add(c.name, c.value);
+    if (!current.empty())
+        lines.push_back(current);
+    return lines;
+}
+
+// The recorder's state and every one of its counters, three to a line.
+std::vector<std::string> historyLines(const Report& r)
+{
+    const HistoryStatus& h = r.history;
+    if (h.role.empty())
+        return {};
+    std::string head = "History (" + h.role + "; " + terminalSafe(h.path) + ")";
+    if (!h.lastError.empty())
+        head += ": " + terminalSafe(h.lastError);
+    std::vector<std::string> lines = {head};
+    std::string current;
+    int column = 0;
+    char text[512];
+    for (const HistoryStatus::Counter& c : h.counters) {
+        std::snprintf(text, sizeof text, "  %-30s %12" PRIu64, c.name.c_str(), c.value);
+        current += text;
+        if (++column % 3 == 0) {
+            lines.push_back(current);
+            current.clear();
+        }
+    }
     if (!current.empty())
         lines.push_back(current);
     return lines;
@@ -236,7 +277,10 @@ void printReportText(std::FILE* out, const Report& r)
                   r.privileged ? "" : " (not privileged: no capture)", r.engine.dnsNames);
     lines.push_back(title);
 
-    const std::vector<std::string> counters = r.compact ? compactCounterLines(r, r.columns) : counterLines(r);
+    std::vector<std::string> counters = r.compact ? compactCounterLines(r, r.columns) : counterLines(r);
+    if (!r.compact)
+        for (std::string& line : historyLines(r))
+            counters.push_back(std::move(line));
     // Rows shown per list (the programs last). With a screen height, the lists share the lines
     // that the titles, headers and counters leave; a list that is cut spends one of its lines
     // on "... n more".
@@ -345,7 +389,38 @@ void printReportJson(std::FILE* out, const Report& r)
         std::fprintf(out, "%s\n    \"%s\": %" PRIu64, first ? "" : ",", name, value);
         first = false;
     });
-    std::fprintf(out, "\n  }\n}\n");
+    std::fprintf(out, "\n  },\n  \"history\": ");
+    if (r.history.role.empty()) {
+        std::fprintf(out, "null\n}\n");
+    } else {
+        std::fprintf(out, "{\"state\": %s, \"path\": %s, \"last_error\": %s, \"counters\": {",
+                     jsonString(r.history.role).c_str(), jsonString(r.history.path).c_str(),
+                     jsonString(r.history.lastError).c_str());
+        for (size_t i = 0; i < r.history.counters.size(); ++i)
+            std::fprintf(out, "%s\"%s\": %" PRIu64, i ? ", " : "", r.history.counters[i].name.c_str(),
+                         r.history.counters[i].value);
+        std::fprintf(out, "}}\n}\n");
+    }
+    std::fflush(out);
+}
+
+void printReportCsv(std::FILE* out, const Report& r)
+{
+    std::string text;
+    history::CsvWriter csv(text);
+    for (const char* h : {"table", "address", "port", "dns_name", "location", "bytes_sent", "bytes_received",
+                          "packets_sent", "packets_received", "idle_seconds", "program"})
+        csv.text(h);
+    csv.endRow();
+    for (const TrafficTable& t : r.tables) {
+        for (const TrafficRow& row : t.rows) {
+            csv.text(t.name).text(row.address).number(uint64_t(row.remotePort)).text(row.dnsName).text(row.location);
+            csv.number(row.bytesSent, 0).number(row.bytesReceived, 0).number(row.packetsSent, 0);
+            csv.number(row.packetsReceived, 0).number(row.idleSeconds, 1).text(row.program);
+            csv.endRow();
+        }
+    }
+    std::fwrite(text.data(), 1, text.size(), out);
     std::fflush(out);
 }
 

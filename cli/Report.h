@@ -11,6 +11,20 @@
 
 class XEngine;
 
+// The lasting-history recorder as a report shows it (HistoryRecording::status()).
+struct HistoryStatus {
+    struct Counter {
+        std::string name;
+        uint64_t value = 0;
+        bool drop = false;  // history lost
+        std::string meaning;
+    };
+    std::string role;  // what the recorder is to its database; empty: not recording
+    std::string path;
+    std::string lastError;
+    std::vector<Counter> counters;
+};
+
 // Everything the console front end prints at one moment: the one source of its tables, its
 // JSON document and its metrics.
 struct Report {
@@ -21,6 +35,7 @@ struct Report {
     std::vector<TrafficTable> tables;
     std::vector<XProcessRow> processes;
     XEngineStats engine;
+    HistoryStatus history;
     int rowsPerTable = 0;  // text only; 0 prints every row
     // Text only: the live view's screen. Columns > 0 fits every line to that width (the
     // location and then the DNS name column give way first); lines > 0 cuts the lists so
@@ -36,6 +51,9 @@ Report readReport(XEngine& engine, double elapsedSeconds, bool privileged, const
 
 void printReportText(std::FILE* out, const Report& report);
 void printReportJson(std::FILE* out, const Report& report);
+// The traffic tables as one CSV document (a "table" column first), cells escaped as the
+// history's CSV is.
+void printReportCsv(std::FILE* out, const Report& report);
 
 // The sentence the console prints without capture privileges: what to run to get them for
 // the program at executable.

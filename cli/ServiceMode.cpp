@@ -1,21 +1,25 @@
 #include "ServiceMode.h"
 
 #include "MetricsPublisher.h"
+#ifdef LUMIVEX_HAVE_HISTORY
+#include "HistoryRecording.h"
+#endif
 #include "Report.h"
 #include "TerminalText.h"
 #include "capengine/XEngine.h"
 #include "corekit/XLog.h"
 #include "platform/Clock.h"
 
-int runService(XEngine& engine, MetricsPublisher* metrics, bool privileged, int seconds,
+int runService(XEngine& engine, MetricsPublisher* metrics, HistoryRecording* history, bool privileged, int seconds,
                const std::function<bool(std::chrono::steady_clock::time_point)>& sleepUntil)
 {
     XLog::debug(1, "service: started, event source " + terminalSafe(engine.eventSource()) +
                        (metrics && metrics->running() ? ", metrics on http://" + metrics->where() + "/metrics" : ""));
 
-    // HISTORY RECORDING: the service records to the history library's default path, which is
-    // $STATE_DIRECTORY/history.sqlite under systemd. The console's recording is started here
-    // (one call with the path) and stopped with a last flush after the loop.
+#ifdef LUMIVEX_HAVE_HISTORY
+    if (history && history->active())
+        XLog::debug(1, "service: recording history in " + terminalSafe(history->status().path));
+#endif
 
     const auto started = std::chrono::steady_clock::now();
     auto next = started;
@@ -23,10 +27,21 @@ int runService(XEngine& engine, MetricsPublisher* metrics, bool privileged, int 
         next += std::chrono::seconds(1);
         const bool stop = !sleepUntil(next);
         engine.sample(platform::tickCount());
+#ifdef LUMIVEX_HAVE_HISTORY
+        if (history)
+            history->feed();
+#else
+        (void)history;
+#endif
         if (metrics && metrics->running()) {
             // No location column: nothing here shows it.
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            metrics->publish(readReport(engine, elapsed, privileged, LocationLookup()));
+            Report report = readReport(engine, elapsed, privileged, LocationLookup());
+#ifdef LUMIVEX_HAVE_HISTORY
+            if (history)
+                report.history = history->status();
+#endif
+            metrics->publish(report);
         }
         if (stop || (seconds > 0 && tick >= seconds))
             break;

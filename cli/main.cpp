@@ -21,6 +21,7 @@
 #include "platform/Terminal.h"
 #ifdef LUMIVEX_HAVE_HISTORY
 #include "HistoryCommand.h"
+#include "HistoryRecording.h"
 #endif
 #include "platform/TerminationSignals.h"
 
@@ -116,13 +117,37 @@ int main(int argc, char** argv)
         places.lookupLocation(address, text);
         return text;
     };
+
+#ifdef LUMIVEX_HAVE_HISTORY
+    // What the run counts goes into the lasting history as well, written on a thread of its
+    // own; every way the run ends writes what is left.
+    HistoryRecording recording;
+    HistoryRecordingSettings historySettings;
+    historySettings.path = options.historyFile;
+    historySettings.enabled = !options.noHistory;
+    historySettings.flushInterval = std::chrono::seconds(options.historyFlushSeconds);
+    historySettings.location = location;
+    std::string notRecorded;
+    if (!recording.start(engine, historySettings, &notRecorded))
+        XLog::debug(1, "history not recorded: ", notRecorded);
+#endif
+
     if (options.service) {
-        const int status = runService(engine, &metrics, privileged, options.seconds, [](auto deadline) {
+        HistoryRecording* history = nullptr;
+#ifdef LUMIVEX_HAVE_HISTORY
+        history = &recording;
+#endif
+        const int status = runService(engine, &metrics, history, privileged, options.seconds, [](auto deadline) {
             sleepUntil(deadline);
             return !g_interrupted.load();
         });
         metrics.stop();
         engine.stop();
+#ifdef LUMIVEX_HAVE_HISTORY
+        // SIGTERM included: the last sample's counts and everything not yet written.
+        engine.sample(platform::tickCount());
+        recording.stop();
+#endif
         lumivex::config::DataFileStore::release();
         return status;
     }
@@ -133,6 +158,9 @@ int main(int argc, char** argv)
         next += std::chrono::seconds(1);
         sleepUntil(next);
         engine.sample(platform::tickCount());
+#ifdef LUMIVEX_HAVE_HISTORY
+        recording.feed();
+#endif
 
         // An interrupt ends the run with a report of what it saw, however early it came.
         const bool last = g_interrupted.load() || (options.seconds > 0 && tick >= options.seconds);
@@ -140,9 +168,14 @@ int main(int argc, char** argv)
         if (print || metrics.running()) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             Report report = readReport(engine, elapsed, privileged, location);
+#ifdef LUMIVEX_HAVE_HISTORY
+            report.history = recording.status();
+#endif
             metrics.publish(report);
             if (print && options.json) {
                 printReportJson(stdout, report);
+            } else if (print && options.csv) {
+                printReportCsv(stdout, report);
             } else if (print) {
                 if (options.seconds == 0) {
                     // The live view: redrawn in place, fitted to the terminal, counters compact.
@@ -161,6 +194,11 @@ int main(int argc, char** argv)
     }
     metrics.stop();
     engine.stop();
+#ifdef LUMIVEX_HAVE_HISTORY
+    // One more sample collects what the last events counted; the recording writes it all.
+    engine.sample(platform::tickCount());
+    recording.stop();
+#endif
     lumivex::config::DataFileStore::release();
     return 0;
 }

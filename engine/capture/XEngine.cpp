@@ -2,11 +2,14 @@
 // where they are stopped again in the reverse order.
 #include "capengine/XEngine.h"
 
+#include <chrono>
+#include <cstring>
 #include <new>
 
 #include "capture/XChatPrograms.h"
 #include "capture/XDNSRecord.h"
 #include "capture/XEngineImpl.h"
+#include "capture/XPacketCounter.h"
 #include "capture/XPacketMgr.h"
 #include "capture/XPacketQueueMgr.h"
 #include "capture/XParserResultMgr.h"
@@ -189,13 +192,48 @@ void XEngine::sample(uint32_t nowMs)
         if (e.state.load() == Impl::State::Running)
             e.sockets.stamp(inodes);
     }
-    IoTriple net[100];
-    IoTriple disk[100];
-    const int n = info->getNetIO(net, 100);
-    const int d = info->getDiskIO(disk, 100);
+    // The per-(process, host) counts of the two address counters first, then the per-process
+    // totals: an event between the two drains lands in the next interval of the totals, so
+    // over time the two agree to the byte.
+    e.pairs.clear();
+    if (e.ledger.kept()) {
+        if (auto* tcp = static_cast<XPacketCounter*>(e.result(kTrafficTcp)))
+            tcp->takePairs(e.pairs, 6);
+        if (auto* udp = static_cast<XPacketCounter*>(e.result(kTrafficUdp)))
+            udp->takePairs(e.pairs, 17);
+    }
+    info->getNetIO(e.net);
+    info->getDiskIO(e.disk);
     const uint32_t interval = e.sampleCalls > 1 ? nowMs - e.lastSampleMs : 0;
     e.lastSampleMs = nowMs;
-    e.processTotals.add(net, n, disk, d, interval);
+    XProcessRunTotals::Programs programs;
+    e.processTotals.add(e.net.data(), int(e.net.size()), e.disk.data(), int(e.disk.size()), interval, &programs);
+    if (e.ledger.kept()) {
+        const auto programOf = [&](uint32_t pid) {
+            const auto it = programs.find(pid);
+            return it != programs.end() ? it->second : e.processTotals.programOf(pid);
+        };
+        e.ledgerFolded.fetch_add(e.ledger.add(e.pairs, e.disk, programOf), std::memory_order_relaxed);
+    }
+}
+
+bool XEngine::takeLedger(XLedger& out)
+{
+    Impl& e = *m_impl;
+    const uint64_t wallMs = uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::system_clock::now().time_since_epoch())
+                                         .count());
+    if (!e.ledger.take(out, wallMs, e.components.clock()))
+        return false;
+    // The names the hosts have now, looked up outside the book's lock.
+    XDNSRecord* dns = e.wired() ? e.dns : nullptr;
+    if (dns) {
+        char name[XDNSRecord::kTextSize];
+        for (XLedgerRow& row : out.rows)
+            if (row.remoteAddress != 0 && dns->getDNSName(row.remoteAddress, name, sizeof name) > 0)
+                row.dnsName.assign(name, strnlen(name, sizeof name));
+    }
+    return true;
 }
 
 uint32_t XEngine::tick() const

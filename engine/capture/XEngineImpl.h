@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "capengine/XEngine.h"
+#include "capture/XLedgerBook.h"
 #include "capture/XPacketBaseParser.h"
 #include "hostinfo/XProcessRunTotals.h"
 #include "hostinfo/XSocketList.h"
@@ -51,4 +52,10 @@ struct CAPENGINE_HIDDEN XEngine::Impl {
     uint32_t lastSampleMs = 0;
     XProcessRunTotals processTotals;
     XSocketList sockets;
+    std::vector<XNetPair> pairs;        // sample()'s scratch, reused
+    std::vector<IoTriple> net, disk;
+
+    // What sample() moves over for takeLedger(); thread-safe itself.
+    XLedgerBook ledger;
+    std::atomic<uint64_t> ledgerFolded{0};
 };

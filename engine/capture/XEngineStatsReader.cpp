@@ -36,7 +36,7 @@ void readCapture(XKernelIoTrace* trace, XEngineStats& s)
     s.ringFullWaits = k.ringFullWaits;
     s.ringPending = k.ringPending;
     s.gatedEvents = k.gatedEvents;
-    s.diskDropped = k.diskDropped;
+    s.diskFolded = k.diskFolded;
 }
 
 void readDatagramPath(XPacketMgr* packets, XPacketQueueMgr* queues, XEngineStats& s)
@@ -62,10 +62,14 @@ void readCounters(XParserResultMgr* registry, XEngineStats& s)
 {
     if (!registry)
         return;
-    if (auto* tcp = static_cast<XPacketCounter*>(registry->getResult("tcp", XParserResult::kPacketCounter)))
+    if (auto* tcp = static_cast<XPacketCounter*>(registry->getResult("tcp", XParserResult::kPacketCounter))) {
         s.tcpPoolFailures = tcp->poolFailures();
-    if (auto* udp = static_cast<XPacketCounter*>(registry->getResult("udp", XParserResult::kPacketCounter)))
+        s.netHostsFolded += tcp->hostsFolded();
+    }
+    if (auto* udp = static_cast<XPacketCounter*>(registry->getResult("udp", XParserResult::kPacketCounter))) {
         s.udpPoolFailures = udp->poolFailures();
+        s.netHostsFolded += udp->hostsFolded();
+    }
     if (auto* chat = static_cast<XIPCounter*>(registry->getResult("other", XParserResult::kIPCounter)))
         s.chatPoolFailures = chat->poolFailures();
 }
@@ -99,7 +103,8 @@ XEngineStats XEngine::stats()
         s.eventsParsed = e.worker->events();
     }
     if (e.processInfo)
-        s.processNetDropped = e.processInfo->netDropped();
+        s.netProcessesFolded = e.processInfo->netFolded();
+    s.ledgerHostsFolded = e.ledgerFolded.load(std::memory_order_relaxed);
     if (e.dns) {
         s.dnsDropped = e.dns->dropped();
         s.dnsNames = uint64_t(e.dns->size());

@@ -47,20 +47,22 @@ void XRecordCounter::applyPendingClear()
 {
     if (!m_clearPending)
         return;
+    releasingRecords();
     m_records.clear();
     m_pool.releaseAll();
     m_clearPending = false;
 }
 
-void XRecordCounter::insertRecord(_X_R_PACKETCOUNTER* record)
+bool XRecordCounter::insertRecord(_X_R_PACKETCOUNTER* record)
 {
     try {
         m_records.emplace(record->address, record);
     } catch (const std::bad_alloc&) {
         m_pool.giveBackLast();
-        return;
+        return false;
     }
     m_recordCount.fetch_add(1, std::memory_order_relaxed);
+    return true;
 }
 
 int XRecordCounter::getIPs(unsigned long* ips, unsigned long* ticks, unsigned long minTick, int max)

@@ -45,10 +45,13 @@ protected:
 
     // Releases the records when a clear is pending; the caller holds m_lock.
     void applyPendingClear();
+    // Called by applyPendingClear() just before the records go, with m_lock held.
+    virtual void releasingRecords() {}
     // Whether getIPs lists this record; the caller holds m_lock.
     virtual bool listedByGetIPs(const _X_R_PACKETCOUNTER&) const { return true; }
-    // Records a new address; the caller holds m_lock.
-    void insertRecord(_X_R_PACKETCOUNTER* record);
+    // Records a new address; the caller holds m_lock. False when it could not be indexed
+    // (the record went back to the pool).
+    bool insertRecord(_X_R_PACKETCOUNTER* record);
     // The time of an event being counted.
     uint32_t now() const;
 

@@ -16,7 +16,7 @@ _X_R_PACKETCOUNTER* XRecordPool::take()
         }
         try {
             // The block is owned before the list grows, so a list that cannot grow frees it.
-            std::unique_ptr<_X_R_PACKETCOUNTER[]> block(new _X_R_PACKETCOUNTER[kBlockRecords]);
+            std::unique_ptr<Slot[]> block(new Slot[kBlockRecords]);
             m_blocks.push_back(std::move(block));
         } catch (const std::bad_alloc&) {
             m_failures.fetch_add(1, std::memory_order_relaxed);
@@ -24,7 +24,9 @@ _X_R_PACKETCOUNTER* XRecordPool::take()
         }
         m_used = 0;
     }
-    return &m_blocks.back()[m_used++];
+    Slot& slot = m_blocks.back()[m_used++];
+    slot.cell = XLedgerCell{};
+    return &slot.record;
 }
 
 void XRecordPool::giveBackLast()

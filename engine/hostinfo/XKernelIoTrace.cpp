@@ -107,14 +107,14 @@ void XKernelIoTrace::onDiskEvent(const platform::DiskEvent& event)
 void XKernelIoTrace::addDisk(uint32_t pid, uint64_t readBytes, uint64_t writeBytes)
 {
     XLockGuard guard(m_lock);
-    if (!m_disk.add(pid, uint32_t(readBytes), uint32_t(writeBytes)))
-        m_diskDropped.fetch_add(1, std::memory_order_relaxed);
+    if (!m_disk.add(pid, readBytes, writeBytes))
+        m_diskFolded.fetch_add(1, std::memory_order_relaxed);
 }
 
-int XKernelIoTrace::getDiskIO(IoTriple* out, int max)
+void XKernelIoTrace::getDiskIO(std::vector<IoTriple>& out)
 {
     XLockGuard guard(m_lock);
-    return m_disk.drain(out, max);
+    m_disk.drain(out);
 }
 
 KernelIoStats XKernelIoTrace::stats() const
@@ -129,7 +129,7 @@ KernelIoStats XKernelIoTrace::stats() const
         s.ringPending = m_ring->pending();
     }
     s.gatedEvents = m_gated.load(std::memory_order_relaxed);
-    s.diskDropped = m_diskDropped.load(std::memory_order_relaxed);
+    s.diskFolded = m_diskFolded.load(std::memory_order_relaxed);
     s.running = m_running.load(std::memory_order_acquire);
     return s;
 }

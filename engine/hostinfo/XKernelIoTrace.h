@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "corekit/XLock.h"
 #include "hostinfo/NetIoRecord.h"
@@ -20,7 +21,7 @@ struct KernelIoStats {
     uint64_t eventsDropped = 0;      // network events dropped because the ring was full
     uint64_t ringFullWaits = 0;      // times the capture waited for room in the ring
     uint64_t gatedEvents = 0;        // events dropped by the start gate
-    uint64_t diskDropped = 0;        // disk events of a 51st process in one interval
+    uint64_t diskFolded = 0;         // disk events of processes beyond the bound, counted for pid 0
     long ringPending = 0;
     bool running = false;            // the consumer thread is inside the event source
 };
@@ -46,9 +47,9 @@ public:
     // Stops the event source and joins the consumer thread. Any thread but the consumer.
     void stopTrace();
 
-    // Any thread: copies the disk totals of this interval as {pid, read, written}, at most max,
-    // then starts a new interval. Returns the number copied.
-    int getDiskIO(IoTriple* out, int max);
+    // Any thread: replaces out with the disk totals of this interval as {pid, read, written},
+    // then starts a new interval.
+    void getDiskIO(std::vector<IoTriple>& out);
 
     XNetIoRing* ring() { return m_ring.get(); }
     KernelIoStats stats() const;
@@ -93,5 +94,5 @@ private:
     uint64_t m_startTime = 0;
     std::atomic<uint8_t> m_gate[3] = {0, 0, 0};
     std::atomic<uint64_t> m_gated{0};
-    std::atomic<uint64_t> m_diskDropped{0};
+    std::atomic<uint64_t> m_diskFolded{0};
 };

@@ -245,29 +245,29 @@ uint32_t XPCProcessInfo::addNetData(const ORVANEPRO_NetIo& io)
                 pid = owner;
         }
     }
-    if (pid == 0)
-        return 0;
-
     const bool received = io.direction == kNetIoReceive;
-    if (!received && io.direction != kNetIoSend)
+    if ((!received && io.direction != kNetIoSend) || (io.protocol != kNetIoTcp && io.protocol != kNetIoUdp))
         return pid;
     const uint32_t packets = io.packets ? io.packets : 1;
     XLockGuard guard(m_lock);
     if (!m_net.add(pid, received ? io.bytesReceived : 0, received ? 0 : io.bytesSent, received ? packets : 0,
                    received ? 0 : packets))
-        m_netDropped.fetch_add(1, std::memory_order_relaxed);
+        m_netFolded.fetch_add(1, std::memory_order_relaxed);
     return pid;
 }
 
-int XPCProcessInfo::getNetIO(IoTriple* out, int max)
+void XPCProcessInfo::getNetIO(std::vector<IoTriple>& out)
 {
     XLockGuard guard(m_lock);
-    return m_net.drain(out, max);
+    m_net.drain(out);
 }
 
-int XPCProcessInfo::getDiskIO(IoTriple* out, int max)
+void XPCProcessInfo::getDiskIO(std::vector<IoTriple>& out)
 {
-    return m_trace ? m_trace->getDiskIO(out, max) : 0;
+    if (m_trace)
+        m_trace->getDiskIO(out);
+    else
+        out.clear();
 }
 
 void XPCProcessInfo::closeInfo()

@@ -72,12 +72,15 @@ public:
     int queryProcessName(int pid, char* buf, int size);
 
     // Parser thread: attributes a network event to a process and adds its bytes to that
-    // process's totals. Returns the pid used, or 0 when the event cannot be attributed.
+    // process's totals. Returns the pid used, or 0 when the event cannot be attributed; its
+    // bytes then count for pid 0 (no process). Traffic to 127.0.0.1 (which the event source
+    // never delivers) and events of another direction or protocol are not counted.
     uint32_t addNetData(const ORVANEPRO_NetIo& io);
-    // Any thread: drains the network totals as {pid, received, sent}; returns the count.
-    int getNetIO(IoTriple* out, int max);
-    // Any thread: drains the disk totals of the kernel trace; 0 without a trace.
-    int getDiskIO(IoTriple* out, int max);
+    // Any thread: replaces out with the network totals of the interval as {pid, received,
+    // sent}, pid 0 for the traffic no process owned, and starts a new interval.
+    void getNetIO(std::vector<IoTriple>& out);
+    // Any thread: the same for the disk totals of the kernel trace; empty without a trace.
+    void getDiskIO(std::vector<IoTriple>& out);
 
     // Stops the kernel trace (program exit).
     void closeInfo();
@@ -85,8 +88,8 @@ public:
     void print();
 
     XKernelIoTrace* trace() const { return m_trace; }
-    // Network events of a 51st process in one interval, dropped uncounted.
-    uint64_t netDropped() const { return m_netDropped.load(std::memory_order_relaxed); }
+    // Network events of processes beyond the table's bound in one interval, counted for pid 0.
+    uint64_t netFolded() const { return m_netFolded.load(std::memory_order_relaxed); }
     // Number of record blocks allocated so far.
     int recordBlocks() const;
 
@@ -119,7 +122,7 @@ private:
     int m_recordsUsed = 0;
     ProcessIoTable m_net;
     std::unique_ptr<uint16_t[]> m_confirmed;  // 65536 flags, by pid
-    std::atomic<uint64_t> m_netDropped{0};
+    std::atomic<uint64_t> m_netFolded{0};
     std::mutex m_reloadMutex;                  // one reload at a time
     std::vector<platform::SocketRow> m_rows;  // refresh scratch, reused under m_reloadMutex
 };

@@ -88,32 +88,49 @@ void XProcessRunTotals::foldIdlest()
 }
 
 void XProcessRunTotals::add(const IoTriple* net, int netCount, const IoTriple* disk, int diskCount,
-                            uint32_t intervalMs)
+                            uint32_t intervalMs, Programs* programs)
 {
     std::lock_guard<std::mutex> guard(m_mutex);
     for (auto& [pid, process] : m_live)
         process.row.lastReceived = process.row.lastSent = process.row.lastRead = process.row.lastWritten = 0;
+    const auto named = [programs](uint32_t pid, const XProcessRow& row) {
+        if (programs)
+            programs->try_emplace(pid, Program{row.name, row.path});
+    };
+    int netReports = 0;
     for (int i = 0; i < netCount; ++i) {
+        if (net[i].pid == 0) {
+            m_unownedReceived += net[i].in;
+            m_unownedSent += net[i].out;
+            continue;
+        }
         XProcessRow& row = rowFor(net[i].pid);
         row.received += net[i].in;
         row.sent += net[i].out;
         row.packetsReceived += net[i].packetsIn;
         row.packetsSent += net[i].packetsOut;
-        row.lastReceived = net[i].in;
-        row.lastSent = net[i].out;
+        row.lastReceived += net[i].in;
+        row.lastSent += net[i].out;
+        named(net[i].pid, row);
+        ++netReports;
     }
+    int diskReports = 0;
     for (int i = 0; i < diskCount; ++i) {
+        if (disk[i].pid == 0)
+            continue;  // folded beyond the bound: no program to give them to
         XProcessRow& row = rowFor(disk[i].pid);
         row.read += disk[i].in;
         row.written += disk[i].out;
-        row.lastRead = disk[i].in;
-        row.lastWritten = disk[i].out;
+        row.lastRead += disk[i].in;
+        row.lastWritten += disk[i].out;
+        named(disk[i].pid, row);
+        ++diskReports;
     }
     if (m_start && (m_samples + 1) % kSweepSamples == 0)
         foldEnded();
     m_intervalMs = intervalMs;
-    m_netReports = std::max(netCount, 0);
-    m_diskReports = std::max(diskCount, 0);
+    m_netReports = netReports;
+    m_diskReports = diskReports;
     ++m_samples;
 }
 
@@ -131,9 +148,22 @@ XProcessTotals XProcessRunTotals::read() const
         totals.netReports = m_netReports;
         totals.diskReports = m_diskReports;
         totals.samples = m_samples;
+        totals.unownedReceived = m_unownedReceived;
+        totals.unownedSent = m_unownedSent;
     }
     std::stable_sort(totals.rows.begin(), totals.rows.end(), [](const XProcessRow& a, const XProcessRow& b) {
         return a.sent + a.received + a.read + a.written > b.sent + b.received + b.read + b.written;
     });
     return totals;
+}
+
+XProcessRunTotals::Program XProcessRunTotals::programOf(uint32_t pid) const
+{
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        const auto it = m_live.find(pid);
+        if (it != m_live.end() && !it->second.row.name.empty())
+            return {it->second.row.name, it->second.row.path};
+    }
+    return {m_name ? m_name(pid) : std::string(), m_path ? m_path(pid) : std::string()};
 }

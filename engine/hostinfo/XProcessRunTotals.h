@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "capengine/XEngineRows.h"
 #include "hostinfo/NetIoRecord.h"
@@ -35,9 +36,21 @@ public:
     // at 0 (nothing is ever folded but by the bound).
     XProcessRunTotals(NameOf name, NameOf path, StartOf start = {});
 
-    // One interval: the drained network and disk triples, and the interval's length.
-    void add(const IoTriple* net, int netCount, const IoTriple* disk, int diskCount, uint32_t intervalMs);
+    // A process's program as its row names it.
+    struct Program {
+        std::string name;
+        std::string path;
+    };
+    using Programs = std::unordered_map<uint32_t, Program>;
+
+    // One interval: the drained network and disk triples, and the interval's length. Triples
+    // of pid 0 (traffic no process owned) count in the unowned totals. programs, when given,
+    // receives the program of every pid of this interval's triples.
+    void add(const IoTriple* net, int netCount, const IoTriple* disk, int diskCount, uint32_t intervalMs,
+             Programs* programs = nullptr);
     XProcessTotals read() const;
+    // The program of a pid: its live row's name and path, else what name and path say now.
+    Program programOf(uint32_t pid) const;
 
 private:
     struct Process {
@@ -62,4 +75,6 @@ private:
     int m_netReports = 0;
     int m_diskReports = 0;
     uint64_t m_samples = 0;
+    uint64_t m_unownedReceived = 0;
+    uint64_t m_unownedSent = 0;
 };

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr size_t kBlockBytes = sizeof(_X_R_PACKETCOUNTER) * XRecordPool::kBlockRecords;
+constexpr size_t kBlockBytes = XRecordPool::blockBytes();
 
 // Allocations below this size fail while it is not 0.
 std::atomic<size_t> g_failBelow{0};

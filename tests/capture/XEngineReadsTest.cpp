@@ -1,5 +1,12 @@
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
+#endif
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
 #include <vector>
 
 #include "TestProcessInfo.h"
@@ -118,6 +125,67 @@ TEST_F(EngineReadsTest, SampleKeepsRunTotalsAndTheLastInterval)
     EXPECT_EQ(totals.rows[0].sent, 300u);
     EXPECT_EQ(totals.rows[0].lastReceived, 0u);
     EXPECT_EQ(totals.netReports, 0);
+}
+
+TEST_F(EngineReadsTest, TheLedgerSplitsASharedAddressByProgramAndAgreesWithEveryTotal)
+{
+    // What the parser does with each event: attribute it, then count it for its address.
+    const auto event = [this](uint32_t pid, uint32_t address, uint16_t direction, uint32_t bytes) {
+        ORVANEPRO_NetIo io{};
+        io.processId = pid;
+        io.protocol = kNetIoTcp;
+        io.remoteAddr = htonl(address);
+        io.remotePort = kPort443;
+        io.direction = direction;
+        (direction == kNetIoSend ? io.bytesSent : io.bytesReceived) = bytes;
+        const uint32_t used = processes->addNetData(io);
+        m_tcp->count(address, kPort443, 0, int(bytes), direction, used);
+    };
+    XLedger ledger;
+    EXPECT_FALSE(engine->takeLedger(ledger));  // the first call starts the ledger
+    dns.addRecord(0x0A000002, "example.org", 11);
+    event(1234, 0x0A000002, kNetIoSend, 300);
+    event(77, 0x0A000002, kNetIoReceive, 900);  // the address's record is curl's; these are 77's
+    event(0, 0x0A000003, kNetIoReceive, 40);     // nobody's
+    engine->sample(1000);
+    event(1234, 0x0A000002, kNetIoReceive, 5);
+    engine->sample(2000);
+    now = 7000;
+    ASSERT_TRUE(engine->takeLedger(ledger));
+    EXPECT_EQ(ledger.spanMs, 2000u);
+    EXPECT_GE(ledger.wallEndMs, ledger.wallStartMs);
+
+    std::map<std::string, uint64_t> byProgram;
+    uint64_t ledgerBytes = 0;
+    for (const XLedgerRow& row : ledger.rows) {
+        byProgram[row.program] += row.bytes[0] + row.bytes[1];
+        ledgerBytes += row.bytes[0] + row.bytes[1];
+        EXPECT_EQ(row.protocol, 6);
+        EXPECT_EQ(row.remotePortClass, 443);
+        if (row.remoteAddress == 0x0A000002) {
+            EXPECT_EQ(row.dnsName, "example.org");
+        }
+    }
+    EXPECT_EQ(byProgram["prog1234"], 305u);
+    EXPECT_EQ(byProgram["prog77"], 900u);
+    EXPECT_EQ(byProgram[""], 40u);
+
+    // The same bytes in the per-address rows, and in the per-program totals with the unowned.
+    std::vector<XTrafficRow> rows;
+    engine->snapshot(kTrafficTcp, rows);
+    double rowBytes = 0;
+    for (const XTrafficRow& r : rows)
+        rowBytes += r.bytes[0] + r.bytes[1];
+    const XProcessTotals totals = engine->processTotals();
+    uint64_t programBytes = totals.unownedReceived + totals.unownedSent;
+    for (const XProcessRow& r : totals.rows)
+        programBytes += r.received + r.sent;
+    EXPECT_EQ(ledgerBytes, 1245u);
+    EXPECT_EQ(rowBytes, double(ledgerBytes));
+    EXPECT_EQ(programBytes, ledgerBytes);
+
+    ASSERT_TRUE(engine->takeLedger(ledger));
+    EXPECT_TRUE(ledger.rows.empty());  // handed out once
 }
 
 } // namespace

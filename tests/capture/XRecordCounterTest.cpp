@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <tuple>
 #include <vector>
 
 #include "TestProcessInfo.h"
@@ -203,6 +205,51 @@ TEST_F(PacketCounterTest, FullPoolDropsTheRecordCountsItAndKeepsTotals)
     EXPECT_EQ(counter.getTotalPackets(0), 2049);
     _X_R_PACKETCOUNTER r{};
     EXPECT_FALSE(counter.getIPdata(2049, r));
+    // The address without a record is still in the ledger's counts.
+    std::vector<XNetPair> pairs;
+    counter.takePairs(pairs, 6);
+    ASSERT_EQ(pairs.size(), 2049u);
+    EXPECT_EQ(pairs.back().remoteAddress, 2049u);
+    EXPECT_EQ(pairs.back().bytes[0], 1u);
+}
+
+TEST_F(PacketCounterTest, LedgerPairsSplitASharedAddressByProcessAndPortAndOutliveAClear)
+{
+    const uint32_t ip = 0xC0000201;
+    counter.count(ip, htons(443), 0, 100, 1, 1234);
+    counter.count(ip, htons(443), 0, 40, 0, 1234);
+    counter.count(ip, htons(443), 0, 50, 0, 999);        // another program, same address
+    counter.count(ip, htons(50000), 0, 7, 1, 1234);     // a port above 1024: no class
+    counter.count(ip + 1, htons(5353), htons(40000), 9, 1, 0);  // below the local port: its class
+    counter.clear();
+    counter.count(ip, htons(443), 0, 1, 1, 1234);       // after the clear: a new record's cell
+
+    std::vector<XNetPair> pairs;
+    counter.takePairs(pairs, 17);
+    std::map<std::tuple<uint32_t, uint32_t, uint16_t>, XNetPair> byKey;
+    uint64_t bytes = 0;
+    for (const XNetPair& p : pairs) {
+        EXPECT_EQ(p.protocol, 17);
+        XNetPair& sum = byKey[{p.pid, p.remoteAddress, p.portClass}];
+        for (int d = 0; d < 2; ++d) {
+            sum.bytes[d] += p.bytes[d];
+            sum.packets[d] += p.packets[d];
+        }
+        bytes += p.bytes[0] + p.bytes[1];
+    }
+    EXPECT_EQ(bytes, 207u);
+    ASSERT_EQ(byKey.size(), 4u);
+    const XNetPair& firefox = byKey[{1234, ip, 443}];
+    EXPECT_EQ(firefox.bytes[1], 101u);
+    EXPECT_EQ(firefox.bytes[0], 40u);
+    EXPECT_EQ(firefox.packets[1], 2u);
+    EXPECT_EQ((byKey[{999, ip, 443}].bytes[0]), 50u);
+    EXPECT_EQ((byKey[{1234, ip, 0}].bytes[1]), 7u);
+    EXPECT_EQ((byKey[{0, ip + 1, 5353}].bytes[1]), 9u);
+
+    pairs.clear();
+    counter.takePairs(pairs, 17);
+    EXPECT_TRUE(pairs.empty());  // handed out once
 }
 
 } // namespace

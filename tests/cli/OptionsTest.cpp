@@ -85,6 +85,29 @@ TEST(ConsoleOptions, ServiceAndMetricsEndpoints)
     }
 }
 
+TEST(ConsoleOptions, HistoryAndCsvSwitches)
+{
+    Options o;
+    std::string error;
+    ASSERT_TRUE(parse({"--csv", "--seconds", "3"}, o, error));
+    EXPECT_TRUE(o.csv);
+    EXPECT_FALSE(o.noHistory);
+    EXPECT_EQ(o.historyFlushSeconds, 60);
+    Options bad;
+    EXPECT_FALSE(parse({"--csv", "--json"}, bad, error));
+#ifdef LUMIVEX_HAVE_HISTORY
+    Options h;
+    ASSERT_TRUE(parse({"--history", "/tmp/h.sqlite", "--history-flush", "2", "--no-history"}, h, error)) << error;
+    EXPECT_EQ(h.historyFile, "/tmp/h.sqlite");
+    EXPECT_EQ(h.historyFlushSeconds, 2);
+    EXPECT_TRUE(h.noHistory);
+    EXPECT_FALSE(parse({"--history-flush", "0"}, bad, error));
+    EXPECT_NE(error.find("--history-flush needs a whole number"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"--history", ""}, bad, error));
+    EXPECT_FALSE(parse({"--history"}, bad, error));
+#endif
+}
+
 TEST(ConsoleOptions, PrivilegeAdviceNamesTheCommandForTheProgramThatRuns)
 {
 #ifdef _WIN32

@@ -46,6 +46,10 @@ Report fixedReport()
     r.engine.eventsParsed = 830;
     r.engine.listeners = 2;
     r.engine.dnsNames = 1;
+    r.history.role = "recording";
+    r.history.path = "/home/user/.local/share/lumivex/history.sqlite";
+    r.history.counters = {{"history_ledgers", 10, false, ""}, {"history_flushes", 1, false, ""},
+                          {"history_buckets_dropped", 0, true, ""}};
     return r;
 }
 
@@ -97,6 +101,25 @@ TEST(ConsoleReport, TextOutputMatchesTheGoldenFile)
 TEST(ConsoleReport, JsonOutputMatchesTheGoldenFile)
 {
     expectGolden(render(printReportJson, fixedReport()), "report.json");
+}
+
+TEST(ConsoleReport, CsvListsEveryTableWithCellsASpreadsheetReadsAsText)
+{
+    Report r = fixedReport();
+    r.tables[2].rows.push_back({"198.51.100.7", 5000, "=HYPERLINK(\"x\")", "", 5, 6, 1, 2, 0, "qq,chat"});
+    const std::string csv = render(printReportCsv, r);
+    EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
+              "table,address,port,dns_name,location,bytes_sent,bytes_received,packets_sent,packets_received,"
+              "idle_seconds,program");
+    EXPECT_NE(csv.find("\r\ntcp,93.184.216.34,443,www.example.org,美国,15360,1048576,20,800,0.5,firefox-bin\r\n"),
+              std::string::npos)
+        << csv;
+    EXPECT_NE(csv.find("tcp,203.0.113.9,8080,\"a\"\"b\\c\",,1,2,1,1,12.0,\"we\"\"ird\"\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\nudp,10.0.0.53,53,,"), std::string::npos) << csv;
+    // A name from the network is never a formula; a comma stays inside its cell.
+    EXPECT_NE(csv.find("chat,198.51.100.7,5000,\"'=HYPERLINK(\"\"x\"\")\",,5,6,1,2,0.0,\"qq,chat\"\r\n"),
+              std::string::npos)
+        << csv;
 }
 
 // Every byte that reaches the terminal is printable UTF-8, a blank or a line end.
@@ -209,7 +232,7 @@ TEST(ConsoleReport, LiveViewCountersAreCompact)
     r.columns = 80;
     r.compact = true;
     const std::string text = render(printReportText, r);
-    const size_t at = text.find("Counters (capturing; pcap): 9 dropped\n");  // 2 + 3 + 4
+    const size_t at = text.find("Counters (capturing; pcap): 9 dropped; history recording, 0 lost\n");  // 2 + 3 + 4
     ASSERT_NE(at, std::string::npos) << text;
     const std::string counters = text.substr(at);
     EXPECT_NE(counters.find("queue_drops 3"), std::string::npos);

@@ -114,13 +114,13 @@ protected:
     // Network totals of one process: every getNetIO drain since the last call.
     void drainNetTotals(std::map<uint32_t, IoTriple>& totals)
     {
-        IoTriple triples[kMaxProcessTotals];
-        const int n = m_info->getNetIO(triples, kMaxProcessTotals);
-        for (int i = 0; i < n; ++i) {
-            IoTriple& t = totals[triples[i].pid];
-            t.pid = triples[i].pid;
-            t.in += triples[i].in;
-            t.out += triples[i].out;
+        std::vector<IoTriple> triples;
+        m_info->getNetIO(triples);
+        for (const IoTriple& triple : triples) {
+            IoTriple& t = totals[triple.pid];
+            t.pid = triple.pid;
+            t.in += triple.in;
+            t.out += triple.out;
         }
     }
 
@@ -260,11 +260,11 @@ TEST_F(HostInfoEndToEnd, DiskWritesAreReportedForTheWriter)
     ASSERT_TRUE(m_net.waitForLine(writer, "done", 10000));
     uint64_t written = 0;
     waitFor([&] {
-        IoTriple triples[kMaxProcessTotals];
-        const int n = m_info->getDiskIO(triples, kMaxProcessTotals);
-        for (int i = 0; i < n; ++i)
-            if (triples[i].pid == uint32_t(writer))
-                written += triples[i].out;
+        std::vector<IoTriple> triples;
+        m_info->getDiskIO(triples);
+        for (const IoTriple& t : triples)
+            if (t.pid == uint32_t(writer))
+                written += t.out;
         return written >= bytes;
     }, 4000);
     EXPECT_GE(written, bytes);

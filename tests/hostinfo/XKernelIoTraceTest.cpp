@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <thread>
+#include <vector>
 
 #include "FakeIoEventSource.h"
 #include "hostinfo/XKernelIoTrace.h"
@@ -45,8 +47,8 @@ protected:
         ORVANEPRO_NetIo io{};
         while (m_trace.ring()->pending() > 0)
             m_trace.ring()->popNetIo(&io);
-        IoTriple out[kMaxProcessTotals];
-        m_trace.getDiskIO(out, kMaxProcessTotals);
+        std::vector<IoTriple> out;
+        m_trace.getDiskIO(out);
     }
 
     XKernelIoTrace m_trace;
@@ -73,8 +75,9 @@ TEST_F(KernelIoTraceTest, GateDropsOnlyEventsFromBeforeTheStartPerClass)
     m_trace.onNetEvent(net(platform::kProtoUdp, 1, 100));
     EXPECT_EQ(m_trace.ring()->pending(), 3);
     m_trace.onDiskEvent(disk(7, 10, 20));
-    IoTriple out[kMaxProcessTotals];
-    EXPECT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 1);
+    std::vector<IoTriple> out;
+    m_trace.getDiskIO(out);
+    EXPECT_EQ(out.size(), 1u);
     EXPECT_EQ(m_trace.stats().gatedEvents, 3u);
 }
 
@@ -126,36 +129,41 @@ TEST_F(KernelIoTraceTest, NetworkEventsNeedEnablingAndSkipLoopback)
     EXPECT_EQ(udp.remoteAddr, kRemote);
 }
 
-TEST_F(KernelIoTraceTest, DiskTotalsPerProcessDrainAndCapAtFifty)
+TEST_F(KernelIoTraceTest, DiskTotalsPerProcessDrainAndFoldBeyondTheBound)
 {
     openGates();
     m_trace.onDiskEvent(disk(0, 512, 0));  // the idle process is charged to the system process
     m_trace.onDiskEvent(disk(100, 1000, 2000));
     m_trace.onDiskEvent(disk(100, 24, 48));
-    IoTriple out[kMaxProcessTotals];
-    ASSERT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 2);
-    EXPECT_EQ(out[0].pid, 4u);
-    EXPECT_EQ(out[0].in, 512u);
-    EXPECT_EQ(out[1].pid, 100u);
-    EXPECT_EQ(out[1].in, 1024u);
-    EXPECT_EQ(out[1].out, 2048u);
-    EXPECT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 0);  // drained
+    m_trace.onDiskEvent(disk(200, 6ull << 30, 0));  // beyond 32 bits in one interval
+    std::vector<IoTriple> drained;
+    m_trace.getDiskIO(drained);
+    std::map<uint32_t, IoTriple> out;
+    for (const IoTriple& t : drained)
+        out[t.pid] = t;
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[4].in, 512u);
+    EXPECT_EQ(out[100].in, 1024u);
+    EXPECT_EQ(out[100].out, 2048u);
+    EXPECT_EQ(out[200].in, 6ull << 30);
+    m_trace.getDiskIO(drained);
+    EXPECT_TRUE(drained.empty());  // drained
 
-    for (uint32_t pid = 1000; pid < 1051; ++pid)
-        m_trace.onDiskEvent(disk(pid, 1, 1));
-    EXPECT_EQ(m_trace.stats().diskDropped, 1u);
-    ASSERT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 50);
-    EXPECT_EQ(out[49].pid, 1049u);
-    m_trace.onDiskEvent(disk(1050, 7, 7));  // counted again in the next interval
-    ASSERT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 1);
-    EXPECT_EQ(out[0].pid, 1050u);
-    EXPECT_EQ(out[0].in, 7u);
-
-    // A drain into less room copies what fits and still starts a new interval.
-    m_trace.onDiskEvent(disk(1, 1, 1));
-    m_trace.onDiskEvent(disk(2, 1, 1));
-    EXPECT_EQ(m_trace.getDiskIO(out, 1), 1);
-    EXPECT_EQ(m_trace.getDiskIO(out, kMaxProcessTotals), 0);
+    // Far more processes than the old fixed table held all keep their own totals; beyond the
+    // bound the bytes go to pid 0, counted.
+    const uint32_t many = uint32_t(ProcessIoTable::kMaxProcesses) + 3;
+    for (uint32_t pid = 1000; pid < 1000 + many; ++pid)
+        m_trace.onDiskEvent(disk(pid, 1, 2));
+    EXPECT_EQ(m_trace.stats().diskFolded, 3u);
+    m_trace.getDiskIO(drained);
+    uint64_t read = 0, folded = 0;
+    for (const IoTriple& t : drained) {
+        read += t.in;
+        folded += t.pid == 0 ? t.in : 0;
+    }
+    EXPECT_EQ(drained.size(), ProcessIoTable::kMaxProcesses + 1);
+    EXPECT_EQ(read, many);
+    EXPECT_EQ(folded, 3u);
 }
 
 TEST(KernelIoTraceLifecycle, StopEndsTheConsumerThreadOnceStarted)
@@ -177,8 +185,9 @@ TEST(KernelIoTraceLifecycle, RefusedSourceEndsQuietly)
     trace.startTraceThread();
     trace.stopTrace();
     EXPECT_FALSE(trace.stats().running);
-    IoTriple out[4];
-    EXPECT_EQ(trace.getDiskIO(out, 4), 0);
+    std::vector<IoTriple> out;
+    trace.getDiskIO(out);
+    EXPECT_TRUE(out.empty());
 }
 
 } // namespace

@@ -72,11 +72,11 @@ protected:
 
     std::map<uint32_t, IoTriple> drainNet()
     {
-        IoTriple out[kMaxProcessTotals];
+        std::vector<IoTriple> out;
         std::map<uint32_t, IoTriple> totals;
-        const int n = m_info.getNetIO(out, kMaxProcessTotals);
-        for (int i = 0; i < n; ++i)
-            totals[out[i].pid] = out[i];
+        m_info.getNetIO(out);
+        for (const IoTriple& t : out)
+            totals[t.pid] = t;
         return totals;
     }
 
@@ -206,12 +206,14 @@ TEST_F(ProcessInfoTest, UdpOwnersAreRefreshedWithTcp)
 
 TEST_F(ProcessInfoTest, AddNetDataAttribution)
 {
-    // Loopback is never counted; pid 0 UDP cannot be attributed.
+    // Loopback is never counted; pid 0 UDP cannot be attributed and counts as no process's.
     ORVANEPRO_NetIo loop = event(100, kNetIoTcp, kNetIoSend, 50);
     loop.remoteAddr = kLoopbackNetOrder;
     EXPECT_EQ(m_info.addNetData(loop), 100u);
     EXPECT_EQ(m_info.addNetData(event(0, kNetIoUdp, kNetIoSend, 50)), 0u);
-    EXPECT_TRUE(drainNet().empty());
+    auto unowned = drainNet();
+    ASSERT_EQ(unowned.size(), 1u);
+    EXPECT_EQ(unowned[0].out, 50u);
 
     // TCP without a pid takes the owner of its remote address.
     m_tcp = {tcpRow(0x0A000002, 200)};
@@ -245,18 +247,22 @@ TEST_F(ProcessInfoTest, AddNetDataAttribution)
     EXPECT_EQ(m_info.addNetData(event(100, kNetIoTcp, kNetIoSend, 1, 0x0A0000EE)), 100u);
 }
 
-TEST_F(ProcessInfoTest, FiftyOneProcessesInOneInterval)
+TEST_F(ProcessInfoTest, ManyProcessesInOneIntervalKeepEveryByte)
 {
-    for (uint32_t pid = 1000; pid < 1051; ++pid)
-        EXPECT_EQ(m_info.addNetData(event(pid, kNetIoUdp, kNetIoSend, 1)), pid);
-    EXPECT_EQ(m_info.netDropped(), 1u);
-    auto totals = drainNet();
-    EXPECT_EQ(totals.size(), 50u);
-    EXPECT_EQ(totals.count(1050), 0u);
-    m_info.addNetData(event(1050, kNetIoUdp, kNetIoReceive, 9));
-    totals = drainNet();
-    ASSERT_EQ(totals.count(1050), 1u);
-    EXPECT_EQ(totals[1050].in, 9u);
+    // Far more processes than a second usually has each keep their totals; beyond the bound
+    // the rest count for pid 0, counted as folded.
+    const uint32_t many = uint32_t(ProcessIoTable::kMaxProcesses) + 5;
+    for (uint32_t pid = 1000; pid < 1000 + many; ++pid)
+        EXPECT_EQ(m_info.addNetData(event(pid, kNetIoUdp, kNetIoSend, 3)), pid);
+    EXPECT_EQ(m_info.netFolded(), 5u);
+    const auto totals = drainNet();
+    EXPECT_EQ(totals.size(), ProcessIoTable::kMaxProcesses + 1);
+    uint64_t sent = 0;
+    for (const auto& [pid, t] : totals)
+        sent += t.out;
+    EXPECT_EQ(sent, uint64_t(many) * 3);
+    EXPECT_EQ(totals.at(0).out, 15u);
+    EXPECT_TRUE(drainNet().empty());
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "capengine/XCounterRecords.h"
 #include "capengine/XEngineRows.h"
 #include "capengine/XEngineStats.h"
+#include "capengine/XLedger.h"
 
 class XDNSRecord;
 class XParserResultMgr;
@@ -63,8 +64,17 @@ public:
     // drive it). Reloads the owner tables on every second call (every 16th when the event
     // source names every flow's owner itself) and, while running, notes the sockets that
     // appeared, for their start time in sockets(); drains the per-process network and disk
-    // totals into the run totals (see processTotals()).
+    // totals into the run totals (see processTotals()) and, once takeLedger() was called, the
+    // per-(program, host) counts into the ledger. One more call after stop() collects what
+    // the last events counted.
     void sample(uint32_t nowMs);
+
+    // Any thread, one caller: moves what sample() collected since the previous call into out
+    // (cleared first), with each host's DNS name as the cache has it now; see XLedger.h. The
+    // engine keeps the ledger from the first call on: a front end that records calls it once
+    // when it starts, and that call hands out nothing (false). Every later call returns true,
+    // with empty rows when nothing was counted.
+    bool takeLedger(XLedger& out);
 
     // Any thread: every row of a counter, ascending address. Returns the number of rows.
     int snapshot(XTrafficKind kind, std::vector<XTrafficRow>& rows);

@@ -66,8 +66,8 @@ struct XProcessRow {
     uint64_t received = 0, sent = 0;     // network, whole run
     uint64_t packetsReceived = 0, packetsSent = 0;  // network packets, whole run
     uint64_t read = 0, written = 0;      // disk, whole run
-    uint32_t lastReceived = 0, lastSent = 0;   // network, last interval
-    uint32_t lastRead = 0, lastWritten = 0;    // disk, last interval
+    uint64_t lastReceived = 0, lastSent = 0;   // network, last interval
+    uint64_t lastRead = 0, lastWritten = 0;    // disk, last interval
 };
 
 struct XProcessTotals {
@@ -79,6 +79,9 @@ struct XProcessTotals {
     int netReports = 0;              // processes with network bytes in the last interval
     int diskReports = 0;             // processes with disk bytes in the last interval
     uint64_t samples = 0;            // sample() calls so far
+    // Network bytes of the run that no process owned (pid 0). With the rows' totals they
+    // make up every byte of the per-address tables.
+    uint64_t unownedReceived = 0, unownedSent = 0;
 };
 
 // One socket of the machine's TCP or UDP table with its owner.

@@ -4,7 +4,8 @@
 
 // Every counter of every engine stage that can drop or refuse data, plus the throughput
 // figures they are read against. One line per counter: X(field, printed name, kind, meaning).
-// Kind kDrop marks data lost or refused, kMiss traffic counted without its owner, kFlow
+// Kind kDrop marks data lost or refused, kMiss traffic counted without its owner or its host
+// (bytes kept), kFlow
 // throughput. Counters only grow during a
 // run; front ends print them by walking XEngineStats::forEach, so a counter added here needs
 // no change in them.
@@ -25,8 +26,10 @@
     X(heldTimeouts, "events_owner_lookup_too_slow", kMiss, "events sent on with pid 0: lookup too slow") \
     X(holdOverflows, "events_hold_buffer_full", kMiss, "events sent on with pid 0: hold buffer full") \
     X(lookupQueueFull, "owner_lookups_refused", kMiss, "owner lookups refused: request queue full") \
-    X(processNetDropped, "net_totals_dropped", kDrop, "network totals of a 51st process in one interval") \
-    X(diskDropped, "disk_totals_dropped", kDrop, "disk totals of a 51st process in one interval") \
+    X(netProcessesFolded, "net_totals_folded", kMiss, "network events counted without their program: over 16 384 processes in one interval") \
+    X(diskFolded, "disk_totals_folded", kMiss, "disk events counted without their program: over 16 384 processes in one interval") \
+    X(netHostsFolded, "net_hosts_folded", kMiss, "network events counted without their host: over 65 536 shared-address pairs in one interval") \
+    X(ledgerHostsFolded, "ledger_hosts_folded", kMiss, "ledger rows given to their program's other hosts: too many between two hand-outs") \
     X(eventsParsed, "events_counted", kFlow, "network events counted")                           \
     X(eventsUncounted, "events_uncounted", kDrop, "events lost: their counter could not be made") \
     X(tcpPoolFailures, "tcp_pool_failures", kDrop, "addresses the tcp counter had no record for") \

@@ -8,18 +8,17 @@
 // of the lasting history (history/Recorder.h), and of anything else that needs deltas per
 // (program, host) rather than per address.
 //
-// The engine fills it through
+// XEngine::takeLedger() hands it out: what the engine's sample() calls collected since the
+// previous hand-out.
 //
-//     // Any thread, one caller (each call hands out what the previous one left): moves the
-//     // deltas counted since the previous call into out (cleared first). Returns false, with
-//     // out empty, when the engine has never counted anything.
-//     bool XEngine::takeLedger(XLedger& out);
-//
-// Counting happens per network event, keyed by the event's program (name and image path, as
-// taken when its pid was first seen), its remote address, protocol and remote port class, so
-// an address shared by several programs is split between them and nothing depends on which
+// Counting happens per network event, keyed by the event's process, its remote address,
+// protocol and remote port class; each second the processes are named by their program (name
+// and image path, as the per-process totals took them when the pid was first seen). So an
+// address shared by several programs is split between them and nothing depends on which
 // program an address record was created for. Every byte counted in the per-address tables is
-// in exactly one row; the per-program totals of an interval equal the rows' sums.
+// in exactly one row; the per-program totals of an interval equal the rows' sums. Bounded:
+// beyond 65 536 rows a program's further hosts share one row of remote address 0 (counted
+// in the engine's net_hosts_folded and ledger_hosts_folded), and no byte is dropped.
 //
 // Addresses are IPv4 in host byte order; two-element arrays are indexed 0 = received,
 // 1 = sent, as everywhere in the engine. All counters are 64-bit.
@@ -27,7 +26,8 @@
 // The remote port class of an event: its remote port when that port names the service (below
 // 1024, or below the local port), else 0 (the remote side is a client of a local server, or
 // uses a port above ours). Keeps rows per (program, host) few: a server's clients do not
-// make one row per ephemeral port.
+// make one row per ephemeral port. TCP events carry no local port (0): their class is the
+// remote port when it is below 1024.
 constexpr uint16_t xledgerPortClass(uint16_t remotePort, uint16_t localPort)
 {
     return (remotePort < 1024 || remotePort < localPort) ? remotePort : 0;
