@@ -21,7 +21,7 @@ jobs=$(nproc)
 werror=()
 [ "${CI:-}" = "true" ] && werror=(-DLUMIVEX_WERROR=ON)
 
-stage() { printf '\n==== %s ====\n' "$*"; }
+stage() { printf '\n==== %s (at %d s) ====\n' "$*" "$SECONDS"; }
 
 configure_and_build() {
   cmake --preset "$1" "${werror[@]}" >/dev/null
@@ -46,9 +46,13 @@ windows_stage() {
   local version zip
   version=$(sed -n 's/^project(Lumivex VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
   zip="build/windows/lumivex-$version-windows-x64.zip"
-  cmake -E tar tf "$zip" | grep -qx "lumivex-$version-windows-x64/lumivex.exe"
-  cmake -E tar tf "$zip" | grep -qx "lumivex-$version-windows-x64/capengine.dll"
-  cmake -E tar tf "$zip" | grep -qx "lumivex-$version-windows-x64/dat/config.dat"
+  # The listing is read whole: grep -q would close the pipe early, and pipefail would then
+  # report the listing's SIGPIPE as a failure.
+  local listing
+  listing=$(cmake -E tar tf "$zip")
+  for entry in lumivex.exe capengine.dll dat/config.dat; do
+    grep -qx "lumivex-$version-windows-x64/$entry" <<<"$listing"
+  done
   echo "$zip"
   wineserver -k 2>/dev/null || true
   trap - EXIT
