@@ -20,7 +20,7 @@ program="$prefix/bin/lumivex"
 readelf -d "$program" | grep -q "RUNPATH.*\[$prefix/lib\]" || fail "$program does not look in $prefix/lib"
 getcap "$program" | grep -q cap_net_raw || fail "$program has no capabilities"
 "$program" --help >/dev/null || fail "--help failed"
-report=$(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all "$program" --seconds 2 --json) ||
+report=$(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all "$program" --seconds 2 --json --no-history) ||
   fail "the installed program failed as nobody"
 grep -q '"privileged": true' <<<"$report" || fail "not privileged as nobody: $report"
 grep -q '"capturing": true' <<<"$report" || fail "no capture as nobody: $report"
@@ -41,6 +41,8 @@ log=$(unshare -m --propagation private sh -c "
     --ambient-caps=-all,$caps --bounding-set=-all,$caps --no-new-privs '$program' --service --seconds 2 \
     --metrics 127.0.0.1:0" 2>&1) || fail "the service failed: $log"
 grep -q "service: started, event source ebpf" <<<"$log" || fail "the service does not count with eBPF: $log"
+grep -q "history stopped (recording, $state/history.sqlite)" <<<"$log" && [ -s "$state/history.sqlite" ] ||
+  fail "the service recorded no history in its state directory: $log"
 
 # The window program, when built, is installed the same way.
 window="$prefix/bin/orvane"

@@ -39,7 +39,7 @@ for program in /usr/bin/lumivex /usr/bin/orvane; do
   done
 done
 /usr/bin/lumivex --help | grep -q '^usage: lumivex' || fail "lumivex --help failed"
-report=$(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all /usr/bin/lumivex --seconds 1 --json) ||
+report=$(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all /usr/bin/lumivex --seconds 1 --json --no-history) ||
   fail "the packaged program failed as nobody"
 grep -q '"capturing": true' <<<"$report" || fail "the packaged program does not capture as nobody: $report"
 unit=/usr/lib/systemd/system/lumivex.service

@@ -309,6 +309,7 @@ TEST_F(MetricsEndToEnd, FiveThousandRemoteAddressesMakeFewerThanTwoThousandSerie
     EXPECT_TRUE(waitFor([&] { return sampleValue(exposition = scrape(), "lumivex_remote_addresses") >= 5000; }, 20000))
         << sampleValue(exposition, "lumivex_remote_addresses");
     EXPECT_LT(sampleLines(exposition), 2000u);
+    std::printf("exposition: %zu series with 5000 remote addresses\n", sampleLines(exposition));
     EXPECT_GT(sampleValue(exposition, "lumivex_remote_bytes_total{remote=\"other\",direction=\"sent\"}"), 0);
     // And in what Prometheus keeps of the job.
     EXPECT_TRUE(waitFor([] { return query("lumivex_remote_addresses") >= 5000; }, 10000));
