@@ -286,6 +286,42 @@ TEST_F(MetricsEndToEnd, PrometheusStoresAProgramsSentBytes)
     }
 }
 
+// The Grafana dashboard's queries, with Grafana's variables as it fills them in, are ones
+// Prometheus evaluates: a query it refuses would leave its panel empty on every machine.
+TEST_F(MetricsEndToEnd, EveryDashboardQueryEvaluates)
+{
+    std::ifstream in(LUMIVEX_DASHBOARD);
+    ASSERT_TRUE(in) << LUMIVEX_DASHBOARD;
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string json = text.str();
+    const auto replaceAll = [](std::string s, const std::string& from, const std::string& to) {
+        for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size())
+            s.replace(at, from.size(), to);
+        return s;
+    };
+    // Samples of two scrapes, so that rates have something to work on.
+    ASSERT_TRUE(waitFor([] { return query("count_over_time(lumivex_info[1m])") >= 2; }, 10000));
+    int queries = 0;
+    for (size_t at = 0; (at = json.find("\"expr\": \"", at)) != std::string::npos;) {
+        std::string expr;
+        for (at += 9; at < json.size() && json[at] != '"'; ++at) {
+            if (json[at] == '\\' && at + 1 < json.size())
+                ++at;  // \" and \\ are all the dashboard's escapes
+            expr += json[at];
+        }
+        for (const auto& [variable, value] : {std::pair<std::string, std::string>{"$instance", ".+"},
+                                              {"$__rate_interval", "5s"},
+                                              {"$__range", "1m"},
+                                              {"$__interval", "1s"}})
+            expr = replaceAll(expr, variable, value);
+        const std::string answer = httpGet(s_promPort, "/api/v1/query?query=" + urlEncoded(expr));
+        EXPECT_NE(answer.find("\"status\":\"success\""), std::string::npos) << expr << "\n" << answer;
+        ++queries;
+    }
+    EXPECT_GE(queries, 8);
+}
+
 TEST_F(MetricsEndToEnd, FiveThousandRemoteAddressesMakeFewerThanTwoThousandSeries)
 {
     // A /18 beyond the test host, routed to it (it drops what it gets); one datagram to each
