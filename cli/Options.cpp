@@ -1,11 +1,13 @@
 #include "Options.h"
+#include "MetricsEndpoint.h"
 
 #include <charconv>
 #include <climits>
 #include <cstring>
 
 const char* const kUsage =
-    "usage: lumivex [--seconds N] [--json | --csv] [--log FILE] [--help]\n"
+    "usage: lumivex [--seconds N] [--json | --csv] [--log FILE] [--metrics ADDR:PORT] [--help]\n"
+    "       lumivex --service [--metrics ADDR:PORT] [--log FILE]\n"
 #ifdef LUMIVEX_HAVE_HISTORY
     "               [--history FILE] [--history-flush SECONDS] [--no-history]\n"
     "       lumivex history --help   (what was recorded, per program and host)\n"
@@ -14,6 +16,9 @@ const char* const kUsage =
     "  --json       print one JSON document instead of tables\n"
     "  --csv        print the traffic tables as CSV instead\n"
     "  --log FILE   also write log lines to FILE\n"
+    "  --service    print nothing, log to standard error, run until SIGTERM (a systemd service)\n"
+    "  --metrics ADDR:PORT  serve GET /metrics for Prometheus there; PORT alone: on 127.0.0.1\n"
+    "  --metrics-hosts K    remote hosts with metrics of their own, the rest as \"other\" (default 50)\n"
 #ifdef LUMIVEX_HAVE_HISTORY
     "  --history FILE           record the run's history into FILE (default:\n"
     "                           $XDG_DATA_HOME/lumivex/history.sqlite)\n"
@@ -31,6 +36,30 @@ const char* const kUsage =
     "\"bytes_counted\".\n";
 
 namespace {
+
+bool parseMetricsOption(const std::string& option, const char* value, Options& options, std::string& error)
+{
+    if (!value) {
+        error = option + " needs a value";
+        return false;
+    }
+    if (option == "--metrics") {
+        MetricsEndpoint endpoint;
+        if (!parseMetricsEndpoint(value, endpoint, error))
+            return false;
+        options.metrics = value;
+        return true;
+    }
+    int hosts = 0;
+    const char* end = value + std::strlen(value);
+    const auto [ptr, ec] = std::from_chars(value, end, hosts);
+    if (ec != std::errc() || ptr != end || hosts < 1 || hosts > 1000) {
+        error = "--metrics-hosts needs a whole number from 1 to 1000";
+        return false;
+    }
+    options.metricsHosts = hosts;
+    return true;
+}
 
 // A whole number from 1 to INT_MAX.
 bool parseCount(const std::string& option, const char* value, int& out, std::string& error)
@@ -64,6 +93,11 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             options.json = true;
         } else if (arg == "--csv") {
             options.csv = true;
+        } else if (arg == "--service") {
+            options.service = true;
+        } else if (arg == "--metrics" || arg == "--metrics-hosts") {
+            if (!parseMetricsOption(arg, i + 1 < argc ? argv[++i] : nullptr, options, error))
+                return false;
 #ifdef LUMIVEX_HAVE_HISTORY
         } else if (arg == "--no-history") {
             options.noHistory = true;
@@ -94,6 +128,10 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
             error = "unknown option " + arg;
             return false;
         }
+    }
+    if (options.service && (options.json || options.csv)) {
+        error = std::string("--service prints nothing: ") + (options.json ? "--json" : "--csv") + " has no use with it";
+        return false;
     }
     if (options.json && options.csv) {
         error = "--json and --csv exclude each other";

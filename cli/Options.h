@@ -8,6 +8,9 @@ struct Options {
     bool csv = false;    // the traffic tables as CSV
     bool help = false;   // print the usage and exit
     std::string logFile;
+    bool service = false;       // run quietly until SIGTERM (see ServiceMode.h)
+    std::string metrics;        // --metrics ADDR:PORT: serve /metrics there; empty: no endpoint
+    int metricsHosts = 50;      // remote hosts with series of their own
     // Lasting history: the database (empty: the usual place), recording off, and how often
     // what was counted is written.
     std::string historyFile;

@@ -371,7 +371,8 @@ std::string bytesCountedBy(const std::string& eventSource)
 
 void printReportJson(std::FILE* out, const Report& r)
 {
-    std::fprintf(out, "{\n  \"elapsed_seconds\": %.1f,\n  \"privileged\": %s,\n  \"capturing\": %s,\n",
+    std::fprintf(out, "{\n  \"version\": %s,\n", jsonString(r.version).c_str());
+    std::fprintf(out, "  \"elapsed_seconds\": %.1f,\n  \"privileged\": %s,\n  \"capturing\": %s,\n",
                  r.elapsedSeconds, r.privileged ? "true" : "false", r.engine.capturing ? "true" : "false");
     std::fprintf(out, "  \"event_source\": %s,\n", jsonString(r.eventSource).c_str());
     std::fprintf(out, "  \"bytes_counted\": %s,\n", jsonString(bytesCountedBy(r.eventSource)).c_str());
@@ -397,9 +398,10 @@ void printReportJson(std::FILE* out, const Report& r)
         const XProcessRow& row = r.processes[i];
         std::fprintf(out,
                      "%s\n    {\"pid\": %u, \"program\": %s, \"bytes_sent\": %" PRIu64 ", \"bytes_received\": %" PRIu64
-                     ", \"bytes_read\": %" PRIu64 ", \"bytes_written\": %" PRIu64 "}",
-                     i ? "," : "", row.pid, jsonString(row.name).c_str(), row.sent, row.received, row.read,
-                     row.written);
+                     ", \"packets_sent\": %" PRIu64 ", \"packets_received\": %" PRIu64 ", \"bytes_read\": %" PRIu64
+                     ", \"bytes_written\": %" PRIu64 "}",
+                     i ? "," : "", row.pid, jsonString(row.name).c_str(), row.sent, row.received, row.packetsSent,
+                     row.packetsReceived, row.read, row.written);
     }
     std::fprintf(out, "%s],\n  \"counters\": {", r.processes.empty() ? "" : "\n  ");
     bool first = true;
@@ -445,6 +447,7 @@ void printReportCsv(std::FILE* out, const Report& r)
 Report readReport(XEngine& engine, double elapsedSeconds, bool privileged, const LocationLookup& location)
 {
     Report report;
+    report.version = LUMIVEX_VERSION;
     report.elapsedSeconds = elapsedSeconds;
     report.privileged = privileged;
     report.eventSource = engine.eventSource();

@@ -17,6 +17,7 @@ struct HistoryStatus {
         std::string name;
         uint64_t value = 0;
         bool drop = false;  // history lost
+        std::string meaning;
     };
     std::string role;  // what the recorder is to its database; empty: not recording
     std::string path;
@@ -24,8 +25,10 @@ struct HistoryStatus {
     std::vector<Counter> counters;
 };
 
-// Everything the console front end prints at one moment.
+// Everything the console front end prints at one moment: the one source of its tables, its
+// JSON document and its metrics.
 struct Report {
+    std::string version;      // the program's
     double elapsedSeconds = 0;
     bool privileged = false;
     std::string eventSource;  // the kernel event source in use, and why not another

@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "MetricsPublisher.h"
 #include "Options.h"
 #include "Report.h"
+#include "ServiceMode.h"
 #include "TerminalText.h"
 #include "capengine/XEngine.h"
 #include "config/DataFileStore.h"
@@ -20,6 +22,7 @@
 #include "platform/Terminal.h"
 #ifdef LUMIVEX_HAVE_HISTORY
 #include "HistoryCommand.h"
+#include "HistoryStatusOf.h"
 #include "history/HistoryRecording.h"
 #endif
 #include "platform/TerminationSignals.h"
@@ -60,23 +63,6 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
     }
 }
 
-#ifdef LUMIVEX_HAVE_HISTORY
-// The recorder's state and counters as the report prints them; empty when not recording.
-HistoryStatus historyStatus(const HistoryRecording& recording)
-{
-    HistoryStatus status;
-    history::RecorderStats s;
-    if (!recording.stats(s))
-        return status;
-    status.role = history::roleName(s.role);
-    status.path = s.path;
-    status.lastError = s.lastError;
-    s.forEach([&status](const char* name, uint64_t value, history::RecorderStats::Kind kind) {
-        status.counters.push_back({name, value, kind == history::RecorderStats::kDrop});
-    });
-    return status;
-}
-#endif
 
 } // namespace
 
@@ -119,6 +105,15 @@ int main(int argc, char** argv)
     const bool privileged = platform::isPrivileged();
     if (!privileged)
         XLog::debug(1, privilegeAdvice(platform::executablePath()));
+    // Listening comes first: a port in use ends the run before the engine starts.
+    MetricsPublisher metrics;
+    if (!options.metrics.empty()) {
+        std::string why;
+        if (!metrics.start(options.metrics, options.metricsHosts, why)) {
+            std::fprintf(stderr, "lumivex: %s\n", terminalSafe(why).c_str());
+            return 1;
+        }
+    }
 
     XEngine engine;
     // The live view reprints the per-program disk totals every second; one report at the
@@ -156,6 +151,26 @@ int main(int argc, char** argv)
         XLog::debug(1, "history not recorded: ", notRecorded);
 #endif
 
+    if (options.service) {
+        HistoryRecording* history = nullptr;
+#ifdef LUMIVEX_HAVE_HISTORY
+        history = &recording;
+#endif
+        const int status = runService(engine, &metrics, history, privileged, options.seconds, [](auto deadline) {
+            sleepUntil(deadline);
+            return !g_interrupted.load();
+        });
+        metrics.stop();
+        engine.stop();
+#ifdef LUMIVEX_HAVE_HISTORY
+        // SIGTERM included: the last sample's counts and everything not yet written.
+        engine.sample(platform::tickCount());
+        recording.stop();
+#endif
+        lumivex::config::DataFileStore::release();
+        return status;
+    }
+
     const auto started = std::chrono::steady_clock::now();
     auto next = started;
     for (int tick = 1;; ++tick) {
@@ -168,17 +183,19 @@ int main(int argc, char** argv)
 
         // An interrupt ends the run with a report of what it saw, however early it came.
         const bool last = g_interrupted.load() || (options.seconds > 0 && tick >= options.seconds);
-        if (options.seconds == 0 || last) {
+        const bool print = options.seconds == 0 || last;
+        if (print || metrics.running()) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             Report report = readReport(engine, elapsed, privileged, location);
 #ifdef LUMIVEX_HAVE_HISTORY
-            report.history = historyStatus(recording);
+            report.history = historyStatusOf(recording);
 #endif
-            if (options.json) {
+            metrics.publish(report);
+            if (print && options.json) {
                 printReportJson(stdout, report);
-            } else if (options.csv) {
+            } else if (print && options.csv) {
                 printReportCsv(stdout, report);
-            } else {
+            } else if (print) {
                 if (options.seconds == 0) {
                     // The live view: redrawn in place, fitted to the terminal, counters compact.
                     report.compact = true;
@@ -194,6 +211,7 @@ int main(int argc, char** argv)
         if (last)
             break;
     }
+    metrics.stop();
     engine.stop();
 #ifdef LUMIVEX_HAVE_HISTORY
     // One more sample collects what the last events counted; the recording writes it all.

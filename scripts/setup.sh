@@ -5,10 +5,11 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  libpcap-dev libbpf-dev bpftool llvm libssl-dev qt6-base-dev libgl-dev libsqlite3-dev qt6-translations-l10n
+  libpcap-dev libbpf-dev bpftool llvm libssl-dev qt6-base-dev libgl-dev libsqlite3-dev qt6-translations-l10n libmicrohttpd-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-wqy-microhei iso-codes netbase iproute2 procps libcap2-bin curl openssl
   xvfb trayer imagemagick x11-utils xdotool
+  prometheus systemd dpkg-dev file
 )
 if [ "${1:-}" = "--windows" ]; then
   # mingw-w64 with its winpthreads compilers, Wine to run the tests, jq to read the console's JSON.

@@ -2,7 +2,8 @@
 # Builds Lumivex and runs every test.
 #   scripts/test.sh         normal build, all tests
 #   scripts/test.sh --ci    the above, then an install into a temporary prefix run once as an
-#                           unprivileged user, every test under ASan+UBSan, the engine tests
+#                           unprivileged user, the Debian package installed and removed again,
+#                           every test under ASan+UBSan, the engine tests
 #                           under TSan, the engine on the stub backend, the Windows build with
 #                           its tests under Wine, and each fuzz target for a bounded time
 #   scripts/test.sh --windows  the Windows build (mingw-w64) only: its tests under Wine and
@@ -70,6 +71,8 @@ ctest --test-dir build/default --output-on-failure -j "$jobs"
 if [ "$mode" = "--ci" ]; then
   stage "install into a temporary prefix, run as nobody"
   bash tests/cli/install_check.sh build/default || [ $? -eq 77 ]
+  stage "Debian package: built, installed, checked, removed"
+  bash tests/cli/package_check.sh build/default || [ $? -eq 77 ]
 
   stage "build (ASan+UBSan)"
   configure_and_build asan

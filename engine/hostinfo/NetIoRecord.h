@@ -20,11 +20,14 @@ enum : uint16_t { kNetIoReceive = 0, kNetIoSend = 1 };
 
 // Element of the per-process I/O drains: {process id, bytes in, bytes out}; in = read (disk)
 // or received (network), out = written (disk) or sent (network). 64-bit: a second of a fast
-// link or disk overflows 32 bits.
+// link or disk overflows 32 bits. Network drains also carry the packets both ways; disk drains
+// leave them 0.
 struct IoTriple {
     uint32_t pid;
     uint64_t in;
     uint64_t out;
+    uint64_t packetsIn = 0;
+    uint64_t packetsOut = 0;
 };
 
 constexpr uint32_t kLoopbackNetOrder = 0x0100007F;  // 127.0.0.1 as it lies in memory

@@ -19,7 +19,7 @@ public:
 
     // Adds to the process's totals; false when the bytes went to the pid 0 entry because
     // kMaxProcesses other processes hold entries.
-    bool add(uint32_t pid, uint64_t in, uint64_t out)
+    bool add(uint32_t pid, uint64_t in, uint64_t out, uint64_t packetsIn = 0, uint64_t packetsOut = 0)
     {
         Slot* slot = find(pid);
         bool own = true;
@@ -33,17 +33,19 @@ public:
         }
         slot->in += in;
         slot->out += out;
+        slot->packetsIn += packetsIn;
+        slot->packetsOut += packetsOut;
         return own;
     }
 
-    // Replaces out with the entries as {pid, in, out}, in the order they appeared, and starts
+    // Replaces out with the entries, in the order they appeared, and starts
     // a new interval.
     void drain(std::vector<IoTriple>& out)
     {
         out.clear();
         out.reserve(m_order.size());
         for (const uint32_t i : m_order) {
-            out.push_back({m_slots[i].pid, m_slots[i].in, m_slots[i].out});
+            out.push_back({m_slots[i].pid, m_slots[i].in, m_slots[i].out, m_slots[i].packetsIn, m_slots[i].packetsOut});
             m_slots[i] = Slot{};
         }
         m_order.clear();
@@ -59,6 +61,8 @@ private:
         bool used = false;
         uint64_t in = 0;
         uint64_t out = 0;
+        uint64_t packetsIn = 0;
+        uint64_t packetsOut = 0;
     };
     static constexpr size_t kMinSlots = 64;
 

@@ -248,8 +248,10 @@ uint32_t XPCProcessInfo::addNetData(const ORVANEPRO_NetIo& io)
     const bool received = io.direction == kNetIoReceive;
     if ((!received && io.direction != kNetIoSend) || (io.protocol != kNetIoTcp && io.protocol != kNetIoUdp))
         return pid;
+    const uint32_t packets = io.packets ? io.packets : 1;
     XLockGuard guard(m_lock);
-    if (!m_net.add(pid, received ? io.bytesReceived : 0, received ? 0 : io.bytesSent))
+    if (!m_net.add(pid, received ? io.bytesReceived : 0, received ? 0 : io.bytesSent, received ? packets : 0,
+                   received ? 0 : packets))
         m_netFolded.fetch_add(1, std::memory_order_relaxed);
     return pid;
 }

@@ -51,6 +51,8 @@ XProcessRunTotals::Live::iterator XProcessRunTotals::fold(Live::iterator process
     sum.pid = row.pid;
     sum.received += row.received;
     sum.sent += row.sent;
+    sum.packetsReceived += row.packetsReceived;
+    sum.packetsSent += row.packetsSent;
     sum.read += row.read;
     sum.written += row.written;
     return m_live.erase(process);
@@ -105,6 +107,8 @@ void XProcessRunTotals::add(const IoTriple* net, int netCount, const IoTriple* d
         XProcessRow& row = rowFor(net[i].pid);
         row.received += net[i].in;
         row.sent += net[i].out;
+        row.packetsReceived += net[i].packetsIn;
+        row.packetsSent += net[i].packetsOut;
         row.lastReceived += net[i].in;
         row.lastSent += net[i].out;
         named(net[i].pid, row);

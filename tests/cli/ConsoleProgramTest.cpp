@@ -1,9 +1,12 @@
 // The lumivex program itself, started as a user starts it.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,7 +24,8 @@ namespace fs = std::filesystem;
 // A started program with its standard output and error read through pipes.
 class Program {
 public:
-    explicit Program(const std::vector<std::string>& args)
+    // environment: NAME=value settings added to the program's environment.
+    explicit Program(const std::vector<std::string>& args, const std::vector<std::string>& environment = {})
     {
         int out[2], err[2];
         if (::pipe(out) != 0 || ::pipe(err) != 0)
@@ -30,6 +34,8 @@ public:
         if (m_pid == 0) {
             ::dup2(out[1], 1);
             ::dup2(err[1], 2);
+            for (const std::string& setting : environment)
+                ::putenv(const_cast<char*>(setting.c_str()));
             std::vector<char*> argv;
             for (const std::string& a : args)
                 argv.push_back(const_cast<char*>(a.c_str()));
@@ -143,6 +149,76 @@ TEST(ConsoleProgram, LogFileThatIsNoRegularFileIsRefusedWithoutWaiting)
     EXPECT_NE(run.err().find("cannot open log file " + fifo.string()), std::string::npos) << run.err();
     EXPECT_NE(run.out().find("Lumivex, "), std::string::npos);
     fs::remove(fifo);
+}
+
+TEST(ConsoleProgram, ServicePrintsNothingAndEndsOnSigterm)
+{
+    Program service({LUMIVEX_PATH, "--service", "--metrics", "127.0.0.1:0", "--no-history"});
+    EXPECT_TRUE(service.waitForError("service: started", 15000)) << service.err();
+    EXPECT_NE(service.err().find("metrics on http://127.0.0.1:"), std::string::npos) << service.err();
+    service.signal(SIGTERM);
+    EXPECT_EQ(service.waitExit(5000), 0) << service.err();
+    EXPECT_EQ(service.out(), "");
+    EXPECT_NE(service.err().find("service: stopping"), std::string::npos) << service.err();
+    EXPECT_EQ(service.err().find("recording history"), std::string::npos) << service.err();
+}
+
+#ifdef LUMIVEX_HAVE_HISTORY
+// Under systemd the service records into its state directory, and SIGTERM writes what it
+// counted: datagrams this test sends are in the database afterwards.
+TEST(ConsoleProgram, ServiceRecordsHistoryInItsStateDirectoryUntilSigterm)
+{
+    const fs::path state = fs::temp_directory_path() / ("lumivex-state-" + std::to_string(::getpid()));
+    fs::remove_all(state);
+    fs::create_directories(state);
+    const std::string database = (state / "history.sqlite").string();
+    Program service({LUMIVEX_PATH, "--service"}, {"STATE_DIRECTORY=" + state.string()});
+    ASSERT_TRUE(service.waitForError("recording history in " + database, 15000)) << service.err();
+
+    // To a documentation address by the default route; nothing needs to answer.
+    const int udp = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);
+    ::inet_pton(AF_INET, "198.51.100.7", &to.sin_addr);
+    const bool routed = ::connect(udp, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+    const char payload[1000] = {};
+    for (int i = 0; routed && i < 20; ++i)
+        ::send(udp, payload, sizeof payload, 0);
+    ::close(udp);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+
+    service.signal(SIGTERM);
+    EXPECT_EQ(service.waitExit(10000), 0) << service.err();
+    EXPECT_NE(service.err().find("history stopped (recording, " + database + "): "), std::string::npos) << service.err();
+    EXPECT_NE(service.err().find("history_flushes 1"), std::string::npos) << service.err();
+
+    Program query({LUMIVEX_PATH, "history", "--history", database, "--since", "1h", "--by", "host", "--json"});
+    EXPECT_EQ(query.waitExit(10000), 0) << query.err();
+    if (routed) {
+        EXPECT_NE(query.out().find("198.51.100.7"), std::string::npos) << query.out();
+    }
+    fs::remove_all(state);
+}
+#endif
+
+TEST(ConsoleProgram, AMetricsPortInUseEndsTheRunBeforeItStarts)
+{
+    const int taken = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&at), &length), 0);
+    const std::string where = "127.0.0.1:" + std::to_string(ntohs(at.sin_port));
+
+    Program run({LUMIVEX_PATH, "--seconds", "1", "--metrics", where});
+    EXPECT_EQ(run.waitExit(10000), 1);
+    EXPECT_NE(run.err().find("cannot serve metrics on " + where), std::string::npos) << run.err();
+    EXPECT_EQ(run.out(), "");
+    ::close(taken);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "MetricsEndpoint.h"
 #include "Options.h"
 #include "Report.h"
 
@@ -43,6 +44,45 @@ TEST(ConsoleOptions, HelpSecondsAndErrors)
     EXPECT_FALSE(parse({"--seconds"}, bad, error));
     EXPECT_FALSE(parse({"--what"}, bad, error));
     EXPECT_EQ(error, "unknown option --what");
+}
+
+TEST(ConsoleOptions, ServiceAndMetricsEndpoints)
+{
+    Options o;
+    std::string error;
+    ASSERT_TRUE(parse({"--service", "--metrics", "0.0.0.0:9813", "--metrics-hosts", "7"}, o, error)) << error;
+    EXPECT_TRUE(o.service);
+    EXPECT_EQ(o.metrics, "0.0.0.0:9813");
+    EXPECT_EQ(o.metricsHosts, 7);
+    EXPECT_FALSE(parse({"--service", "--json"}, o, error));  // the service prints nothing
+    EXPECT_FALSE(parse({"--metrics-hosts", "0"}, o, error));
+    EXPECT_FALSE(parse({"--metrics"}, o, error));
+
+    // A port alone listens on loopback; brackets hold an IPv6 address.
+    const struct {
+        const char* text;
+        const char* address;
+        int port;  // -1: refused
+        bool ipv6;
+    } cases[] = {
+        {"9813", "127.0.0.1", 9813, false},      {":9813", "127.0.0.1", 9813, false},
+        {"localhost:80", "127.0.0.1", 80, false}, {"10.0.0.1:0", "10.0.0.1", 0, false},
+        {"[::1]:9813", "::1", 9813, true},       {"[::]:65535", "::", 65535, true},
+        {"::1:9813", "", -1, false},             {"[::1]9813", "", -1, false},
+        {"10.0.0.1:", "", -1, false},            {"10.0.0.1:65536", "", -1, false},
+        {"10.0.0.1:-1", "", -1, false},          {"[]:80", "", -1, false},
+        {"", "", -1, false},                     {"10.0.0.1:80x", "", -1, false},
+    };
+    for (const auto& c : cases) {
+        MetricsEndpoint e;
+        const bool ok = parseMetricsEndpoint(c.text, e, error);
+        EXPECT_EQ(ok, c.port >= 0) << c.text;
+        if (ok && c.port >= 0) {
+            EXPECT_EQ(e.address, c.address) << c.text;
+            EXPECT_EQ(e.port, c.port) << c.text;
+            EXPECT_EQ(e.ipv6, c.ipv6) << c.text;
+        }
+    }
 }
 
 TEST(ConsoleOptions, HistoryAndCsvSwitches)

@@ -20,6 +20,7 @@ namespace {
 Report fixedReport()
 {
     Report r;
+    r.version = "1.2.3";
     r.elapsedSeconds = 10.2;
     r.privileged = true;
     r.eventSource = "pcap";
@@ -32,6 +33,8 @@ Report fixedReport()
     firefox.name = "firefox-bin";
     firefox.sent = 15360;
     firefox.received = 1048576;
+    firefox.packetsSent = 20;
+    firefox.packetsReceived = 800;
     firefox.read = 4096;
     XProcessRow gone;
     gone.pid = 7;
@@ -45,8 +48,8 @@ Report fixedReport()
     r.engine.dnsNames = 1;
     r.history.role = "recording";
     r.history.path = "/home/user/.local/share/lumivex/history.sqlite";
-    r.history.counters = {{"history_ledgers", 10, false}, {"history_flushes", 1, false},
-                          {"history_buckets_dropped", 0, true}};
+    r.history.counters = {{"history_ledgers", 10, false, ""}, {"history_flushes", 1, false, ""},
+                          {"history_buckets_dropped", 0, true, ""}};
     return r;
 }
 

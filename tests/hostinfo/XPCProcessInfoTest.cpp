@@ -222,12 +222,18 @@ TEST_F(ProcessInfoTest, AddNetDataAttribution)
     // A pid that the table contradicts is replaced by the owner, every time.
     EXPECT_EQ(m_info.addNetData(event(100, kNetIoTcp, kNetIoSend, 10)), 200u);
     EXPECT_EQ(m_info.addNetData(event(100, kNetIoTcp, kNetIoSend, 10)), 200u);
-    // UDP keeps its pid.
-    EXPECT_EQ(m_info.addNetData(event(100, kNetIoUdp, kNetIoSend, 128)), 100u);
+    // UDP keeps its pid. An event standing for several packets (an offload segment) counts
+    // them all; one that names no count is one packet.
+    ORVANEPRO_NetIo segment = event(100, kNetIoUdp, kNetIoSend, 128);
+    segment.packets = 3;
+    EXPECT_EQ(m_info.addNetData(segment), 100u);
     auto totals = drainNet();
     EXPECT_EQ(totals[200].in, 1040u);
     EXPECT_EQ(totals[200].out, 20u);
+    EXPECT_EQ(totals[200].packetsIn, 1u);
+    EXPECT_EQ(totals[200].packetsOut, 2u);
     EXPECT_EQ(totals[100].out, 128u);
+    EXPECT_EQ(totals[100].packetsOut, 3u);
     EXPECT_TRUE(drainNet().empty());  // the second drain finds nothing new
 
     // Once a pid matches the table it is confirmed and no longer checked.

@@ -39,11 +39,11 @@ TEST(XProcessRunTotals, AReusedPidIsANewProcessAndTheOldOnesTotalsStayWithItsPro
     FakeProcesses system;
     system.byPid[700] = {"curl", 5000};
     XProcessRunTotals totals = system.totals();
-    const IoTriple first{700, 100, 40};
+    const IoTriple first{700, 100, 40, 2, 1};
     totals.add(&first, 1, nullptr, 0, 1000);
 
     system.byPid[700] = {"sshd", 9000};  // curl ended, the pid went to another program
-    const IoTriple second{700, 7, 3};
+    const IoTriple second{700, 7, 3, 1, 1};
     totals.add(&second, 1, nullptr, 0, 1000);
 
     const XProcessTotals t = totals.read();
@@ -56,6 +56,9 @@ TEST(XProcessRunTotals, AReusedPidIsANewProcessAndTheOldOnesTotalsStayWithItsPro
     ASSERT_NE(curl, nullptr);
     EXPECT_EQ(curl->received, 100u);
     EXPECT_EQ(curl->sent, 40u);
+    EXPECT_EQ(curl->packetsReceived, 2u);
+    EXPECT_EQ(curl->packetsSent, 1u);
+    EXPECT_EQ(live->packetsReceived, 1u);
     EXPECT_EQ(curl->lastReceived, 0u);
     EXPECT_EQ(find(t, "curl", false), nullptr);
     EXPECT_EQ(t.rows.size(), 2u);

@@ -82,6 +82,7 @@ struct XProcessRow {
     std::string name;          // executable base name, taken when the process was first seen
     std::string path;          // full image path when readable, else empty
     uint64_t received = 0, sent = 0;     // network, whole run
+    uint64_t packetsReceived = 0, packetsSent = 0;  // network packets, whole run
     uint64_t read = 0, written = 0;      // disk, whole run
     uint64_t lastReceived = 0, lastSent = 0;   // network, last interval
     uint64_t lastRead = 0, lastWritten = 0;    // disk, last interval
