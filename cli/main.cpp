@@ -117,8 +117,9 @@ int main(int argc, char** argv)
 
     XEngine engine;
     // The live view reprints the per-program disk totals every second; one report at the
-    // end needs them only then.
-    engine.setDiskRatesNeeded(options.seconds == 0);
+    // end needs them only then, and the service's counters and history take totals, which
+    // the slower sampling keeps whole (ended processes' bytes come from the kernel).
+    engine.setDiskRatesNeeded(options.seconds == 0 && !options.service);
     std::string why;
     if (!engine.start(&why)) {
         std::fprintf(stderr, "lumivex: cannot start the engine: %s\n", terminalSafe(why).c_str());
