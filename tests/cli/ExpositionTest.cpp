@@ -55,9 +55,9 @@ Report fixedReport()
     r.history.role = "writer";
     r.history.counters = {{"history_flushes", 3, false, "transactions written"},
                           {"history_buckets_dropped", 1, true, "buckets lost"}};
-    TrafficRow web{"93.184.216.34", 443, "www.example.org", "", 15360, 1048576, 20, 800, 0.5, "firefox"};
-    TrafficRow dns{"10.0.0.53", 53, "", "", 300, 900, 4, 4, 3.25, ""};
-    TrafficRow odd{"203.0.113.9", 8080, "a\"b\\c", "", 1, 2, 1, 1, 12, ""};
+    TrafficRow web{"93.184.216.34", 443, "www.example.org", "", 15360, 1048576, 20, 800, 0.5, "firefox", ""};
+    TrafficRow dns{"10.0.0.53", 53, "", "", 300, 900, 4, 4, 3.25, "", ""};
+    TrafficRow odd{"203.0.113.9", 8080, "a\"b\\c", "", 1, 2, 1, 1, 12, "", ""};
     r.tables = {{"tcp", {web, odd}}, {"udp", {dns}}, {"chat", {web}}};
     XProcessRow disk = process(7, "", 0, 0);
     disk.written = 100;

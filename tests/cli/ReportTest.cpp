@@ -106,7 +106,7 @@ TEST(ConsoleReport, JsonOutputMatchesTheGoldenFile)
 TEST(ConsoleReport, CsvListsEveryTableWithCellsASpreadsheetReadsAsText)
 {
     Report r = fixedReport();
-    r.tables[2].rows.push_back({"198.51.100.7", 5000, "=HYPERLINK(\"x\")", "", 5, 6, 1, 2, 0, "qq,chat"});
+    r.tables[2].rows.push_back({"198.51.100.7", 5000, "=HYPERLINK(\"x\")", "", 5, 6, 1, 2, 0, "qq,chat", ""});
     const std::string csv = render(printReportCsv, r);
     EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
               "table,address,port,dns_name,location,bytes_sent,bytes_received,packets_sent,packets_received,"

@@ -333,8 +333,9 @@ TEST_F(ShellBehaviour, LanguageMenuSwitchesEveryWindowAtOnceAndUserIniKeepsTheCh
         QMessageBox box(QMessageBox::Information, QString(), QString(), QMessageBox::Ok);
         return box.button(QMessageBox::Ok)->text();
     };
-    if (orvane::qtTextsTranslated())
+    if (orvane::qtTextsTranslated()) {
         EXPECT_EQ(okText(), QStringLiteral("确定"));
+    }
 
     menu->languageItem(lumivex::config::Language::English)->trigger();
     EXPECT_EQ(view->tabStrip()->tabText(0), QStringLiteral("TCP traffic"));
