@@ -74,24 +74,27 @@ if [ "$mode" = "--ci" ]; then
   stage "Debian package: built, installed, checked, removed"
   bash tests/cli/package_check.sh build/default || [ $? -eq 77 ]
 
-  # Two end-to-end tests compare what was counted with the wire after runs of fixed length;
-  # under a sanitizer's slowness they have come up a few datagrams short, which is not yet
-  # understood. They run in the normal build above.
-  timing_bound='ShortLivedProgramsGetEveryByteUnderTheirName|HistoryEndToEnd'
+  # Left out of the sanitizer stages, run in the normal build above:
+  # - two end-to-end tests that compare counts with the wire: beside the other end-to-end tests
+  #   (two engines counting in the kernel at once) they came up short, while alone under ASan
+  #   they pass;
+  # - two banner tests that decode a JPEG: LeakSanitizer's own tracer crashes at their exit
+  #   while it reads the thread-local storage of the dlopen()ed image plugin ("Tracer caught
+  #   signal 11", a bogus DTLS range), before it reports anything.
+  concurrent_kernel='ShortLivedProgramsGetEveryByteUnderTheirName|HistoryEndToEnd'
+  lsan_tracer='BannerImageTest\.(JpegIsOneStillFrame|ImageBombsAreRefusedBeforeDecoding)'
 
   stage "build (ASan+UBSan)"
   configure_and_build asan
   stage "tests under ASan+UBSan"
-  # A failing test runs once more: LeakSanitizer's own tracer has crashed at the exit of a
-  # passed test ("Tracer caught signal 11"); a fault of ours fails both times.
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build/asan --output-on-failure -j "$jobs" -E "$timing_bound" --repeat until-pass:2
+    ctest --test-dir build/asan --output-on-failure -j "$jobs" -E "$concurrent_kernel|$lsan_tracer"
 
   stage "build (TSan)"
   configure_and_build tsan
   stage "engine unit and end-to-end tests and the history recorder under TSan"
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir build/tsan --output-on-failure -L '^(engine|engine-e2e|history)$' -j "$jobs" -E "$timing_bound"
+    ctest --test-dir build/tsan --output-on-failure -L '^(engine|engine-e2e|history)$' -j "$jobs" -E "$concurrent_kernel"
 
   stage "engine on the stub platform backend (the first step to other systems)"
   cmake -S . -B build/stub -G Ninja -DLUMIVEX_PLATFORM_BACKEND=stub -DLUMIVEX_BUILD_GUI=OFF \
