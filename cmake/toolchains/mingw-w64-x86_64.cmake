@@ -13,6 +13,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config sees only the libraries built for the target, never the build machine's own
+# (whose headers would otherwise reach a Windows compile).
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${LUMIVEX_MINGW_TRIPLET}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 
 # The C and C++ runtimes and winpthreads are linked in, so the programs and the DLL need no
 # DLL beside them that Windows does not have.

@@ -28,6 +28,13 @@ uint32_t tickCount()
     return uint32_t(::GetTickCount64());
 }
 
+// GetTickCount64 goes on counting while the machine sleeps or hibernates (unlike the
+// unbiased interrupt time), which is what a clock of elapsed real time needs.
+uint64_t steadyMsWithSuspend()
+{
+    return ::GetTickCount64();
+}
+
 uint64_t filetimeFromUnix(int64_t seconds, int64_t micros)
 {
     return (uint64_t(seconds) + kUnixEpochInFiletimeSeconds) * 10000000ull + uint64_t(micros) * 10u;
