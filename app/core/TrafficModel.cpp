@@ -1,6 +1,6 @@
 #include "core/TrafficModel.h"
 
-#include "core/lists/RowFilter.h"
+#include "core/RowFilter.h"
 
 #include "capengine/XEngine.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/lists/CellTexts.h"
-#include "core/lists/RowFilter.h"
+#include "core/RowFilter.h"
 #include "core/lists/TrafficRowCache.h"
 #include "views/lists/SkinTableModel.h"
 

@@ -1,4 +1,4 @@
-#include "core/lists/RowFilter.h"
+#include "core/RowFilter.h"
 
 #include <algorithm>
 #include <functional>
