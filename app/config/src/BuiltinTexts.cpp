@@ -2,6 +2,8 @@
 
 #include "config/ConfigStore.h"
 
+#include <algorithm>
+#include <array>
 #include <string_view>
 
 namespace lumivex::config {
@@ -213,17 +215,20 @@ constexpr bool present(const char* text)
     return text != nullptr && *text != '\0';
 }
 
-// Every key has a text in every language, and no key is there twice.
-constexpr bool complete(std::span<const BuiltinText> texts)
+// Every key has a text in every language, and no key is there twice. The keys are sorted
+// to find twins, so that the check stays within what a compiler evaluates at compile time
+// however long the table grows.
+template <std::size_t N>
+constexpr bool complete(const BuiltinText (&texts)[N])
 {
-    for (std::size_t i = 0; i < texts.size(); ++i) {
+    std::array<std::string_view, N> keys{};
+    for (std::size_t i = 0; i < N; ++i) {
         if (!present(texts[i].key) || !present(texts[i].zh) || !present(texts[i].en))
             return false;
-        for (std::size_t j = 0; j < i; ++j)
-            if (std::string_view(texts[i].key) == texts[j].key)
-                return false;
+        keys[i] = texts[i].key;
     }
-    return true;
+    std::sort(keys.begin(), keys.end());
+    return std::adjacent_find(keys.begin(), keys.end()) == keys.end();
 }
 
 static_assert(complete(kTexts), "every UI text needs its Chinese and its English text, and a key of its own");
