@@ -64,6 +64,7 @@ TEST_F(HistoryInShell, TheSixthTabShowsTheRecordedTrafficAndEveryReadoutFitsInBo
     orvane::setFittedTextObserver([&drawn](const orvane::FittedTextRecord& r) { drawn.push_back(r); });
     for (auto language : {lumivex::config::Language::Chinese, lumivex::config::Language::English}) {
         app->frame()->menu()->languageItem(language)->trigger();
+        QApplication::processEvents();
         ASSERT_TRUE(answered(*page));
         QApplication::processEvents();
         // Every tab's caption fits its tab, the six within the strip.
@@ -113,7 +114,7 @@ TEST_F(HistoryInShell, TheMenuExportsTheListOnShowAndKeepsTheRecordingSwitch)
     EXPECT_TRUE(lines[1].startsWith("10.0.1.2,")) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].contains(",2200,")) << lines[1].toStdString();
     // The dashboard has no list.
-    QTest::keyClick(view->currentPage(), Qt::Key_7, Qt::ControlModifier);
+    view->showDashboard(1);
     EXPECT_FALSE(app->frame()->exportListTo(file));
 
     orvane::ProgramMenu* menu = app->frame()->menu();

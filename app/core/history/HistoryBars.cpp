@@ -37,7 +37,8 @@ HistoryBarLayout layoutBars(const std::vector<history::SeriesPoint>& points, int
     const double pitch = double(width) / n;
     const int gap = pitch >= 10 ? int(pitch / 5) : pitch >= 3 ? 1 : 0;
     const double scale = double(height) / double(layout.scaleTop);
-    int nextLabel = 0;  // first x a label may start at
+    // First x a label may start at: the first may reach into the scale column at the left.
+    int nextLabel = -labelWidth / 2;
     for (int i = 0; i < n; ++i) {
         const history::SeriesPoint& p = points[size_t(i)];
         HistoryBar bar;

@@ -28,7 +28,8 @@ struct HistoryBarLayout {
 };
 
 // The bars of points across width pixels, the tallest no higher than height. A label goes
-// under every bar whose label (labelWidth pixels wide, with a gap) has room after the last.
+// under every bar whose label (labelWidth pixels wide, with a gap) has room after the last,
+// the first one's reaching at most half its width left of the chart, none past its right.
 HistoryBarLayout layoutBars(const std::vector<history::SeriesPoint>& points, int width, int height, int labelWidth);
 // The smallest round scale top at least as large as value (at least 1 K).
 uint64_t roundScaleTop(uint64_t value);

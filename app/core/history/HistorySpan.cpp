@@ -86,6 +86,12 @@ std::string rangeText(const history::TimeRange& range)
     return history::formatLocal(range.from) + " \u2013 " + history::formatLocal(range.to);
 }
 
+bool coveredDiffers(const history::TimeRange& asked, const history::TimeRange& covered)
+{
+    const auto apart = [](int64_t a, int64_t b) { return (a > b ? a - b : b - a) > 300; };
+    return !covered.empty() && (apart(asked.from, covered.from) || apart(asked.to, covered.to));
+}
+
 std::string monthText(const HistorySpan& span)
 {
     if (span.kind != HistorySpanKind::Month)

@@ -40,6 +40,10 @@ bool spanIsLive(const HistorySpan& span, int64_t now);
 // A range as the page shows it: "2026-12-01 – 2026-12-31" when it runs from midnight to
 // midnight (the last day included), else with the times ("2026-12-09 00:00 – 2026-12-09 16:05").
 std::string rangeText(const history::TimeRange& range);
+// Whether an answer's covered span tells the user something: it starts or ends more than the
+// finest bucket (5 minutes) away from the range asked, because older parts of the range are
+// kept only in coarser buckets. (A range that ends now always ends inside a 5-minute bucket.)
+bool coveredDiffers(const history::TimeRange& asked, const history::TimeRange& covered);
 // "2026-11" for a month, empty otherwise.
 std::string monthText(const HistorySpan& span);
 

@@ -75,7 +75,7 @@ void HistoryChart::relayout()
 
 QString HistoryChart::coveredText() const
 {
-    if (m_covered == m_range || m_covered.empty())
+    if (!coveredDiffers(m_range, m_covered))
         return {};
     return skin::text("history_covered").arg(QString::fromStdString(rangeText(m_covered)));
 }

@@ -53,11 +53,11 @@ void HistoryTableModel::setTable(HistoryTable table)
 {
     if (table == m_table)
         return;
+    // Empty first, so that the reset for the new columns finds no rows.
+    setRows({});
     beginResetModel();
     m_table = table;
-    m_rows.clear();
     endResetModel();
-    showRows(0);
 }
 
 void HistoryTableModel::setRows(std::vector<HistoryRow> rows)

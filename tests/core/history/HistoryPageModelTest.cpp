@@ -11,8 +11,8 @@ using history::Step;
 
 namespace {
 
-constexpr int64_t kNow = 1765296000 + 16 * 3600 + 5 * 60;  // 2025-12-09 16:05 UTC
-constexpr int64_t kToday = 1765296000;                     // 2025-12-09 00:00 UTC
+constexpr int64_t kToday = 1765238400;                   // 2025-12-09 00:00 UTC
+constexpr int64_t kNow = kToday + 16 * 3600 + 5 * 60;     // 16:05
 constexpr int64_t kHour = 3600;
 constexpr int64_t kDay = 86400;
 
@@ -51,6 +51,11 @@ TEST(HistorySpan, EachChoiceHasItsRangeAndAStepThatKeepsTheBarsFew)
     EXPECT_EQ(rangeText(chart), "2025-12-09 \u2013 2025-12-09");
     EXPECT_EQ(rangeText({kToday, kNow}), "2025-12-09 00:00 \u2013 2025-12-09 16:05");
 
+    // A range ending now is answered to the end of its 5-minute bucket: nothing to say.
+    EXPECT_FALSE(coveredDiffers({kToday, kNow}, {kToday, kNow + 100}));
+    EXPECT_TRUE(coveredDiffers({kToday + 600, kNow}, {kToday, kNow}));
+    EXPECT_FALSE(coveredDiffers({kToday, kNow}, {}));
+
     // The month arrows go back across a year and never past the month of now.
     EXPECT_EQ(stepMonth({HistorySpanKind::Month, 2025, 1}, -1, kNow), (HistorySpan{HistorySpanKind::Month, 2024, 12}));
     EXPECT_EQ(stepMonth(month, 1, kNow), month);
@@ -64,7 +69,7 @@ TEST(HistoryBars, BarsStackReceivedAndSentUnderARoundScaleAndLabelsKeepApart)
     EXPECT_EQ(roundScaleTop(0), 1024u);
     EXPECT_EQ(roundScaleTop(1025), 1536u);
     EXPECT_EQ(roundScaleTop(1536), 1536u);
-    EXPECT_EQ(roundScaleTop(5u << 30), 6u << 30);
+    EXPECT_EQ(roundScaleTop(uint64_t(5) << 30), uint64_t(6) << 30);
     EXPECT_EQ(roundScaleTop(UINT64_MAX), UINT64_MAX);
 
     std::vector<history::SeriesPoint> points;
@@ -73,7 +78,7 @@ TEST(HistoryBars, BarsStackReceivedAndSentUnderARoundScaleAndLabelsKeepApart)
     points[3] = point(kToday + 3 * kHour, 3u << 20, 1u << 20);  // 4 M: the scale's top
     points[4] = point(kToday + 4 * kHour, 1u << 20, 1u << 20);
     points[5] = point(kToday + 5 * kHour, 10, 0);               // far below a pixel
-    const HistoryBarLayout layout = layoutBars(points, 480, 100, 30);
+    const HistoryBarLayout layout = layoutBars(points, 480, 100, 24);
     ASSERT_EQ(layout.bars.size(), 24u);
     EXPECT_EQ(layout.scaleTop, 4u << 20);
     EXPECT_EQ(layout.bars[3].receivedHeight, 75);
@@ -87,8 +92,8 @@ TEST(HistoryBars, BarsStackReceivedAndSentUnderARoundScaleAndLabelsKeepApart)
         EXPECT_LE(bar.x + bar.width, 480);
         if (!bar.labelled)
             continue;
-        EXPECT_GE(bar.x + bar.width / 2 - 15, lastLabelEnd);
-        lastLabelEnd = bar.x + bar.width / 2 + 15;
+        EXPECT_GE(bar.x + bar.width / 2 - 12, lastLabelEnd);
+        lastLabelEnd = bar.x + bar.width / 2 + 12;
     }
     EXPECT_TRUE(layout.bars[0].labelled);
     EXPECT_FALSE(layout.bars[1].labelled);  // 20 pixels a bar: every other one has room
