@@ -154,6 +154,7 @@ void HistoryPage::setMode(HistoryListMode mode)
     m_main->showTable(mode == HistoryListMode::Programs ? HistoryTable::Programs : HistoryTable::Hosts);
     m_detail->showTable(mode == HistoryListMode::Programs ? HistoryTable::Hosts : HistoryTable::Programs);
     m_detail->tableModel()->setRows({});
+    layoutPanes();
     update();
     ask(HistoryRequest::List | HistoryRequest::Detail, false);
 }
@@ -473,12 +474,18 @@ QString HistoryPage::captionOfDetail() const
 
 void HistoryPage::resizeEvent(QResizeEvent*)
 {
+    layoutPanes();
+}
+
+void HistoryPage::layoutPanes()
+{
     const int w = width(), h = height();
     m_bar->setGeometry(0, 0, w, HistoryRangeBar::kHeight);
     const int chartHeight = std::clamp(h * 2 / 5, 90, 240);
     m_chart->setGeometry(0, HistoryRangeBar::kHeight, w, chartHeight);
     const int tablesTop = HistoryRangeBar::kHeight + chartHeight + kCaptionHeight;
-    const int left = (w - kTableGap) * 9 / 20;
+    // The hosts' table has more columns than the programs': it takes the larger part.
+    const int left = (w - kTableGap) * (m_mode == HistoryListMode::Programs ? 9 : 11) / 20;
     const int tablesHeight = std::max(h - tablesTop, 0);
     m_main->setGeometry(0, tablesTop, left, tablesHeight);
     m_detail->setGeometry(left + kTableGap, tablesTop, std::max(w - left - kTableGap, 0), tablesHeight);

@@ -93,6 +93,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void layoutPanes();
     void ask(unsigned parts, bool flush);
     void take(const HistoryResult& result);
     void showDetail();
