@@ -102,6 +102,7 @@ HistoryPage::HistoryPage(HistoryControl* control, QWidget* parent)
         }
     });
     connect(m_main, &HistoryTableView::rowSelected, this, &HistoryPage::selectMainRow);
+    connect(m_detail, &HistoryTableView::rowActivated, this, &HistoryPage::followDetailRow);
     connect(m_main, &HistoryTableView::rowMenuRequested, this,
             [this](int row, const QPoint& at) { showMenu(m_main, row, at); });
     connect(m_detail, &HistoryTableView::rowMenuRequested, this,
@@ -179,6 +180,24 @@ void HistoryPage::selectMainRow(int row)
     update();
     if (!m_selection.empty())
         ask(HistoryRequest::Detail, false);
+}
+
+void HistoryPage::followDetailRow(int row)
+{
+    const auto& rows = m_detail->tableModel()->rows();
+    if (row < 0 || std::size_t(row) >= rows.size() || !rows[std::size_t(row)].named)
+        return;
+    const HistoryRow r = rows[std::size_t(row)];
+    setMode(m_mode == HistoryListMode::Programs ? HistoryListMode::Hosts : HistoryListMode::Programs);
+    if (m_mode == HistoryListMode::Hosts) {
+        m_selection.host = r.address;
+    } else {
+        m_selection.programId = r.programId;
+        m_selection.programName = r.programName;
+        m_selection.programPath = r.programPath;
+    }
+    // The new mode's list comes with the detail of the row followed; it is selected there.
+    ask(HistoryRequest::List | HistoryRequest::Detail, false);
 }
 
 void HistoryPage::ask(unsigned parts, bool flush)

@@ -51,6 +51,10 @@ public:
     HistoryListMode mode() const { return m_mode; }
     // Selects a row of the main table (and asks for its detail); -1 clears the selection.
     void selectMainRow(int row);
+    // A row of the right table (a double click): the left table switches to its kind (hosts
+    // for a host of the selected program, programs for a program of the selected host) with
+    // that row selected.
+    void followDetailRow(int row);
 
     // Each asks first; true when the change was sent.
     bool forgetProgram(const std::string& name, const std::string& path);

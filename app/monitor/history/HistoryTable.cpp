@@ -112,6 +112,9 @@ void HistoryTableView::mousePressEvent(QMouseEvent* event)
 void HistoryTableView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     event->accept();
+    const int row = rowAt(event->position().toPoint().y());
+    if (row >= 0 && event->button() == Qt::LeftButton)
+        emit rowActivated(row);
 }
 
 void HistoryTableView::keyPressEvent(QKeyEvent* event)
@@ -125,6 +128,11 @@ void HistoryTableView::keyPressEvent(QKeyEvent* event)
     case Qt::Key_PageUp: row = m_selected - std::max(rowsPerPage() - 1, 1); break;
     case Qt::Key_Home: row = 0; break;
     case Qt::Key_End: row = rows - 1; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (m_selected >= 0)
+            emit rowActivated(m_selected);
+        return;
     default: SkinTableView::keyPressEvent(event); return;
     }
     row = std::clamp(row, 0, std::max(rows - 1, 0));

@@ -44,6 +44,8 @@ public:
 
 signals:
     void rowSelected(int row);
+    // A double click or Enter on a row.
+    void rowActivated(int row);
     void rowMenuRequested(int row, const QPoint& global);
 
 protected:

@@ -146,6 +146,13 @@ TEST_F(HistoryPageTest, AnAnswerForARangeNoLongerOnShowIsDroppedAndTheThreadEnds
     page->selectMainRow(1);
     ASSERT_TRUE(answered(*page));
     EXPECT_EQ(page->detailTable()->tableModel()->rowCount(), 2);  // firefox and curl
+    // Following curl from there: the programs, curl selected, its one host at the right.
+    ASSERT_EQ(page->detailTable()->tableModel()->rows()[1].programName, "curl");
+    page->followDetailRow(1);
+    ASSERT_TRUE(answered(*page));
+    EXPECT_EQ(page->mode(), HistoryListMode::Programs);
+    EXPECT_EQ(page->mainTable()->selectedRow(), 1);
+    EXPECT_EQ(page->detailTable()->tableModel()->rowCount(), 1);
 
     // Shown, it refreshes; hidden, it does not.
     page->show();
