@@ -1,10 +1,20 @@
 // The history page's Qt-free half: which range and step a choice means, how the bars are laid
-// out against their scale, and what the tables' rows say. The tests run in UTC.
+// out against their scale, what the tables' rows say, and the window's history settings in
+// user.ini. The tests run in UTC.
 #include "core/history/HistoryBars.h"
 #include "core/history/HistoryRows.h"
+#include "core/history/HistorySettings.h"
 #include "core/history/HistorySpan.h"
 
+#include "config/ConfigStore.h"
+
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
 
 using namespace orvane;
 using history::Step;
@@ -152,4 +162,35 @@ TEST(HistoryRows, RowsShowBytesSharesAndNamesOfTheirOwnForTheFoldedRows)
     EXPECT_EQ(hostTable[0].address, 0x0A000102u);
     EXPECT_EQ(hostTable[1].cells[0].text, "<history_other_hosts>");
     EXPECT_FALSE(hostTable[1].named);
+}
+
+TEST(HistorySettings, UserIniSetsTheFileRetentionAndHostsAndBadEntriesKeepTheDefaults)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("lvx-history-settings-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto storeWith = [&dir](const std::string& ini) {
+        std::ofstream(dir / "user.ini") << ini;
+        return std::make_unique<lumivex::config::ConfigStore>(dir.string() + "/", "");
+    };
+    auto store = storeWith("history_file=/tmp/h.sqlite\nhistory_off=1\nhistory_keep=hour=30d,day=forever\nhistory_hosts=50\n");
+    HistorySettings s = HistorySettings::read(*store);
+    EXPECT_EQ(s.file, "/tmp/h.sqlite");
+    EXPECT_EQ(s.databasePath(), "/tmp/h.sqlite");
+    EXPECT_TRUE(s.off);
+    EXPECT_EQ(s.retention.seconds[1], 30 * kDay);
+    EXPECT_EQ(s.retention.seconds[2], 0);
+    EXPECT_EQ(s.hostsPerProgram, 50);
+    EXPECT_TRUE(s.problems.empty()) << s.problems;
+
+    store = storeWith("history_keep=hour=30\nhistory_hosts=0\n");
+    s = HistorySettings::read(*store);
+    EXPECT_TRUE(s.file.empty());
+    EXPECT_FALSE(s.off);
+    EXPECT_EQ(s.retention.seconds, history::Retention().seconds);
+    EXPECT_EQ(s.hostsPerProgram, 200);
+    EXPECT_NE(s.problems.find("history_keep"), std::string::npos);
+    EXPECT_NE(s.problems.find("history_hosts"), std::string::npos);
+    store.reset();
+    std::filesystem::remove_all(dir);
 }
