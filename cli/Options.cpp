@@ -10,6 +10,7 @@ const char* const kUsage =
     "       lumivex --service [--metrics ADDR:PORT] [--log FILE]\n"
 #ifdef LUMIVEX_HAVE_HISTORY
     "               [--history FILE] [--history-flush SECONDS] [--no-history]\n"
+    "               [--history-keep TIER=DURATION,...] [--history-hosts N]\n"
     "       lumivex history --help   (what was recorded, per program and host)\n"
 #endif
     "  --seconds N  print once after N seconds and exit (default: reprint every second)\n"
@@ -24,6 +25,11 @@ const char* const kUsage =
     "                           $XDG_DATA_HOME/lumivex/history.sqlite)\n"
     "  --history-flush SECONDS  write what was counted this often (default 60; always at the end)\n"
     "  --no-history             record nothing\n"
+    "  --history-keep 5min=7d,hour=90d,day=5y,month=forever\n"
+    "                           how long each tier is kept (d, w, mo, y or forever; a coarser\n"
+    "                           tier is never kept shorter than a finer one)\n"
+    "  --history-hosts N        hosts kept by name per program and bucket, the rest folded\n"
+    "                           into \"other hosts\" (default 200)\n"
 #endif
     "  --help       print this text and exit\n"
     "\n"
@@ -104,7 +110,7 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
 #endif
         } else if (arg == "--seconds" || arg == "--log"
 #ifdef LUMIVEX_HAVE_HISTORY
-                   || arg == "--history" || arg == "--history-flush"
+                   || arg == "--history" || arg == "--history-flush" || arg == "--history-keep" || arg == "--history-hosts"
 #endif
         ) {
             if (i + 1 >= argc || !argv[i + 1]) {
@@ -120,6 +126,20 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error)
                     return false;
                 }
                 options.historyFile = value;
+#ifdef LUMIVEX_HAVE_HISTORY
+            } else if (arg == "--history-keep") {
+                if (!history::parseRetention(value, options.historyKeep, &error)) {
+                    error = "--history-keep: " + error;
+                    return false;
+                }
+            } else if (arg == "--history-hosts") {
+                if (!parseCount(arg, value, options.historyHosts, error))
+                    return false;
+                if (options.historyHosts > 100000) {
+                    error = "--history-hosts is at most 100000";
+                    return false;
+                }
+#endif
             } else if (!parseCount(arg, value, arg == "--seconds" ? options.seconds : options.historyFlushSeconds,
                                    error)) {
                 return false;

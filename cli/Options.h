@@ -2,6 +2,10 @@
 
 #include <string>
 
+#ifdef LUMIVEX_HAVE_HISTORY
+#include "history/Tier.h"
+#endif
+
 struct Options {
     int seconds = 0;     // 0: reprint every second until interrupted
     bool json = false;
@@ -16,6 +20,11 @@ struct Options {
     std::string historyFile;
     bool noHistory = false;
     int historyFlushSeconds = 60;
+#ifdef LUMIVEX_HAVE_HISTORY
+    // How long each tier is kept, and the hosts kept by name per program and bucket.
+    history::Retention historyKeep;
+    int historyHosts = 200;
+#endif
 };
 
 // Parses the command line; false (with a message in error) for unknown or malformed options.

@@ -146,6 +146,8 @@ int main(int argc, char** argv)
     historySettings.path = options.historyFile;
     historySettings.enabled = !options.noHistory;
     historySettings.flushInterval = std::chrono::seconds(options.historyFlushSeconds);
+    historySettings.retention = options.historyKeep;
+    historySettings.hostsPerProgram = options.historyHosts;
     historySettings.location = location;
     std::string notRecorded;
     if (!recording.start(engine, historySettings, &notRecorded))

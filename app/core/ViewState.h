@@ -6,9 +6,9 @@ namespace orvane {
 
 // The pages the list area of the main view can show. The first kTabs are the tabs, in the
 // order of the tab strip; the dashboard has no tab (the summary graphs bring it on show).
-enum class Page { TcpList = 0, UdpList = 1, ChatList = 2, Ranking = 3, Connections = 4, Dashboard = 5 };
-inline constexpr int kTabs = 5;
-inline constexpr int kPages = 6;
+enum class Page { TcpList = 0, UdpList = 1, ChatList = 2, Ranking = 3, Connections = 4, History = 5, Dashboard = 6 };
+inline constexpr int kTabs = 6;
+inline constexpr int kPages = 7;
 
 // The tab of a page, -1 for a page without one.
 constexpr int tabOf(Page page)

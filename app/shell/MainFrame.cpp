@@ -6,12 +6,23 @@
 #include "shell/FrameChrome.h"
 #include "shell/MainView.h"
 #include "shell/ProgramMenu.h"
+#include "views/lists/ListCsv.h"
+#include "views/lists/SkinTableView.h"
+#ifdef ORVANE_HAVE_HISTORY
+#include "core/history/HistoryControl.h"
+#include "core/history/HistorySettings.h"
+#include "monitor/history/HistoryPage.h"
+#endif
 #include "views/LanguageSwitch.h"
 #include "views/floating/FloatWindow.h"
 #include "views/Skin.h"
 #include "views/TitleBar.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -55,7 +66,7 @@ MainFrame::MainFrame(XEngine& engine, TrafficModel& model, FrameOptions options,
 
     m_chrome = new FrameChrome(*this, kBorder);
     m_menu = new ProgramMenu(this);
-    m_view = new MainView(engine, model, this);
+    m_view = new MainView(engine, model, this, m_options.history);
     m_floating = new FloatWindow(m_view->ticks());
     createTray();
     loadSwitches();
@@ -107,6 +118,9 @@ void MainFrame::loadSwitches()
     m_floating->setAllowed(floating);
     m_menu->autoRefresh()->setChecked(autoRefresh);
     m_view->setAutoRefresh(autoRefresh);
+#ifdef ORVANE_HAVE_HISTORY
+    m_menu->historyRecord()->setChecked(!store.getUserFlag(HistorySettings::kOffKey));
+#endif
     refreshAutostartItem();
 }
 
@@ -141,6 +155,57 @@ void MainFrame::connectMenu()
     connect(m_menu->autostart(), &QAction::triggered, this, &MainFrame::setAutostartOn);
     connect(m_menu->exit(), &QAction::triggered, this, &MainFrame::requestExit);
     connect(m_menu, &ProgramMenu::languageChosen, this, &MainFrame::setLanguageChoice);
+    connect(m_menu->exportCsv(), &QAction::triggered, this, &MainFrame::exportList);
+    connect(m_menu->historyRecord(), &QAction::toggled, this, &MainFrame::setHistoryRecordingOn);
+#ifdef ORVANE_HAVE_HISTORY
+    connect(m_menu->historyClear(), &QAction::triggered, this, [this] { m_view->historyPage()->clearAll(); });
+#endif
+    // Export needs a list on show.
+    connect(m_menu, &QMenu::aboutToShow, this, [this] { m_menu->exportCsv()->setEnabled(m_view->listOnShow() != nullptr); });
+}
+
+void MainFrame::setHistoryRecordingOn([[maybe_unused]] bool on)
+{
+#ifdef ORVANE_HAVE_HISTORY
+    ConfigStore::instance().setUserValue(HistorySettings::kOffKey, on ? "0" : "1");
+    if (m_options.history)
+        m_options.history->setRecordingOn(on);
+    m_view->historyPage()->refreshStatus();
+#endif
+}
+
+void MainFrame::exportList()
+{
+#ifdef ORVANE_HAVE_HISTORY
+    if (m_view->state().current == Page::History) {
+        m_view->historyPage()->exportCsv(HistoryPage::Export::MainTable);
+        return;
+    }
+#endif
+    if (!m_view->listOnShow())
+        return;
+    const QString path = QFileDialog::getSaveFileName(this, skin::text("menu_export_csv"),
+                                                      QDir::home().filePath(QStringLiteral("lumivex-list.csv")),
+                                                      QStringLiteral("CSV (*.csv)"));
+    QString error;
+    if (!path.isEmpty() && !exportListTo(path, &error))
+        QMessageBox::warning(this, skin::text("Lumivex"), skin::text("export_failed").arg(QDir::toNativeSeparators(path), error));
+}
+
+bool MainFrame::exportListTo(const QString& path, QString* error)
+{
+    const SkinTableView* list = m_view->listOnShow();
+    if (!list || !list->model())
+        return false;
+    const std::string text = listCsv(*list->model());
+    // Written beside the file and renamed over it: an old file is never left half written.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(text.data(), qint64(text.size())) == qint64(text.size()) &&
+        file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
 }
 
 bool MainFrame::trayAvailable() const

@@ -18,6 +18,7 @@ namespace orvane {
 
 class FloatWindow;
 class FrameChrome;
+class HistoryControl;
 class MainView;
 class ProgramMenu;
 class TrafficModel;
@@ -27,6 +28,7 @@ struct FrameOptions {
     bool startHidden = false;            // " -h": start in the tray
     AutostartEntry autostart;            // the login entry
     std::function<bool()> trayAvailable;  // empty: ask the desktop
+    HistoryControl* history = nullptr;    // the window's recording of history; null: none
 };
 
 // The main window: a frameless, skinned frame with two border rings holding the main view
@@ -71,6 +73,13 @@ public slots:
     void popupMenu(QPoint global);
     // The language chosen in the menu (none: the system's), kept in user.ini and shown at once.
     void setLanguageChoice(std::optional<lumivex::config::Language> choice);
+    // The menu's history switch: kept in user.ini, and the recording follows at once.
+    void setHistoryRecordingOn(bool on);
+    // "Export CSV": the list on show (MainView::listOnShow) into a file the user names; the
+    // history page exports its own table. exportListTo writes path without asking; false
+    // with nothing written when no list is on show or the file cannot be written.
+    void exportList();
+    bool exportListTo(const QString& path, QString* error = nullptr);
 
 signals:
     // The window has closed for good; the program's exit sequence runs next.

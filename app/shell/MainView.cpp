@@ -3,6 +3,10 @@
 #include "core/TrafficModel.h"
 #include "monitor/connections/ConnectionsPage.h"
 #include "monitor/dashboard/DashboardPage.h"
+#ifdef ORVANE_HAVE_HISTORY
+#include "monitor/history/HistoryPage.h"
+#include "monitor/history/HistoryTable.h"
+#endif
 #include "monitor/processes/ProcessMonitorList.h"
 #include "monitor/summary/BusiestProgramPane.h"
 #include "monitor/summary/SummaryGraphPane.h"
@@ -14,6 +18,7 @@
 #include "views/lists/FindField.h"
 #include "views/lists/TrafficListModel.h"
 #include "views/lists/TrafficListPage.h"
+#include "views/ranking/RankingList.h"
 #include "views/ranking/RankingPage.h"
 
 #include "capengine/XEngine.h"
@@ -26,8 +31,8 @@
 
 namespace orvane {
 
-MainView::MainView(XEngine& engine, TrafficModel& model, QWidget* parent)
-    : QWidget(parent), m_engine(engine), m_model(model), m_metrics(ViewMetrics::fromSkin()),
+MainView::MainView(XEngine& engine, TrafficModel& model, QWidget* parent, HistoryControl* history)
+    : QWidget(parent), m_engine(engine), m_model(model), m_historyControl(history), m_metrics(ViewMetrics::fromSkin()),
       m_ticks(engine, model, [this] { return tickView(); })
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -86,6 +91,13 @@ void MainView::createPanes()
     m_pages[std::size_t(Page::Ranking)] = m_ranking;
     m_pages[std::size_t(Page::Connections)] = m_connections;
     m_pages[std::size_t(Page::Dashboard)] = m_dashboard;
+#ifdef ORVANE_HAVE_HISTORY
+    m_history = new HistoryPage(m_historyControl, this);
+    m_pages[std::size_t(Page::History)] = m_history;
+#else
+    // A build without the history library keeps the tab with an empty page.
+    m_pages[std::size_t(Page::History)] = new QWidget(this);
+#endif
 
     connect(m_detail, &IpDetailPane::closeRequested, this, &MainView::closeSidePanel);
     connect(m_detail, &IpDetailPane::selectionShowRequested, this, &MainView::showCurrentSelection);
@@ -101,7 +113,7 @@ void MainView::createPanes()
     m_lists[kTrafficTcp]->refresh();
 }
 
-// Ctrl+Tab and Ctrl+Shift+Tab step through the pages (round), Ctrl+1 ... Ctrl+6 go to one.
+// Ctrl+Tab and Ctrl+Shift+Tab step through the pages (round), Ctrl+1 ... Ctrl+7 go to one.
 void MainView::createPageKeys()
 {
     const auto step = [this](int by) { showPage(Page((int(m_state.current) + by + kPages) % kPages), false); };
@@ -219,9 +231,37 @@ void MainView::bringUpToDate(Page page, bool reshow)
         if (!reshow)
             m_connections->refresh();
         break;
+    case Page::History:
+#ifdef ORVANE_HAVE_HISTORY
+        // The range is asked again: what was recorded meanwhile comes in.
+        m_history->showHistory();
+#endif
+        break;
     case Page::Dashboard:
         break;
     }
+}
+
+SkinTableView* MainView::listOnShow() const
+{
+    switch (m_state.current) {
+    case Page::TcpList:
+    case Page::UdpList:
+    case Page::ChatList: return m_lists[std::size_t(trafficKindOf(m_state.current))];
+    case Page::Ranking:
+        if (m_ranking->rankingList()->hasFocus())
+            return m_ranking->rankingList();
+        return m_processes;
+    case Page::Connections: return m_connections;
+    case Page::History:
+#ifdef ORVANE_HAVE_HISTORY
+        return m_history->mainTable();
+#else
+        return nullptr;
+#endif
+    case Page::Dashboard: break;
+    }
+    return nullptr;
 }
 
 void MainView::showSelectedTab()

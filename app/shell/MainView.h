@@ -18,7 +18,10 @@ class BusiestProgramPane;
 class ConnectionsPage;
 class DashboardPage;
 class FindField;
+class HistoryControl;
+class HistoryPage;
 class IpDetailPane;
+class SkinTableView;
 class ProcessMonitorList;
 class RankingPage;
 class StatusBar;
@@ -35,7 +38,8 @@ class TrafficModel;
 class MainView : public QWidget {
     Q_OBJECT
 public:
-    MainView(XEngine& engine, TrafficModel& model, QWidget* parent = nullptr);
+    // history: the window's recording of history (null: none), for the history page.
+    MainView(XEngine& engine, TrafficModel& model, QWidget* parent = nullptr, HistoryControl* history = nullptr);
     ~MainView() override;
 
     TitleBar* titleBar() const { return m_titleBar; }
@@ -49,6 +53,12 @@ public:
     ProcessMonitorList* processList() const { return m_processes; }
     ConnectionsPage* connectionsPage() const { return m_connections; }
     DashboardPage* dashboard() const { return m_dashboard; }
+    // The history page; null in a build without the history library.
+    HistoryPage* historyPage() const { return m_history; }
+    // The list of the page on show that "Export CSV" writes: the traffic list, the
+    // connections, on the ranking page the ranking when it has the focus and else the process
+    // monitor list, the history page's main table; null for the dashboard.
+    SkinTableView* listOnShow() const;
     IpDetailPane* detailPanel() const { return m_detail; }
     FindField* findField() const { return m_find; }
     QWidget* pageWidget(Page page) const { return m_pages[std::size_t(page)]; }
@@ -100,6 +110,7 @@ private:
 
     XEngine& m_engine;
     TrafficModel& m_model;
+    HistoryControl* m_historyControl;
     ViewMetrics m_metrics;
     ViewState m_state;
     TickPublisher m_ticks;
@@ -117,6 +128,7 @@ private:
     FindField* m_find = nullptr;
     std::array<TrafficListPage*, kTrafficKinds> m_lists{};
     ConnectionsPage* m_connections = nullptr;
+    HistoryPage* m_history = nullptr;
     std::array<QWidget*, kPages> m_pages{};
 };
 

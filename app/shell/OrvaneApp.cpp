@@ -109,6 +109,9 @@ bool OrvaneApp::start()
     frameOptions.startHidden = wantsHiddenStart(m_options.arguments);
     frameOptions.autostart = m_options.autostart;
     frameOptions.trayAvailable = m_options.trayAvailable;
+#ifdef ORVANE_HAVE_HISTORY
+    frameOptions.history = m_history.get();
+#endif
     m_frame = std::make_unique<MainFrame>(*m_engine, *m_model, std::move(frameOptions));
     m_frame->setWindowTitle(skin::text("Lumivex"));
     m_frame->installEventFilter(new FirstPaintWatcher(m_frame.get(), m_options.startedAt));

@@ -41,6 +41,14 @@ ProgramMenu::ProgramMenu(QWidget* parent) : QMenu(parent)
     connect(m_languageChinese, &QAction::triggered, this, [this] { emit languageChosen(Language::Chinese); });
     connect(m_languageEnglish, &QAction::triggered, this, [this] { emit languageChosen(Language::English); });
     addSeparator();
+    m_exportCsv = addAction(QString());
+    m_historyRecord = addCheckItem(*this);
+    m_historyClear = addAction(QString());
+#ifndef ORVANE_HAVE_HISTORY
+    m_historyRecord->setVisible(false);
+    m_historyClear->setVisible(false);
+#endif
+    addSeparator();
     m_exit = addAction(QString());
     retranslate();
 }
@@ -67,6 +75,9 @@ void ProgramMenu::retranslate()
     m_languageAuto->setText(skin::text("menu_language_auto"));
     m_languageChinese->setText(skin::text("menu_language_zh"));
     m_languageEnglish->setText(skin::text("menu_language_en"));
+    m_exportCsv->setText(skin::text("menu_export_csv"));
+    m_historyRecord->setText(skin::text("menu_history_record"));
+    m_historyClear->setText(skin::text("menu_history_clear"));
     m_exit->setText(skin::text("menu_exit"));
 }
 

@@ -12,7 +12,8 @@ namespace orvane {
 
 // The program's pop-up menu, opened from the tray icon, the floating strip and the title
 // bar: show the window, the three switches (floating strip, automatic list refresh, start
-// at login), the language and exit. The frame reacts to the actions' signals.
+// at login), the language, the export of the list on show, the history's recording switch
+// and its clearing, and exit. The frame reacts to the actions' signals.
 class ProgramMenu : public QMenu {
     Q_OBJECT
 public:
@@ -22,6 +23,9 @@ public:
     QAction* floating() const { return m_floating; }
     QAction* autoRefresh() const { return m_autoRefresh; }
     QAction* autostart() const { return m_autostart; }
+    QAction* exportCsv() const { return m_exportCsv; }
+    QAction* historyRecord() const { return m_historyRecord; }
+    QAction* historyClear() const { return m_historyClear; }
     QAction* exit() const { return m_exit; }
     QMenu* languageMenu() const { return m_languageMenu; }
     // The language item of a choice: none follows the system's locale.
@@ -48,6 +52,9 @@ private:
     QAction* m_languageAuto;
     QAction* m_languageChinese;
     QAction* m_languageEnglish;
+    QAction* m_exportCsv;
+    QAction* m_historyRecord;
+    QAction* m_historyClear;
     QAction* m_exit;
 };
 

@@ -20,14 +20,15 @@ const QColor kCurrentColors[3] = {{158, 207, 163}, {0, 158, 15}, {0, 156, 12}};
 const QColor kOtherColors[3] = {{119, 119, 119}, {79, 81, 80}, {39, 39, 39}};
 const QColor kCurrentText(240, 240, 240);
 const QColor kOtherText(165, 165, 165);
-constexpr int kWidths[] = {60, 60, 60, 74, 74};
+constexpr int kWidths[] = {60, 60, 60, 74, 74, 74};
 constexpr int kGap = 5;
 constexpr int kTabHeight = 20;
 constexpr int kCaptionPadding = 6;   // free on each side of a caption, where there is room
 constexpr int kSmallestFont = 9;     // pixels
 
 // The UI text keys of the tabs, in the order of the pages they show (Page).
-const char* const kTexts[] = {"tabname_tcp", "tabname_udp", "tabname_chat", "tabname_topn", "tabname_netconn"};
+const char* const kTexts[] = {"tabname_tcp", "tabname_udp", "tabname_chat", "tabname_topn", "tabname_netconn",
+                              "tabname_history"};
 static_assert(std::size(kWidths) == TabStrip::kCount && std::size(kTexts) == TabStrip::kCount, "one of each per tab");
 
 void fillGradient(QPainter& painter, const QRect& band, const QColor& from, const QColor& to)

@@ -8,8 +8,8 @@
 
 namespace orvane {
 
-// The row of five painted tabs that chooses the page of the list area: TCP, UDP and chat
-// traffic, the ranking and the connections. A click on a tab selects it and tells the view.
+// The row of six painted tabs that chooses the page of the list area: TCP, UDP and chat
+// traffic, the ranking, the connections and the history. A click on a tab selects it and tells the view.
 // While a page without a tab (the dashboard) is on show, no tab is current. A tab is at
 // least as wide as its caption; when the captions need more room than the strip has, the
 // tabs share it and the font shrinks until each caption fits whole.

@@ -10,17 +10,30 @@
 
 namespace {
 
-std::string scratchFile()
-{
-    const std::filesystem::path dir = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
-    return (dir / ("lvx-fuzz-history-" + std::to_string(::getpid()) + ".sqlite")).string();
-}
+// The file each input is written to, removed with its log and index when the process ends
+// (a replay in every test run would otherwise leave one behind in /dev/shm each time).
+struct ScratchFile {
+    std::string path;
+    ScratchFile()
+    {
+        const std::filesystem::path dir =
+            std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+        path = (dir / ("lvx-fuzz-history-" + std::to_string(::getpid()) + ".sqlite")).string();
+    }
+    ~ScratchFile()
+    {
+        std::error_code ec;
+        for (const char* suffix : {"", "-wal", "-shm"})
+            std::filesystem::remove(path + suffix, ec);
+    }
+};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string path = scratchFile();
+    static const ScratchFile scratch;
+    const std::string& path = scratch.path;
     std::error_code ec;
     std::filesystem::remove(path + "-wal", ec);
     std::filesystem::remove(path + "-shm", ec);

@@ -29,6 +29,8 @@ bool HistoryRecording::start(XEngine& engine, const HistoryRecordingSettings& se
         return refuse("no place for the history database: no file given and no HOME");
     options.flushInterval = settings.flushInterval;
     options.location = settings.location;
+    options.retention = settings.retention;
+    options.hostsPerProgram = settings.hostsPerProgram > 0 ? settings.hostsPerProgram : 1;
     m_engine = &engine;
     // The engine keeps its ledger from this call on; what came before was not recorded.
     XLedger opening;
@@ -76,4 +78,33 @@ void HistoryRecording::setEnabled(bool enabled)
 {
     if (m_recorder)
         m_recorder->setEnabled(enabled);
+}
+
+bool HistoryRecording::forgetProgram(const std::string& name, const std::string& path, Done done)
+{
+    if (!m_recorder)
+        return false;
+    m_recorder->forgetProgram(name, path, std::move(done));
+    return true;
+}
+
+bool HistoryRecording::forgetHost(uint32_t address, Done done)
+{
+    if (!m_recorder)
+        return false;
+    m_recorder->forgetHost(address, std::move(done));
+    return true;
+}
+
+bool HistoryRecording::clearAll(Done done)
+{
+    if (!m_recorder)
+        return false;
+    m_recorder->clearAll(std::move(done));
+    return true;
+}
+
+bool HistoryRecording::flushAndWait(std::chrono::milliseconds timeout)
+{
+    return m_recorder && m_recorder->flushAndWait(timeout);
 }

@@ -1,5 +1,6 @@
 #include "history/Tier.h"
 
+#include <charconv>
 #include <chrono>
 #include <limits>
 
@@ -135,6 +136,81 @@ int64_t Retention::purgeBefore(Tier tier, int64_t now) const
     case Tier::Month: return bucketStart(Tier::Month, cut);
     }
     return cut;
+}
+
+namespace {
+
+// "7d", "2w", "3mo", "5y" or "forever" in seconds (0: for ever); -1 when none of those.
+int64_t keepSeconds(std::string_view text)
+{
+    if (text == "forever")
+        return 0;
+    struct Unit {
+        std::string_view suffix;
+        int64_t seconds;
+    };
+    for (const Unit& unit : {Unit{"mo", 31 * kDay}, Unit{"d", kDay}, Unit{"w", 7 * kDay}, Unit{"y", 366 * kDay}}) {
+        if (!text.ends_with(unit.suffix))
+            continue;
+        const std::string_view digits = text.substr(0, text.size() - unit.suffix.size());
+        int64_t n = 0;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+        // Up to about 10 000 years: the calendar ends there.
+        if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || n < 1 ||
+            n > 3'660'000 * kDay / unit.seconds)
+            return -1;
+        return n * unit.seconds;
+    }
+    return -1;
+}
+
+} // namespace
+
+bool parseRetention(std::string_view text, Retention& out, std::string* error)
+{
+    Retention parsed = out;
+    const auto fail = [error](const std::string& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (text.empty())
+        return fail("no retention given: write e.g. 5min=7d,hour=90d,day=5y,month=forever");
+    while (!text.empty()) {
+        const size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+        const size_t equals = item.find('=');
+        if (equals == std::string_view::npos)
+            return fail("\"" + std::string(item) + "\" is not TIER=DURATION (e.g. hour=90d)");
+        const std::string_view name = item.substr(0, equals);
+        int tier = -1;
+        for (Tier t : kAllTiers)
+            if (name == tierName(t))
+                tier = int(t);
+        if (tier < 0)
+            return fail("unknown tier \"" + std::string(name) + "\" (5min, hour, day or month)");
+        const int64_t seconds = keepSeconds(item.substr(equals + 1));
+        if (seconds < 0)
+            return fail("\"" + std::string(item.substr(equals + 1)) +
+                        "\" is not a duration: a whole number of d, w, mo or y, or forever");
+        parsed.seconds[size_t(tier)] = seconds;
+        if (comma != std::string_view::npos && text.empty())
+            return fail("a tier is missing after the last comma");
+    }
+    out = parsed;
+    return true;
+}
+
+std::string retentionText(const Retention& retention)
+{
+    std::string text;
+    for (Tier tier : kAllTiers) {
+        const int64_t seconds = retention.seconds[size_t(tier)];
+        text += std::string(text.empty() ? "" : ",") + tierName(tier) + "=" +
+                (seconds <= 0 ? std::string("forever") : std::to_string((seconds + kDay - 1) / kDay) + "d");
+    }
+    return text;
 }
 
 } // namespace history

@@ -105,6 +105,15 @@ TEST(ConsoleOptions, HistoryAndCsvSwitches)
     EXPECT_NE(error.find("--history-flush needs a whole number"), std::string::npos) << error;
     EXPECT_FALSE(parse({"--history", ""}, bad, error));
     EXPECT_FALSE(parse({"--history"}, bad, error));
+    Options keep;
+    ASSERT_TRUE(parse({"--history-keep", "hour=30d,day=forever", "--history-hosts", "50"}, keep, error)) << error;
+    EXPECT_EQ(keep.historyKeep.seconds[1], 30 * 86400);
+    EXPECT_EQ(keep.historyKeep.seconds[2], 0);
+    EXPECT_EQ(keep.historyKeep.seconds[0], 7 * 86400);  // the default
+    EXPECT_EQ(keep.historyHosts, 50);
+    EXPECT_FALSE(parse({"--history-keep", "hour=3"}, bad, error));
+    EXPECT_NE(error.find("--history-keep"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"--history-hosts", "0"}, bad, error));
 #endif
 }
 

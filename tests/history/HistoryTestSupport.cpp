@@ -58,6 +58,22 @@ history::RecorderOptions options(const TempDir& dir, FakeClock& clock)
     return o;
 }
 
+bool recordThreePrograms(const std::string& path, int64_t at)
+{
+    FakeClock clock(at);
+    history::RecorderOptions o;
+    o.path = path;
+    o.clock = &clock;
+    o.flushInterval = std::chrono::hours(1);
+    history::Recorder recorder(o);
+    recorder.start();
+    recorder.add(ledger({row("firefox", 0x0A000001, 5000000, 100000), row("firefox", 0x0A000002, 1000000, 50000),
+                         row("curl", 0x0A000002, 20000, 3000), row("ssh", 0x0A000003, 4000, 4000)}));
+    const bool written = recorder.flushAndWait(std::chrono::seconds(10));
+    recorder.stop();
+    return written;
+}
+
 TierSum tierSum(const std::string& path, history::Tier tier, int64_t from, int64_t to)
 {
     TierSum sum;

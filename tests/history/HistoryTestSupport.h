@@ -75,6 +75,11 @@ XLedger ledger(std::vector<XLedgerRow> rows, std::vector<XLedgerDisk> disk = {})
 // Options for a recorder of a test: a file in dir, the test's clock, flushes only when asked.
 history::RecorderOptions options(const TempDir& dir, FakeClock& clock);
 
+// Writes a small history into path at wall time at (seconds): firefox with two hosts
+// (10.0.0.1, 10.0.0.2), curl with one (10.0.0.2), ssh with one (10.0.0.3). False when the
+// recorder could not write it.
+bool recordThreePrograms(const std::string& path, int64_t at);
+
 // Sums of a usage table's columns (received, sent, disk_read) and its row count.
 struct TierSum {
     int64_t received = 0, sent = 0, diskRead = 0, rows = 0;

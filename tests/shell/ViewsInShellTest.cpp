@@ -171,6 +171,8 @@ TEST_F(ViewsInShell, KeysSwitchPagesMoveInTheListAndEnterOpensTheDetail)
     QTest::keyClick(view->currentPage(), Qt::Key_5, Qt::ControlModifier);
     EXPECT_EQ(view->currentPage(), view->connectionsPage());
     QTest::keyClick(view->currentPage(), Qt::Key_6, Qt::ControlModifier);
+    EXPECT_EQ(view->state().current, orvane::Page::History);
+    QTest::keyClick(view->currentPage(), Qt::Key_7, Qt::ControlModifier);
     EXPECT_EQ(view->state().current, orvane::Page::Dashboard);
     QTest::keyClick(view->currentPage(), Qt::Key_1, Qt::ControlModifier);
     ASSERT_EQ(view->currentPage(), list);

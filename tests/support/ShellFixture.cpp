@@ -17,6 +17,10 @@ void ShellFixture::SetUp()
 {
     ASSERT_TRUE(m_dir.isValid());
     QDir().mkpath(dataDir());
+    // The history page reads (and the privacy actions change) the history of this folder,
+    // never the user's.
+    qputenv("XDG_DATA_HOME", m_dir.filePath("xdg").toUtf8());
+    qunsetenv("STATE_DIRECTORY");
     // The program makes its own stores over this test's data folder.
     ConfigStore::release();
     DataFileStore::release();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "history/RecorderStats.h"
+#include "history/Tier.h"
 
 class XEngine;
 
@@ -23,6 +24,10 @@ struct HistoryRecordingSettings {
     // Location text of a host-order address, kept with each host; may be empty. Called on
     // the recorder's thread.
     std::function<std::string(uint32_t)> location;
+    // How long each tier is kept (a coarser one never shorter than a finer one), and the hosts
+    // kept by name per program and bucket (the rest folded into "other hosts", bytes kept).
+    history::Retention retention;
+    int hostsPerProgram = 200;
 };
 
 // A front end's recording of lasting history: the engine's ledger handed to a recorder once
@@ -62,6 +67,18 @@ public:
     // Recording off drops what waits and leaves the engine's counts out from now on; on
     // again records from then on.
     void setEnabled(bool enabled);
+
+    // The recorder's privacy calls (history::Recorder::forgetProgram ...): what waits in memory
+    // is dropped at once, the database changed on the recorder's thread, done(ok, message)
+    // called there. False (done not called) when not recording.
+    using Done = std::function<void(bool ok, const std::string& message)>;
+    bool forgetProgram(const std::string& name, const std::string& path, Done done);
+    bool forgetHost(uint32_t address, Done done);
+    bool clearAll(Done done);
+    // Has what was counted written and waits up to timeout for it (false when not recording,
+    // or not written in time). Unlike the calls above, any thread may make it while
+    // recording, e.g. a reader about to query the newest buckets; it does not feed() first.
+    bool flushAndWait(std::chrono::milliseconds timeout);
 
 private:
     XEngine* m_engine = nullptr;

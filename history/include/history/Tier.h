@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace history {
 
@@ -40,5 +42,14 @@ struct Retention {
     // can split at. INT64_MIN when the tier is kept for ever.
     int64_t purgeBefore(Tier tier, int64_t now) const;
 };
+
+// Retention as a user writes it (a setting, a command-line option):
+// "5min=7d,hour=90d,day=5y,month=forever", any of the four tiers in any order, each a whole
+// number of days (d), weeks (w), months of 31 days (mo) or years of 366 days (y), or
+// "forever". Tiers not named keep the value out had. False, with the reason in error and out
+// unchanged, when the text is anything else.
+bool parseRetention(std::string_view text, Retention& out, std::string* error = nullptr);
+// The same text for a retention (every tier, in whole days or "forever").
+std::string retentionText(const Retention& retention);
 
 } // namespace history
