@@ -4,6 +4,9 @@
 #include "ShellFixture.h"
 
 #include "capture/XIPCounter.h"
+#include "hostinfo/NetIoRecord.h"
+#include "hostinfo/XPCProcessInfo.h"
+#include "platform/ByteOrder.h"
 
 #include "monitor/connections/ConnectionsPage.h"
 #include "monitor/dashboard/DashboardPage.h"
@@ -136,11 +139,13 @@ TEST_F(ViewsInShell, CtrlFFiltersTheListAsTypedAndEscapeGivesItBack)
     ASSERT_TRUE(QTest::qWaitForWindowActive(app->frame()));
     TrafficListPage* list = view->trafficList(kTrafficTcp);
     orvane::FindField* find = view->findField();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowPoint(6));  // 10.0.1.5
     QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(find->edit()->hasFocus());
 
     QTest::keyClicks(find->edit(), QStringLiteral("1.1"));
     EXPECT_EQ(list->itemCount(), 3);  // .1, .10, .11
+    EXPECT_EQ(list->selectedRow(), -1);  // the selected address is not among them
     EXPECT_EQ(find->countText(), QStringLiteral("3 / 共 12"));
     EXPECT_EQ(list->model()->index(0, 0).data().toString().trimmed(), QStringLiteral("10.0.1.11"));
     app->frame()->grab().toImage().save(QStringLiteral(LUMIVEX_SHOT_DIR "/shell_find.png"));
@@ -168,6 +173,7 @@ TEST_F(ViewsInShell, CtrlFFiltersTheListAsTypedAndEscapeGivesItBack)
     EXPECT_TRUE(find->countText().isEmpty());
     EXPECT_EQ(list->itemCount(), 12);
     EXPECT_TRUE(list->hasFocus());
+    EXPECT_EQ(list->selectedRow(), 6);  // and is marked again
     view->refreshTick();
     status->grab();
     EXPECT_EQ(status->paintedValue(0, 2), QStringLiteral("12"));  // the TCP addresses again
@@ -372,14 +378,26 @@ TEST_F(ViewsInShell, NoListShowsAHorizontalScrollBarWithTenThousandLongNamesInEi
     const auto longName = [](int i) {
         return "edge-" + std::to_string(i) + ".eu-central-2.compute.static-content.delivery.example-cdn.net";
     };
-    // Every address busy both ways in TCP (with a chat program, so that the chat list has it
-    // too: it takes addresses the DNS has not named yet) and in UDP, named afterwards.
+    // Every address busy both ways in TCP and in UDP, named afterwards: half of them with a
+    // chat program (the chat list takes addresses the DNS has not named yet), the other half
+    // each with a program of a long name and path of its own, for the process list.
     XIPCounter::addICQProcessName("qq", "QQ");
     test.programs[7] = "/opt/qq/qq";
     for (int i = 0; i < kRows; ++i) {
         const std::uint32_t address = 0x0B000000u + std::uint32_t(i);
-        test.count(kTrafficTcp, address, 6000 + i, 1, 8000, 7);
-        test.count(kTrafficTcp, address, 300, 0, 8000, 7);
+        const std::uint32_t pid = i % 2 == 0 ? 7 : 100000 + std::uint32_t(i);
+        if (pid != 7) {
+            test.programs[pid] = "/usr/lib/a-long-running-service/libexec/worker-" + std::to_string(i) + "-of-a-long-running-service";
+            ORVANEPRO_NetIo io{};
+            io.processId = pid;
+            io.protocol = kNetIoTcp;
+            io.remoteAddr = platform::hostToNet32(address);
+            io.direction = kNetIoSend;
+            io.bytesSent = 6000;
+            test.processes().addNetData(io);
+        }
+        test.count(kTrafficTcp, address, 6000 + i, 1, 8000, pid);
+        test.count(kTrafficTcp, address, 300, 0, 8000, pid);
         test.count(kTrafficUdp, address, 1000 + i, 1);
     }
     for (int i = 0; i < kRows; ++i) {
@@ -400,13 +418,7 @@ TEST_F(ViewsInShell, NoListShowsAHorizontalScrollBarWithTenThousandLongNamesInEi
     ASSERT_TRUE(start());
     MainView* view = app->frame()->view();
     app->frame()->resize(960, 680);
-    // As many programs, with long names and paths, for the process list under the ranking.
-    auto programs = std::make_shared<std::vector<orvane::ProgramRecord>>(kRows);
-    for (int i = 0; i < kRows; ++i) {
-        (*programs)[std::size_t(i)].name = "worker-" + std::to_string(i) + "-of-a-long-running-service";
-        (*programs)[std::size_t(i)].path = "/usr/lib/a-long-running-service/libexec/" + (*programs)[std::size_t(i)].name;
-        (*programs)[std::size_t(i)].totals.down = std::uint64_t(i) << 30;
-    }
+    view->refreshTick();  // the process list's programs
     const std::vector<std::pair<orvane::Page, QAbstractItemView*>> lists = {
         {orvane::Page::TcpList, view->trafficList(kTrafficTcp)},
         {orvane::Page::UdpList, view->trafficList(kTrafficUdp)},
@@ -422,10 +434,6 @@ TEST_F(ViewsInShell, NoListShowsAHorizontalScrollBarWithTenThousandLongNamesInEi
         for (const auto& [page, list] : lists) {
             QTest::keyClick(view->currentPage(), Qt::Key(Qt::Key_1 + int(page)), Qt::ControlModifier);
             ASSERT_EQ(view->state().current, page);
-            orvane::TickSnapshot tick;
-            tick.view = view->state();
-            tick.programs = programs;
-            emit view->ticks().published(tick);
             QApplication::processEvents();
             const std::string where = std::to_string(int(page)) + (language == lumivex::config::Language::English ? " en" : " zh");
             EXPECT_GE(list->model()->rowCount(), 10) << where;

@@ -14,11 +14,11 @@ namespace orvane {
 namespace {
 
 constexpr ListColumn kColumns[kProgramColumns] = {
-    {"pmon_processname", 120, CellAlign::Left, true}, {"pmon_down_speed", 80, CellAlign::Right},
+    {"pmon_processname", 150, CellAlign::Left, true}, {"pmon_down_speed", 80, CellAlign::Right},
     {"pmon_up_speed", 80, CellAlign::Right},    {"pmon_down_total", 80, CellAlign::Right},
     {"pmon_up_total", 80, CellAlign::Right},    {"pmon_disk_rs", 80, CellAlign::Right},
     {"pmon_disk_ws", 80, CellAlign::Right},     {"pmon_rw_toal", 110, CellAlign::Centre},
-    {"pmon_processpath", 240, CellAlign::Left, true},
+    {"pmon_processpath", 200, CellAlign::Left, true},
 };
 
 bool isValueColumn(ProgramColumn column)
