@@ -81,7 +81,8 @@ void FloatWindow::showIfAllowed()
 
 QRect FloatWindow::figureBox(int index) const
 {
-    const int right = index + 1 < int(std::size(kColumns)) ? kColumns[index + 1] - 1 : width() - 1;
+    // The strip's image draws a divider 4 pixels left of each column and a frame round it.
+    const int right = index + 1 < int(std::size(kColumns)) ? kColumns[index + 1] - 6 : width() - 4;
     return QRect(QPoint(kColumns[index], 2), QPoint(right, height() - 2));
 }
 
