@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-wqy-microhei iso-codes netbase iproute2 procps libcap2-bin curl openssl
   xvfb trayer imagemagick x11-utils xdotool
+  # The window's captions read back from a screenshot, in English and Chinese.
+  tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
   prometheus systemd dpkg-dev file
 )
 if [ "${1:-}" = "--windows" ]; then

@@ -75,9 +75,9 @@ void MainView::createPanes()
     });
     connect(m_find, &FindField::dismissed, this, [this] { currentPage()->setFocus(); });
     for (TrafficListPage* list : m_lists) {
-        connect(list, &TrafficListPage::rowsCounted, this, [this, list](int shown, int total) {
+        connect(list, &TrafficListPage::rowsCounted, this, [this, list] {
             if (list == currentPage())
-                m_find->showCount(shown, total);
+                showFoundCount();
         });
     }
     createPageKeys();
@@ -203,12 +203,25 @@ void MainView::showPage(Page page, bool reshow)
         m_detail->show();
     m_tabs->showPage(page);
     m_find->setVisible(isTrafficList(page));
-    if (isTrafficList(page)) {
-        TrafficListPage* list = m_lists[std::size_t(trafficKindOf(page))];
-        m_find->setTextQuietly(list->filterText());
-        m_find->showCount(list->itemCount(), list->unfilteredCount());
-    }
+    if (isTrafficList(page))
+        m_find->setTextQuietly(m_lists[std::size_t(trafficKindOf(page))]->filterText());
+    showFoundCount();
     applyLayout();
+}
+
+void MainView::showFoundCount()
+{
+    if (!isTrafficList(m_state.current)) {
+        m_statusBar->clearFound();
+        return;
+    }
+    const XTrafficKind kind = trafficKindOf(m_state.current);
+    const TrafficListPage* list = m_lists[std::size_t(kind)];
+    m_find->showCount(list->itemCount(), list->unfilteredCount());
+    if (list->filterText().isEmpty())
+        m_statusBar->clearFound();
+    else
+        m_statusBar->showFound(kind, list->itemCount(), list->unfilteredCount());
 }
 
 void MainView::bringUpToDate(Page page, bool reshow)

@@ -105,6 +105,8 @@ private:
     // Hides the page on show, makes page current, brings it up to date and shows it.
     void showPage(Page page, bool reshow);
     void bringUpToDate(Page page, bool reshow);
+    // The find field's and the status bar's count of the list on show.
+    void showFoundCount();
     // How the view stands for the tick being taken.
     ViewState tickView() const;
 

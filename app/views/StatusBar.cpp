@@ -6,6 +6,7 @@
 #include "views/Skin.h"
 #include "views/TickFeed.h"
 
+#include <QLocale>
 #include <QPainter>
 #include <QEvent>
 
@@ -60,7 +61,39 @@ void StatusBar::loadSkin()
         for (int column = 0; column < kColumns; ++column)
             m_labels[row][column] = skin::text(kLabelKeys[row][column]);
     }
+    m_chatLabel = skin::text("chatips");
     update();
+}
+
+void StatusBar::showFound(XTrafficKind kind, int shown, int total)
+{
+    m_filtered = true;
+    m_foundKind = kind;
+    m_found = shown;
+    m_foundOf = total;
+    update();
+}
+
+void StatusBar::clearFound()
+{
+    if (!m_filtered)
+        return;
+    m_filtered = false;
+    update();
+}
+
+int StatusBar::foundRow() const
+{
+    if (!m_filtered)
+        return -1;
+    return m_foundKind == kTrafficUdp ? 1 : 0;
+}
+
+QString StatusBar::labelText(int row, int column) const
+{
+    if (column == 2 && row == foundRow() && m_foundKind == kTrafficChat)
+        return m_chatLabel;
+    return m_labels[row][column];
 }
 
 void StatusBar::updateTotals(const TrafficTotals& totals)
@@ -97,6 +130,8 @@ QRect StatusBar::valueRect(int row, int column) const
 
 QString StatusBar::valueText(int row, int column) const
 {
+    if (column == 2 && row == foundRow())
+        return skin::text("find_count").arg(QLocale().toString(m_found), QLocale().toString(m_foundOf));
     if (column == 2)
         return QString::fromStdString(formatCount(row == 0 ? m_tcpAddresses : m_udpAddresses));
     const double value = column == 0 ? (row == 0 ? m_sentBytes : m_recvBytes) : (row == 0 ? m_sentPackets : m_recvPackets);
@@ -119,7 +154,7 @@ void StatusBar::paintEvent(QPaintEvent*)
         for (int column = 0; column < kColumns; ++column) {
             painter.setPen(m_labelColor);
             drawFittedText(painter, labelRect(row, column), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
-                             m_labels[row][column]);
+                             labelText(row, column));
             const QRect box = valueRect(row, column);
             painter.fillRect(box, m_boxColor);
             painter.fillRect(QRect(box.left() - 1, box.top() - 1, box.width() + 2, 1), Qt::black);

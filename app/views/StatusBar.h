@@ -15,7 +15,8 @@ struct TickSnapshot;
 
 // The strip at the bottom of the main view with the running totals of all captured traffic:
 // bytes and packets sent and received, and the number of TCP and UDP addresses, in two rows
-// of three label and value cells laid out from the skin.
+// of three label and value cells laid out from the skin. While the find field filters a list,
+// the address cell of that list reads "n of m" (the chat list's takes the TCP row's place).
 class StatusBar : public QWidget {
     Q_OBJECT
 public:
@@ -28,6 +29,10 @@ public:
     void loadSkin();
     // Keeps the sums over the three counters and the TCP and UDP address counts.
     void updateTotals(const TrafficTotals& totals);
+    // The list of kind shows shown of its total rows through a filter; clearFound: no list is
+    // filtered.
+    void showFound(XTrafficKind kind, int shown, int total);
+    void clearFound();
 
     QRect labelRect(int row, int column) const;
     QRect valueRect(int row, int column) const;
@@ -50,6 +55,9 @@ protected:
 private:
     QPoint origin() const;
     QString valueText(int row, int column) const;
+    QString labelText(int row, int column) const;
+    // The row whose address cell shows the filtered count, -1 when none.
+    int foundRow() const;
 
     QColor m_background;
     QColor m_boxColor;
@@ -64,6 +72,11 @@ private:
     int m_rowGap = 4;
     int m_minLeft = 0;
     QString m_labels[kRows][kColumns];
+    QString m_chatLabel;
+    bool m_filtered = false;  // a list is filtered: its cell shows m_found of m_foundOf
+    XTrafficKind m_foundKind = kTrafficTcp;
+    int m_found = 0;
+    int m_foundOf = 0;
     QString m_painted[kRows][kColumns];
 
     double m_sentBytes = 0;

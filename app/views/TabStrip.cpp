@@ -1,6 +1,7 @@
 #include "views/TabStrip.h"
 
 #include "core/lists/WidthFit.h"
+#include "views/FittedText.h"
 #include "views/Skin.h"
 #include "views/ViewMetrics.h"
 
@@ -25,6 +26,7 @@ constexpr int kGap = 5;
 constexpr int kTabHeight = 20;
 constexpr int kCaptionPadding = 6;   // free on each side of a caption, where there is room
 constexpr int kSmallestFont = 9;     // pixels
+constexpr int kTextInset = 4;        // a caption keeps at least this far from its tab's sides
 
 // The UI text keys of the tabs, in the order of the pages they show (Page).
 const char* const kTexts[] = {"tabname_tcp", "tabname_udp", "tabname_chat", "tabname_topn", "tabname_netconn",
@@ -71,11 +73,12 @@ void TabStrip::layoutTabs()
         WidthItem items[kCount];
         int minimum = 0;
         for (int i = 0; i < kCount; ++i) {
-            const int caption = metrics.horizontalAdvance(tabText(i)) + 2;
+            const int text = metrics.horizontalAdvance(tabText(i));
             // The skin's width when the caption fits in it, else room for the caption.
-            const int preferred = caption + 4 <= kWidths[i] ? kWidths[i] : caption + 2 * kCaptionPadding;
-            items[i] = {preferred, caption, false};
-            minimum += caption;
+            const int preferred = text + 6 <= kWidths[i] ? kWidths[i] : text + 2 + 2 * kCaptionPadding;
+            const int least = text + 2 * kTextInset;
+            items[i] = {preferred, least, false};
+            minimum += least;
         }
         widths = fitWidths(items, room);
         if (minimum <= room || m_fitted.pixelSize() <= kSmallestFont)
@@ -141,7 +144,7 @@ void TabStrip::paintEvent(QPaintEvent*)
         painter.drawLine(tab.topRight(), tab.bottomRight());
         if (tab.width() > 0) {
             painter.setPen(i == m_current ? kCurrentText : kOtherText);
-            painter.drawText(tab, Qt::AlignCenter | Qt::TextSingleLine, tabText(i));
+            drawFittedText(painter, tab.adjusted(kTextInset, 0, -kTextInset, 0), Qt::AlignCenter, tabText(i));
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "views/TitleBar.h"
 
 #include "views/AboutDialog.h"
+#include "views/FittedText.h"
 #include "views/Skin.h"
 #include "views/TickFeed.h"
 
@@ -150,11 +151,8 @@ void TitleBar::paintEvent(QPaintEvent*)
         return;
     painter.setFont(m_linkFont);
     painter.setPen(kLinkText);
-    const QFontMetrics metrics(m_linkFont);
-    for (const auto& [box, key] : {std::pair{m_helpRect, "titlebar_online_help"}, std::pair{m_aboutRect, "titlebar_about"}}) {
-        const QString text = metrics.elidedText(skin::text(key), Qt::ElideRight, box.width());
-        painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, text);
-    }
+    for (const auto& [box, key] : {std::pair{m_helpRect, "titlebar_online_help"}, std::pair{m_aboutRect, "titlebar_about"}})
+        drawFittedText(painter, box, Qt::AlignCenter, skin::text(key));
 }
 
 TitleBar::Button TitleBar::buttonAt(QPoint pos) const

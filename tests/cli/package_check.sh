@@ -30,6 +30,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libpcap0.8 libbpf1 libmicrohttpd12 libqt6widgets6; do
   grep -q "$library" <<<"$depends" || fail "the package does not depend on $library: $depends"
 done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+grep -q qt6-translations-l10n <<<"$recommends" || fail "the package does not recommend qt6-translations-l10n: $recommends"
 
 installed=yes
 dpkg -i "$deb" >/dev/null || fail "dpkg -i failed"

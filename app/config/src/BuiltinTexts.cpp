@@ -61,9 +61,9 @@ constexpr BuiltinText kTexts[] = {
     {"mon_bsend", "上传速率", "Upload rate"},
     {"mon_brcv", "下载速率", "Download rate"},
     {"mon_netutil", "网络传输效率[％]", "Network efficiency [%]"},
-    {"mon_ptotal", "每秒传输数据包(个/秒)", "Packets per second"},
-    {"mon_psend", "每秒上传数据包(个/秒)", "Packets sent per second"},
-    {"mon_prcv", "每秒下载数据包(个/秒)", "Packets received per second"},
+    {"mon_ptotal", "每秒传输数据包(个/秒)", "Packets/s"},
+    {"mon_psend", "每秒上传数据包(个/秒)", "Packets sent/s"},
+    {"mon_prcv", "每秒下载数据包(个/秒)", "Packets received/s"},
     {"mon_tcpb", "TCP速率(字节/秒)", "TCP (bytes/s)"},
     {"mon_tcpsend", "TCP上传速率(字节/秒)", "TCP upload (bytes/s)"},
     {"mon_tcprcv", "TCP下载速率(字节/秒)", "TCP download (bytes/s)"},
@@ -204,10 +204,6 @@ constexpr BuiltinText kTexts[] = {
     {"chat_aliwangwang", "阿里旺旺", "AliWangWang"},
     {"chat_baiduhi", "百度Hi", "Baidu Hi"},
     {"chat_sinauc", "新浪UC", "Sina UC"},
-    // The list filter.
-    {"filter_placeholder", "查找 (Ctrl+F)", "Find (Ctrl+F)"},
-    {"filter_tip", "按地址、域名、地点或程序筛选当前列表；Esc 清除。", "Filters the list by address, DNS name, location or program; Esc clears it."},
-    {"filter_count", "显示 %1 / %2", "%1 of %2"},
     // The history page.
     {"tabname_history", "历史流量", "History"},
     {"history_today", "今天", "Today"},
@@ -263,7 +259,8 @@ constexpr BuiltinText kTexts[] = {
     {"menu_history_clear", "清除全部历史...", "Clear all history..."},
     {"menu_export_csv", "将当前列表导出为CSV...", "Export the list as CSV..."},
     {"export_failed", "无法写入 %1：%2", "Cannot write %1: %2"},
-
+    // The status bar's address cell while the chat list is filtered.
+    {"chatips", "聊天访问IP数：", "Chat addresses:"},
 };
 
 constexpr bool present(const char* text)

@@ -74,9 +74,43 @@ std::vector<ProgramRecord> ProcessMeter::recordList() const
 
 ProgramRecord& ProcessMeter::systemRecord()
 {
-    ProgramRecord& r = m_records[kSystemName];
-    r.name = kSystemName;
-    return r;
+    auto [it, created] = m_records.try_emplace(kSystemName);
+    if (created)
+        m_seenAt[kSystemName] = m_clockMs;
+    it->second.name = kSystemName;
+    return it->second;
+}
+
+void ProcessMeter::markRunning(const XProcessRow& row)
+{
+    if (row.pid == 0)
+        return;
+    const auto it = m_seenAt.find(isWritebackThread(row) ? std::string(kSystemName) : row.name.substr(0, 63));
+    if (it != m_seenAt.end())
+        it->second = m_clockMs;
+}
+
+void ProcessMeter::forgetGonePrograms()
+{
+    std::erase_if(m_seenAt, [this](const auto& entry) {
+        const bool gone = m_clockMs - entry.second > kForgetAfterMs;
+        if (gone)
+            m_records.erase(entry.first);
+        return gone;
+    });
+    if (m_records.size() <= kRecordLimit)
+        return;
+    // Too many programs still: the longest gone go, down to the limit.
+    std::vector<std::pair<std::uint64_t, std::string>> bySeen;
+    bySeen.reserve(m_seenAt.size());
+    for (const auto& [name, seen] : m_seenAt)
+        bySeen.emplace_back(seen, name);
+    const std::size_t excess = m_records.size() - kRecordLimit;
+    std::nth_element(bySeen.begin(), bySeen.begin() + std::ptrdiff_t(excess), bySeen.end());
+    for (std::size_t i = 0; i < excess; ++i) {
+        m_records.erase(bySeen[i].second);
+        m_seenAt.erase(bySeen[i].second);
+    }
 }
 
 ProgramRecord* ProcessMeter::identify(const XProcessRow& row)
@@ -93,8 +127,10 @@ ProgramRecord* ProcessMeter::identify(const XProcessRow& row)
     // (shown with the last one's pid): a busy machine has many of them.
     auto [it, created] = m_records.try_emplace(name);
     ProgramRecord& r = it->second;
-    if (created)
+    if (created) {
         r.name = name;
+        m_seenAt[name] = m_clockMs;
+    }
     if (r.path.empty())
         r.path = row.path;
     r.pid = row.pid;
@@ -110,6 +146,7 @@ void ProcessMeter::update(const XProcessTotals& totals)
     double seconds = double(totals.intervalMs) * 0.001 * double(intervals);
     if (seconds <= 0)
         seconds = 1;
+    m_clockMs += std::uint64_t(seconds * 1000);
 
     for (auto& [key, r] : m_records) {
         r.previous = r.current;
@@ -126,6 +163,7 @@ void ProcessMeter::update(const XProcessTotals& totals)
             continue;
         RunTotals& last = m_processes[{row.pid, row.started}];
         last.seenAt = m_samples;
+        markRunning(row);
         const std::uint64_t received = growth(row.received, last.received);
         const std::uint64_t sent = growth(row.sent, last.sent);
         const std::uint64_t read = growth(row.read, last.read);
@@ -154,6 +192,7 @@ void ProcessMeter::update(const XProcessTotals& totals)
     applyDisk(disk, seconds);
     applyNet(net, seconds);
     publish();
+    forgetGonePrograms();
 }
 
 void ProcessMeter::forgetEndedProcesses()

@@ -25,10 +25,14 @@ struct ProgramFigures {
 // disk speeds of one name add up, the network speed is the last process's. Speeds halve
 // while no process at all reports. Disk bytes the kernel's own writeback threads moved are
 // shown under "System", or handed to the process that is busiest on the disk when it
-// plausibly caused them. GUI thread only.
+// plausibly caused them. A program none of whose processes the engine has listed as running
+// for kForgetAfterMs leaves the table, and the table never holds more than kRecordLimit
+// programs (those not seen running for longest go first). GUI thread only.
 class ProcessMeter {
 public:
     static constexpr const char* kSystemName = "System";
+    static constexpr std::uint64_t kForgetAfterMs = 30ull * 60 * 1000;
+    static constexpr std::size_t kRecordLimit = 2048;
 
     // One tick: the engine's per-process totals after its sample. An update without a new
     // engine sample changes nothing.
@@ -70,6 +74,10 @@ private:
     };
 
     ProgramRecord* identify(const XProcessRow& row);
+    // The record of the program a running process belongs to, when it has one, marked as
+    // seen now.
+    void markRunning(const XProcessRow& row);
+    void forgetGonePrograms();
     ProgramRecord& systemRecord();
     void reattributeSystemDisk(std::vector<ProcessBytes>& disk, const std::vector<ProcessBytes>& candidates,
                                double seconds);
@@ -79,6 +87,8 @@ private:
     void publish();
 
     std::map<std::string, ProgramRecord> m_records;
+    std::map<std::string, std::uint64_t> m_seenAt;  // per record: m_clockMs when last seen running
+    std::uint64_t m_clockMs = 0;                    // the intervals measured so far, added up
     std::map<ProcessKey, RunTotals> m_processes;
     std::uint64_t m_samples = 0;
     bool m_diskReported = false;  // the previous interval had disk figures

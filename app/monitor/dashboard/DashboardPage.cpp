@@ -3,6 +3,7 @@
 #include "config/ConfigStore.h"
 #include "core/tick/TickSnapshot.h"
 #include "core/dashboard/DashboardLayout.h"
+#include "views/FittedText.h"
 #include "views/Skin.h"
 #include "views/TickFeed.h"
 
@@ -127,10 +128,11 @@ void DashboardPage::paintGauges(QPainter& painter)
             continue;  // a dial whose image is missing
         const double value = m_rates[std::size_t(i)];
         gauge.draw(painter, cell.x(), cell.y(), gaugeSweep(value, packets ? kPacketRateScale : kByteRateScale), value);
+        // One line under the dial, as wide as the dial, smaller where it needs to be.
         const QRect title(cell.x(), cell.bottom() + 1, cell.width(), kTitleBand);
         painter.setFont(m_titleFont);
         painter.setPen(kTitleText);
-        painter.drawText(title, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_titles[std::size_t(i)]);
+        drawFittedText(painter, title, Qt::AlignHCenter | Qt::AlignTop, m_titles[std::size_t(i)]);
     }
 }
 

@@ -14,11 +14,11 @@ namespace orvane {
 namespace {
 
 constexpr ListColumn kColumns[kProgramColumns] = {
-    {"pmon_processname", 120, CellAlign::Left}, {"pmon_down_speed", 80, CellAlign::Right},
+    {"pmon_processname", 150, CellAlign::Left, true}, {"pmon_down_speed", 80, CellAlign::Right},
     {"pmon_up_speed", 80, CellAlign::Right},    {"pmon_down_total", 80, CellAlign::Right},
     {"pmon_up_total", 80, CellAlign::Right},    {"pmon_disk_rs", 80, CellAlign::Right},
     {"pmon_disk_ws", 80, CellAlign::Right},     {"pmon_rw_toal", 110, CellAlign::Centre},
-    {"pmon_processpath", 400, CellAlign::Left},
+    {"pmon_processpath", 200, CellAlign::Left, true},
 };
 
 bool isValueColumn(ProgramColumn column)
@@ -91,10 +91,10 @@ ProcessMonitorList::ProcessMonitorList(const TickFeed& ticks, QWidget* parent)
     : SkinTableView(parent), m_model(new ProcessMonitorModel(this))
 {
     setModel(m_model);
-    setColumnWidths(kColumns);
+    horizontalHeader()->setMinimumSectionSize(kMinColumnWidth);
+    setColumnWidths(kColumns, "columns_processes");
     setTextInset(4);
     setTextlessWidth(44);
-    horizontalHeader()->setMinimumSectionSize(kMinColumnWidth);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
         m_order.clickColumn(ProgramColumn(section));
         rebuildRows();

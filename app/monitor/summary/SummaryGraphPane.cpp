@@ -5,6 +5,7 @@
 #include "views/Skin.h"
 #include "views/TickFeed.h"
 
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -26,6 +27,8 @@ const QColor kSecondRow(180, 180, 255);
 const QColor kFirstFill(51, 221, 140, 160);
 const QColor kSecondFill(100, 100, 255, 160);
 constexpr int kTipDurationMs = 20000;
+constexpr int kCaptionGap = 3;        // between a speed's caption and its value
+constexpr int kScaleLabelWidth = 40;  // the scale's labels on the left of a panel
 
 struct Level {
     unsigned threshold;
@@ -143,13 +146,18 @@ void SummaryGraphPane::paintPanel(QPainter& painter, int index)
     const int captionX = index == 1 ? c - 65 : c - 75;
     const QString* captions = &m_captions[index == 1 ? 0 : 2];
     const double* speeds = &m_speeds[index == 1 ? 0 : 2];
-    // Panels are at least 120 wide, so the captions always have room.
-    m_chart.drawLabel(painter, 1, captionX, captions[0], kFirstRow, Qt::AlignLeft);
-    m_chart.drawLabel(painter, 2, captionX, captions[1], kSecondRow, Qt::AlignLeft);
+    const QFontMetrics metrics(m_chart.labelFont());
     for (int row = 0; row < 2; ++row) {
         const ColoredText speed = formatValue(speeds[row], ValueUse::PanelSpeed);
-        m_chart.drawLabel(painter, 1 + row, c - 80, QString::fromStdString(speed.text), fromRgb(speed.colour),
-                          Qt::AlignRight);
+        const QString value = QString::fromStdString(speed.text);
+        m_chart.drawLabel(painter, 1 + row, c - 80, value, fromRgb(speed.colour), Qt::AlignRight);
+        // The caption at its place, or further left when a wide value (or a long caption)
+        // needs the room; never left of the scale's labels.
+        const QString caption = captions[row].trimmed();
+        const int captionRight = c - metrics.horizontalAdvance(value) - kCaptionGap;
+        const int left = std::max(kScaleLabelWidth, std::min(captionX, captionRight - metrics.horizontalAdvance(caption)));
+        m_chart.drawLabel(painter, 1 + row, left, caption, row == 0 ? kFirstRow : kSecondRow, Qt::AlignLeft,
+                          std::max(captionRight - left, 1));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "shell/advert/AdvertFetcher.h"
 
+#include "views/FittedText.h"
 #include "views/Skin.h"
 
 #include <QDebug>
@@ -168,7 +169,7 @@ void AdvertPane::paintEvent(QPaintEvent*)
     }
     painter.setFont(m_font);
     painter.setPen(kTextColour);
-    painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, m_text);
+    drawFittedParagraph(painter, rect(), Qt::AlignCenter, m_text);
 }
 
 void AdvertPane::loadText()

@@ -151,8 +151,14 @@ void SeriesChart::drawFrame(QPainter& painter, int series)
     painter.restore();
 }
 
+const QFont& SeriesChart::labelFont()
+{
+    makeFonts();
+    return m_labelFont;
+}
+
 void SeriesChart::drawLabel(QPainter& painter, int bandRow, int xOffset, const QString& text, QColor colour,
-                            Qt::Alignment alignment)
+                            Qt::Alignment alignment, int width)
 {
     if (bandRow < 0 || bandRow >= ChartScale::kLevels)
         return;
@@ -161,7 +167,7 @@ void SeriesChart::drawLabel(QPainter& painter, int bandRow, int xOffset, const Q
     painter.save();
     painter.setFont(m_labelFont);
     painter.setPen(colour);
-    drawFittedText(painter, QRect(g.left + xOffset, g.top + bandRow * g.bandHeight(), g.width - xOffset, 16),
+    drawFittedText(painter, QRect(g.left + xOffset, g.top + bandRow * g.bandHeight(), width > 0 ? width : g.width - xOffset, 16),
                      Qt::TextSingleLine | Qt::AlignVCenter | alignment, text);
     painter.restore();
 }

@@ -51,9 +51,12 @@ public:
 
     void drawSeries(QPainter& painter, int series, QColor fill, bool withFrame);
     void drawFrame(QPainter& painter, int series);
-    // One 16-pixel text line at the top of a band row (0 = the top band).
+    // One 16-pixel text line at the top of a band row (0 = the top band), from xOffset to the
+    // chart's right edge, or width pixels wide when width is positive.
     void drawLabel(QPainter& painter, int bandRow, int xOffset, const QString& text, QColor colour,
-                   Qt::Alignment alignment);
+                   Qt::Alignment alignment, int width = 0);
+    // The font drawLabel draws with.
+    const QFont& labelFont();
 
 private:
     struct Series {

@@ -1,6 +1,7 @@
 #include "views/detail/IpDetailPane.h"
 
 #include "core/tick/TickSnapshot.h"
+#include "views/FittedText.h"
 #include "views/Skin.h"
 #include "views/TickFeed.h"
 #include "views/lists/ListRoles.h"
@@ -168,7 +169,9 @@ void IpDetailPane::paintEvent(QPaintEvent*)
     frameBox(p, title, kTitleBox);
     p.setFont(m_font);
     p.setPen(kText);
-    p.drawText(title, Qt::AlignCenter | Qt::TextSingleLine, skin::text("ipwndname"));
+    // Clear of the close button on the right, and as far from the strip on the left.
+    const int buttonRoom = m_closeRect.isEmpty() ? 0 : width() - m_closeRect.left() + 2;
+    drawFittedText(p, title.adjusted(buttonRoom, 0, -buttonRoom, 0), Qt::AlignCenter, skin::text("ipwndname"));
     const QPixmap& button = m_hover && !m_closeHover.isNull() ? m_closeHover : m_close;
     if (!button.isNull())
         p.drawPixmap(m_closeRect.topLeft(), button);
@@ -188,11 +191,11 @@ void IpDetailPane::paintRows(QPainter& p)
         outlinedBox(p, label, kCellBox, kLabelOutline);
         p.setPen(kText);
         const char* key = chat && row == 1 ? "protocol" : kLabelKeys[row];
-        p.drawText(label.adjusted(3, 0, -1, 0), flags, skin::text(key));
+        drawFittedText(p, label.adjusted(3, 0, -1, 0), flags, skin::text(key));
         outlinedBox(p, value, kCellBox, Qt::black);
         p.setPen(toQColor(values[std::size_t(row)].colour));
         const QString text = QString::fromStdString(values[std::size_t(row)].text);
-        p.drawText(value.adjusted(3, 0, -1, 0), flags, p.fontMetrics().elidedText(text, Qt::ElideRight, value.width() - 4));
+        drawFittedText(p, value.adjusted(3, 0, -1, 0), flags, text);
     }
 }
 
@@ -202,12 +205,12 @@ void IpDetailPane::paintCurvesOrNote(QPainter& p)
     const int top = kTitleHeight + kCurvesOffset;
     if (kind == kTrafficChat) {
         p.setPen(kText);
-        p.drawText(QRect(kCurveLeft, top + 20, width() - 2 * kCurveLeft, 16), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   skin::text("ipinfo_wnd_memo"));
+        drawFittedText(p, QRect(kCurveLeft, top + 20, width() - 2 * kCurveLeft, 16), Qt::AlignLeft | Qt::AlignVCenter,
+                       skin::text("ipinfo_wnd_memo"));
         QString note = skin::text("ipinfo_wnd_memo_content");
         note.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        p.drawText(QRect(kCurveLeft, top + 20 + 16 + 5, width() - 2 * kCurveLeft, height() - (top + 41)),
-                   Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, note);
+        drawFittedParagraph(p, QRect(kCurveLeft, top + 20 + 16 + 5, width() - 2 * kCurveLeft, height() - (top + 41)),
+                            Qt::AlignLeft | Qt::AlignTop, note);
         return;
     }
     const CurveLayout l = curveLayout();

@@ -2,6 +2,7 @@
 
 #include "core/tick/TickSnapshot.h"
 #include "core/ValueFormat.h"
+#include "views/FittedText.h"
 #include "views/Skin.h"
 #include "views/TickFeed.h"
 
@@ -12,6 +13,8 @@
 #include <QScreen>
 #include <QWindow>
 #include <QEvent>
+
+#include <iterator>
 
 namespace orvane {
 
@@ -78,7 +81,9 @@ void FloatWindow::showIfAllowed()
 
 QRect FloatWindow::figureBox(int index) const
 {
-    return QRect(QPoint(kColumns[index], 2), QPoint(width() - 1, height() - 2));
+    // The strip's image draws a divider 4 pixels left of each column and a frame round it.
+    const int right = index + 1 < int(std::size(kColumns)) ? kColumns[index + 1] - 6 : width() - 4;
+    return QRect(QPoint(kColumns[index], 2), QPoint(right, height() - 2));
 }
 
 void FloatWindow::showTick(const TickSnapshot& snapshot)
@@ -124,7 +129,7 @@ void FloatWindow::paintEvent(QPaintEvent*)
     };
     for (int i = 0; i < 5; ++i) {
         painter.setPen(cells[i].colour);
-        painter.drawText(figureBox(i), Qt::AlignLeft | Qt::AlignTop, cells[i].text);
+        drawFittedText(painter, figureBox(i), Qt::AlignLeft | Qt::AlignTop, cells[i].text);
     }
 }
 

@@ -39,7 +39,9 @@ public:
     const QFont& textFont() const { return m_font; }
     // The figures of the last tick, as the strip paints them.
     const MachineFigures& figures() const { return m_figures; }
-    // Where figure i (0-4) is drawn: from its left edge to the right edge, below a 2-pixel top.
+    // Where figure i (0-4) is drawn: from its left edge to the divider before the next figure
+    // (the last to the strip's frame), below a 2-pixel top. A figure wider than that is shown
+    // smaller.
     QRect figureBox(int index) const;
 
     // Left edges of the five figures.

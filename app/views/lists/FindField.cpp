@@ -1,6 +1,7 @@
 #include "views/lists/FindField.h"
 
 #include "views/Skin.h"
+#include "views/FittedText.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -116,8 +117,7 @@ void FindField::paintEvent(QPaintEvent*)
     QString shown = m_count;
     if (painter.fontMetrics().horizontalAdvance(shown) > box.width())
         shown = QStringLiteral("%1/%2").arg(m_shown).arg(m_total);
-    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     painter.fontMetrics().elidedText(shown, Qt::ElideRight, box.width()));
+    drawFittedText(painter, box, Qt::AlignLeft | Qt::AlignVCenter, shown);
 }
 
 } // namespace orvane

@@ -1,6 +1,7 @@
 #include "views/lists/SkinHeaderView.h"
 
 #include "views/Skin.h"
+#include "views/FittedText.h"
 #include "core/lists/ListColours.h"
 #include "views/lists/ListRoles.h"
 
@@ -49,8 +50,7 @@ void SkinHeaderView::paintEvent(QPaintEvent*)
         text.setBottom(text.bottom() - 1);
         const QString caption = model() ? model()->headerData(logical, Qt::Horizontal).toString() : QString();
         p.setPen(m_text);
-        p.drawText(text, Qt::AlignCenter | Qt::TextSingleLine,
-                   p.fontMetrics().elidedText(caption, Qt::ElideRight, text.width()));
+        drawFittedText(p, text, Qt::AlignCenter, caption);
         if (visual < last) {
             p.setPen(frame);
             p.drawLine(item.right(), 1, item.right(), all.height() - 2);

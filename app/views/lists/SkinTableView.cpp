@@ -5,6 +5,7 @@
 #include "views/Skin.h"
 #include "views/lists/ListRoles.h"
 #include "views/lists/SkinHeaderView.h"
+#include "views/lists/SkinScrollBars.h"
 
 #include "config/ConfigStore.h"
 
@@ -44,6 +45,7 @@ SkinTableView::SkinTableView(QWidget* parent) : QTableView(parent)
     palette.setColor(QPalette::Window, toQColor(listcolour::belowRows));
     viewport()->setPalette(palette);
     setPalette(palette);
+    skinscroll::apply(*this);
 }
 
 SkinHeaderView* SkinTableView::skinHeader() const
@@ -71,14 +73,17 @@ void SkinTableView::fitColumns()
     if (m_columns.empty())
         return;
     const QFontMetrics captions(skinHeader()->captionFont());
+    // The header makes no section narrower than this; a column given less would push the
+    // row past the view's width.
+    const int narrowest = horizontalHeader()->minimumSectionSize();
     std::vector<WidthItem> items;
     int fixed = 0;
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         const ListColumn& column = m_columns[i];
         const QString caption = model() ? model()->headerData(int(i), Qt::Horizontal).toString() : QString();
         WidthItem item;
-        item.preferred = m_userWidths[i] > 0 ? m_userWidths[i] : column.width;
-        item.minimum = std::min(item.preferred, captions.horizontalAdvance(caption) + kCaptionPadding);
+        item.preferred = std::max(m_userWidths[i] > 0 ? m_userWidths[i] : column.width, narrowest);
+        item.minimum = std::max(std::min(item.preferred, captions.horizontalAdvance(caption) + kCaptionPadding), narrowest);
         item.grows = column.grows && m_userWidths[i] == 0;
         fixed += item.grows ? item.minimum : item.preferred;
         items.push_back(item);

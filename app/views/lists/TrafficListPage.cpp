@@ -71,7 +71,14 @@ void TrafficListPage::setFilterText(const QString& text)
 {
     if (text.trimmed() == m_model->filterText())
         return;
+    const bool selected = m_selectedRow != -1 || m_selectionFiltered;
     setItemCount(m_model->setFilterText(text));
+    if (selected) {
+        // The selection follows its address, not the row it stood in.
+        m_selectedRow = m_model->rowOf(m_selectedIp);
+        m_selectionFiltered = m_selectedRow == -1;
+        viewport()->update();
+    }
 }
 
 QString TrafficListPage::filterText() const
@@ -131,6 +138,7 @@ void TrafficListPage::clearSelection()
     if (m_selectedRow != -1)
         viewport()->update();
     m_selectedRow = -1;
+    m_selectionFiltered = false;
 }
 
 void TrafficListPage::setMarkActive(bool on)
@@ -169,6 +177,7 @@ void TrafficListPage::mousePressEvent(QMouseEvent* event)
         return;
     m_selectedRow = row == m_selectedRow ? -1 : row;
     m_selectedIp = m_model->addressAt(row);
+    m_selectionFiltered = false;
     setFocus(Qt::MouseFocusReason);
     viewport()->update();
     emit addressClicked(m_selectedIp);
@@ -178,6 +187,7 @@ void TrafficListPage::selectRow(int row)
 {
     m_selectedRow = row;
     m_selectedIp = m_model->addressAt(row);
+    m_selectionFiltered = false;
     scrollTo(m_model->index(row, 0));
     viewport()->update();
     emit addressClicked(m_selectedIp);

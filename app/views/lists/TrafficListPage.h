@@ -42,7 +42,8 @@ public:
     ListShape shape() const;
     int itemCount() const;
     // The find field's text: the list shows the entries whose address, DNS name, location or
-    // program hold it (any case); empty shows every entry.
+    // program hold it (any case); empty shows every entry. A selected entry the filter hides
+    // stays selected, unmarked, and is marked again when the filter lets it through.
     void setFilterText(const QString& text);
     QString filterText() const;
     // The entries of the last read, before the filter.
@@ -89,6 +90,7 @@ private:
     TrafficColumn m_sortKey = kInitialSortKey;
     int m_selectedRow = -1;
     std::uint32_t m_selectedIp = 0;
+    bool m_selectionFiltered = false;  // m_selectedIp is selected but the filter hides it
     bool m_forceRedraw = false;
     bool m_autoRefresh = true;
     QTimer m_scrollSettle;

@@ -1,6 +1,7 @@
 #include "views/ranking/RankCategoryBar.h"
 
 #include "config/ConfigStore.h"
+#include "views/FittedText.h"
 #include "views/Skin.h"
 #include "core/ranking/RankCategories.h"
 
@@ -73,15 +74,17 @@ void RankCategoryBar::paintEvent(QPaintEvent*)
         p.setPen(QColor(45, 63, 91));
         p.drawLine(item.bottomLeft(), item.bottomRight());
         p.setPen(QColor(255, 255, 255, 200));
-        p.drawText(QRect(item.left(), item.top() + 4, item.width(), item.height() - 4), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                   QString::fromUtf8(store.getTextW(categories[std::size_t(i)].key)));
+        // Clear of the marker of the current item.
+        const int marker = m_icon.isNull() ? 0 : m_icon.width() + 4;
+        drawFittedText(p, QRect(item.left(), item.top() + 4, item.width() - marker, item.height() - 4), Qt::AlignLeft | Qt::AlignTop,
+                       QString::fromUtf8(store.getTextW(categories[std::size_t(i)].key)));
         if (i == m_current && !m_icon.isNull())
             p.drawImage(QPoint(item.right() + 1 - m_icon.width() - 4, item.top() + (kItemHeight - m_icon.height()) / 2), m_icon);
     }
     p.setFont(m_titleFont);
     p.setPen(Qt::white);
-    p.drawText(QRect(8, 15, width() - 16, 20), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
-               QString::fromUtf8(store.getTextW("topn_tabwnd_name")));
+    drawFittedText(p, QRect(8, 15, width() - 16, 20), Qt::AlignHCenter | Qt::AlignTop,
+                   QString::fromUtf8(store.getTextW("topn_tabwnd_name")));
 }
 
 void RankCategoryBar::mousePressEvent(QMouseEvent* event)

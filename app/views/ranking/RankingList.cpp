@@ -11,8 +11,9 @@ namespace orvane {
 namespace {
 
 constexpr ListColumn kColumns[Ranking::kColumns] = {
-    {"remoteip", 118, CellAlign::Left},  {"remoteport", 80, CellAlign::Centre}, {"dnsname", 150, CellAlign::Right},
-    {"location", 150, CellAlign::Centre}, {"topnvalue", 80, CellAlign::Right},   {"program", 200, CellAlign::Left},
+    {"remoteip", 118, CellAlign::Left},        {"remoteport", 80, CellAlign::Centre},
+    {"dnsname", 150, CellAlign::Right, true},  {"location", 150, CellAlign::Centre, true},
+    {"topnvalue", 80, CellAlign::Right},       {"program", 200, CellAlign::Left, true},
 };
 
 } // namespace
@@ -56,7 +57,7 @@ void RankingModel::setRows(const std::array<Ranking::Row, Ranking::kRows>& rows)
 RankingList::RankingList(QWidget* parent) : SkinTableView(parent), m_model(new RankingModel(this))
 {
     setModel(m_model);
-    setColumnWidths(kColumns);
+    setColumnWidths(kColumns, "columns_ranking");
     // Ten rows always fit the list's height.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }

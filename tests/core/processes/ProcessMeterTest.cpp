@@ -241,3 +241,34 @@ TEST_F(ProcessMeterTest, AReusedPidStartsAFreshCountAndEndedProcessesAreForgotte
     EXPECT_EQ(record("sshd").totals.down, 1500u);  // counted from its own start, not from curl's
     EXPECT_EQ(meter.followedProcesses(), 1u);      // curl's process is no longer followed
 }
+
+TEST_F(ProcessMeterTest, ProgramsGoneForAWhileLeaveTheTableWhichStaysBounded)
+{
+    run.process(100, "curl");
+    run.process(200, "sshd");
+    run.net(100, 500, 0);
+    run.net(200, 500, 0);
+    meter.update(run.sample());
+    run.end(100);  // curl ends; sshd runs on without traffic
+    const auto minutes = [&](int n) {
+        for (int i = 0; i < n; ++i)
+            meter.update(run.sample(60000));
+    };
+    minutes(29);
+    EXPECT_NE(meter.find("curl"), nullptr);  // ended half an hour ago at most: still listed
+    minutes(2);
+    EXPECT_EQ(meter.find("curl"), nullptr);
+    EXPECT_NE(meter.find("sshd"), nullptr);  // running, however idle
+
+    // More programs within minutes than the table holds: those seen running longest ago go.
+    for (std::uint32_t i = 0; i < ProcessMeter::kRecordLimit + 10; ++i) {
+        run.process(1000 + i, "p" + std::to_string(i));
+        run.net(1000 + i, 1, 0);
+        meter.update(run.sample(10));
+        run.end(1000 + i);
+    }
+    EXPECT_EQ(meter.records().size(), ProcessMeter::kRecordLimit);
+    EXPECT_NE(meter.find("sshd"), nullptr);
+    EXPECT_EQ(meter.find("p0"), nullptr);
+    EXPECT_NE(meter.find("p" + std::to_string(ProcessMeter::kRecordLimit + 9)), nullptr);
+}

@@ -31,14 +31,10 @@ QPixmap plainBackground()
     return pixmap;
 }
 
-// Figure i alone: its text in its box, the boxes of the figures right of it blanked, since
-// each box runs to the strip's right edge and the later texts are drawn over it.
+// Figure i: its text in its box, in the strip's font.
 bool showsFigure(FloatWindow& strip, const QImage& image, int i, const QString& text, const QColor& colour)
 {
-    QRect box = strip.figureBox(i);
-    if (i < 4)
-        box.setRight(FloatWindow::kColumns[i + 1] - 1);
-    return showsText(image, box, strip.textFont(), Qt::AlignLeft | Qt::AlignTop, text, colour, kBackground);
+    return showsText(image, strip.figureBox(i), strip.textFont(), Qt::AlignLeft | Qt::AlignTop, text, colour, kBackground);
 }
 
 TEST(FloatWindow, FiveFiguresWithTheirColoursAtTheirColumns)
