@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "config/TextUtil.h"
+#include "corekit/Utf8Text.h"
 
 namespace history {
 
@@ -21,10 +21,10 @@ std::string cleanText(std::string_view text)
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
         size_t n = 0;
-        const uint32_t c = lumivex::config::utf8CodePointAt(text, i, n);
+        const uint32_t c = corekit::utf8CodePointAt(text, i, n);
         if (n == 0 || isControl(c)) {
             out += "\xEF\xBF\xBD";
-        } else if (lumivex::config::isFormatCharacter(c)) {
+        } else if (corekit::isFormatCharacter(c)) {
             // Written out, as the console and JSON outputs do: shown as it is, a right-to-left
             // override would make one name read as another.
             char escaped[12];
