@@ -45,7 +45,14 @@ windows_stage() {
   mkdir -p "$WINEPREFIX"
   wineserver -p
   trap 'wineserver -k 2>/dev/null || true' EXIT
-  [ -f "$WINEPREFIX/system.reg" ] || timeout 300 wineboot -i >/dev/null 2>&1
+  # The prefix's services start here, their output thrown away, also when the prefix is
+  # there from an earlier run: started by a test, they would hold that test's output pipe open
+  # and ctest would wait on it until the test's time-out.
+  if [ -f "$WINEPREFIX/system.reg" ]; then
+    timeout 300 wineboot >/dev/null 2>&1
+  else
+    timeout 300 wineboot -i >/dev/null 2>&1
+  fi
   ctest --test-dir build/windows --output-on-failure -j "$jobs"
   stage "Windows package"
   (cd build/windows && cpack -G ZIP >/dev/null)
