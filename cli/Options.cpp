@@ -37,7 +37,9 @@ const char* const kUsage =
     "the kernel) a segmentation-offload packet counts as the packets it stands for on the link,\n"
     "each with its IP and TCP or UDP header, and a datagram the IP layer fragments counts once,\n"
     "whole, as its socket sent or received it. With the libpcap fallback a packet counts as\n"
-    "captured: an offload packet once with one set of headers, each fragment on its own. The\n"
+    "captured: an offload packet once with one set of headers, each fragment on its own. On\n"
+    "Windows (the kernel's event trace) each send or receive call of a socket counts as one\n"
+    "packet: the bytes it moved and one IP and TCP (40 bytes) or UDP (28 bytes) header. The\n"
     "counters heading names the source; the JSON has it in \"event_source\" and the rule in\n"
     "\"bytes_counted\".\n";
 

@@ -366,6 +366,9 @@ std::string bytesCountedBy(const std::string& eventSource)
     if (eventSource.rfind("pcap", 0) == 0)
         return "IP total lengths of the packets as captured: a segmentation-offload packet once, with one "
                "set of headers; each fragment on its own, with its header";
+    if (eventSource.rfind("etw", 0) == 0)
+        return "one packet per send or receive call of a socket, the bytes the call moved and one IPv4 header "
+               "with its TCP (40 bytes) or UDP (28 bytes) header, however many packets the link carried";
     return "";
 }
 

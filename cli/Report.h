@@ -55,8 +55,8 @@ void printReportJson(std::FILE* out, const Report& report);
 // history's CSV is.
 void printReportCsv(std::FILE* out, const Report& report);
 
-// What a byte of the report is with the given event source ("ebpf", "pcap: ..."); empty for
-// a source that counts nothing.
+// What a byte of the report is with the given event source ("ebpf", "pcap: ...", "etw");
+// empty for a source that counts nothing.
 std::string bytesCountedBy(const std::string& eventSource);
 
 // The sentence the console prints without capture privileges: what to run to get them for

@@ -6,6 +6,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "MetricsPublisher.h"
 #include "Options.h"
@@ -17,6 +19,7 @@
 #include "config/UiLanguage.h"
 #include "corekit/XLog.h"
 #include "platform/Clock.h"
+#include "platform/CommandLine.h"
 #include "platform/ExecutablePath.h"
 #include "platform/Processes.h"
 #include "platform/Terminal.h"
@@ -47,27 +50,31 @@ void onSignal(int signal)
 void sleepUntil(std::chrono::steady_clock::time_point deadline)
 {
     while (!g_interrupted.load()) {
+        // Windows: the console's own events (its window closed) come through a pipe, and
+        // their handler ends the sleep as a signal does.
+        if (g_consoleEvents >= 0 && platform::drainTerminationSignals(g_consoleEvents) > 0) {
+            g_interrupted.store(true);
+            return;
+        }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return;
-        if (g_consoleEvents < 0) {
-            platform::sleepUntilSignalWake(int(left.count()) + 1);
-            continue;
-        }
-        // The console's own events come through a pipe the sleep cannot wait on: look at it
-        // every 50 ms.
-        if (platform::drainTerminationSignals(g_consoleEvents) > 0)
-            g_interrupted.store(true);
-        else
-            platform::sleepUntilSignalWake(int(std::min<long long>(50, left.count() + 1)));
+        platform::sleepUntilSignalWake(int(left.count()) + 1);
     }
 }
 
-
 } // namespace
 
-int main(int argc, char** argv)
+int main(int systemArgc, char** systemArgv)
 {
+    // The arguments as UTF-8, whatever code page the system handed them over in.
+    std::vector<std::string> arguments = platform::commandLineArguments(systemArgc, systemArgv);
+    std::vector<char*> argumentPointers;
+    for (std::string& argument : arguments)
+        argumentPointers.push_back(argument.data());
+    argumentPointers.push_back(nullptr);
+    const int argc = int(arguments.size());
+    char** const argv = argumentPointers.data();
 #ifdef LUMIVEX_HAVE_HISTORY
     // `lumivex history ...` reads the history database: no capture, no privileges.
     if (argc > 1 && argv[1] && std::string(argv[1]) == "history")

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #ifdef _WIN32
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 #else
@@ -34,11 +35,13 @@ namespace {
 std::FILE* openRegularForAppend(const std::string& path)
 {
 #ifdef _WIN32
+    // The path is UTF-8: std::fopen() would read it in the ANSI code page.
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
     std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         return nullptr;
-    return std::fopen(path.c_str(), "a");
+    return ::_wfopen(file.c_str(), L"a");
 #else
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
     if (fd < 0)

@@ -117,7 +117,9 @@ private:
             return 0;
         lvx_process_exit record;
         std::memcpy(&record, data, sizeof record);
-        self->m_out->push_back(ProcessExit{record.pid, record.start, record.read_bytes, record.write_bytes});
+        ProcessExit exit{record.pid, record.start, record.read_bytes, record.write_bytes,
+                         std::string(record.name, strnlen(record.name, sizeof record.name))};
+        self->m_out->push_back(std::move(exit));
         return 0;
     }
 

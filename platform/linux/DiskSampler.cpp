@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "platform/ProcessNames.h"
 #include "platform/Processes.h"
 #include "platform/linux/ProcTables.h"
 
@@ -169,8 +170,14 @@ void DiskSampler::sample(IoEventSink& sink)
         m_feed->take(m_exits);
         for (const ProcessExit& exit : m_exits) {
             close(exit.pid);
-            if (m_totals.exited(exit, delta))
-                deliver(sink, delta, now);
+            if (!m_totals.exited(exit, delta))
+                continue;
+            // A process that never used a socket was never named, and is gone now: its
+            // command name, unless a name is known that it cuts short.
+            ProcessNames& names = ProcessNames::instance();
+            if (!exit.name.empty() && names.nameOf(exit.pid).compare(0, exit.name.size(), exit.name) != 0)
+                names.remember(exit.pid, exit.name);
+            deliver(sink, delta, now);
         }
     }
     // Listing /proc costs more than reading the open files: it is done only when a process

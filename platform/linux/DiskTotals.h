@@ -2,18 +2,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 namespace platform {
 
 // The storage I/O totals of a process that ended, all its threads together, as the kernel
-// tells them when it frees the process. startNs is its start time (CLOCK_MONOTONIC).
+// tells them when it frees the process. startNs is its start time (CLOCK_MONOTONIC); name its
+// command name (perhaps cut short), empty when not known.
 struct ProcessExit {
     uint32_t pid = 0;
     uint64_t startNs = 0;
     uint64_t readBytes = 0;
     uint64_t writeBytes = 0;
+    std::string name;
 };
 
 // Turns samples of each live process's cumulative storage I/O (/proc/PID/io) and the final

@@ -1,10 +1,14 @@
 // The backend for systems without one of their own: every question about the machine is
 // answered with "nothing available", so the engine and its tests build and run anywhere.
+#include "platform/CommandLine.h"
 #include "platform/ExecutablePath.h"
 #include "platform/LocalAddresses.h"
 #include "platform/Processes.h"
 #include "platform/RawSocket.h"
 #include "platform/SocketTable.h"
+#include "platform/UserFolders.h"
+
+#include <cstdlib>
 
 namespace platform {
 
@@ -83,5 +87,22 @@ uint64_t RawDnsSocket::drops()
 }
 
 void RawDnsSocket::close() {}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+// A POSIX system's usual place.
+std::string userSettingsFolder(std::string_view application)
+{
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && xdg[0] == '/')
+        return std::string(xdg) + "/" + std::string(application);
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0')
+        return {};
+    return std::string(home) + "/.config/" + std::string(application);
+}
 
 } // namespace platform

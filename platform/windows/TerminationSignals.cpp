@@ -1,5 +1,5 @@
 // Ctrl-C, Ctrl-Break and the closing of the console window, through a console control handler
-// that writes one byte per event into a pipe the event loop reads.
+// that writes one byte per event into a pipe the event loop reads and wakes the sleep.
 #include "platform/TerminationSignals.h"
 
 #include <windows.h>
@@ -7,6 +7,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 namespace platform {
@@ -14,6 +15,9 @@ namespace platform {
 namespace {
 
 int g_pipe[2] = {-1, -1};
+// The event sleepUntilSignalWake() waits on (auto-reset), set by signalWake() and by the
+// console's control events.
+std::atomic<HANDLE> g_wake{nullptr};
 
 // How long a closing console waits for the program to end in its normal way; the system
 // ends the process itself some five seconds after the window was closed.
@@ -26,12 +30,14 @@ BOOL WINAPI onConsoleControl(DWORD event)
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT: {
         [[maybe_unused]] const int written = ::_write(g_pipe[1], &byte, 1);
+        signalWake();
         return TRUE;
     }
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT: {
         [[maybe_unused]] const int sent = ::_write(g_pipe[1], &byte, 1);
+        signalWake();
         // Returning ends the process at once: give the program its time to shut down. It
         // ends this thread with the rest when it exits.
         ::Sleep(kCloseGraceMs);
@@ -80,18 +86,30 @@ int drainTerminationSignals(int descriptor)
     return count;
 }
 
-// The console's events come through the descriptor above; the sleep itself only lasts.
+// An event: the handlers of the C library's signals (which Windows runs on a thread of their
+// own) and the console's control events set it, and the sleep waits on it.
 bool prepareSignalWake()
 {
-    return false;
+    if (g_wake.load() == nullptr)
+        g_wake.store(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    return g_wake.load() != nullptr;
 }
 
-void signalWake() {}
+void signalWake()
+{
+    if (const HANDLE wake = g_wake.load())
+        ::SetEvent(wake);
+}
 
 bool sleepUntilSignalWake(int timeoutMs)
 {
-    ::Sleep(DWORD(timeoutMs > 0 ? timeoutMs : 0));
-    return false;
+    const DWORD timeout = DWORD(timeoutMs > 0 ? timeoutMs : 0);
+    const HANDLE wake = g_wake.load();
+    if (wake == nullptr) {
+        ::Sleep(timeout);
+        return false;
+    }
+    return ::WaitForSingleObject(wake, timeout) == WAIT_OBJECT_0;
 }
 
 } // namespace platform

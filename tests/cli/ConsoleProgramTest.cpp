@@ -3,16 +3,24 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,8 +32,10 @@ namespace fs = std::filesystem;
 // A started program with its standard output and error read through pipes.
 class Program {
 public:
-    // environment: NAME=value settings added to the program's environment.
-    explicit Program(const std::vector<std::string>& args, const std::vector<std::string>& environment = {})
+    // environment: NAME=value settings added to the program's environment; inChild runs in
+    // the child before the program starts (it fails with status 126 when that returns false).
+    explicit Program(const std::vector<std::string>& args, const std::vector<std::string>& environment = {},
+                     const std::function<bool()>& inChild = {})
     {
         int out[2], err[2];
         if (::pipe(out) != 0 || ::pipe(err) != 0)
@@ -36,6 +46,8 @@ public:
             ::dup2(err[1], 2);
             for (const std::string& setting : environment)
                 ::putenv(const_cast<char*>(setting.c_str()));
+            if (inChild && !inChild())
+                ::_exit(126);
             std::vector<char*> argv;
             for (const std::string& a : args)
                 argv.push_back(const_cast<char*>(a.c_str()));
@@ -59,16 +71,9 @@ public:
     }
 
     // Reads both pipes until the error output holds text (true) or timeoutMs passed.
-    bool waitForError(const std::string& text, int timeoutMs)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (m_errText.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !readSome(int(left.count())))
-                return m_errText.find(text) != std::string::npos;
-        }
-        return true;
-    }
+    bool waitForError(const std::string& text, int timeoutMs) { return waitForText(m_errText, text, timeoutMs); }
+    // The same for the standard output.
+    bool waitForOutput(const std::string& text, int timeoutMs) { return waitForText(m_outText, text, timeoutMs); }
     // The exit status, or -1 when the program is still running after timeoutMs.
     int waitExit(int timeoutMs)
     {
@@ -90,6 +95,17 @@ public:
     const std::string& err() const { return m_errText; }
 
 private:
+    bool waitForText(const std::string& read, const std::string& text, int timeoutMs)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (read.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !readSome(int(left.count())))
+                return read.find(text) != std::string::npos;
+        }
+        return true;
+    }
+
     bool readSome(int timeoutMs)
     {
         pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
@@ -201,6 +217,61 @@ TEST(ConsoleProgram, ServiceRecordsHistoryInItsStateDirectoryUntilSigterm)
     fs::remove_all(state);
 }
 #endif
+
+// In the child, before the program starts: a network namespace of its own with only the
+// loopback device, whose DNS server (named in a private /etc/resolv.conf) takes every query
+// and answers none, and an /etc/hosts that does not know the host's own name. A lookup there
+// waits for the resolver's time-outs (10 s), and nothing leaves the machine.
+bool silentResolverHere(const fs::path& folder)
+{
+    if (::unshare(CLONE_NEWNS | CLONE_NEWNET) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount((folder / "resolv.conf").c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0 ||
+        ::mount((folder / "hosts").c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0)
+        return false;
+    const int control = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq loopback{};
+    std::strcpy(loopback.ifr_name, "lo");
+    loopback.ifr_flags = IFF_UP | IFF_LOOPBACK | IFF_RUNNING;
+    const bool up = ::ioctl(control, SIOCSIFFLAGS, &loopback) == 0;
+    ::close(control);
+    // Left open across the exec: the program holds the server that never answers.
+    const int server = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(53);
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return up && ::bind(server, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+}
+
+// Nothing at start or stop waits on the network: with a resolver that never answers, a
+// one-second run ends well within three seconds, and SIGTERM ends a live run within one.
+TEST(ConsoleProgram, ASilentResolverDelaysNeitherStartNorStop)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root (a mount and network namespace of its own)";
+    const fs::path folder = fs::temp_directory_path() / ("lumivex-resolver-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "resolv.conf") << "nameserver 127.0.0.1\noptions timeout:5 attempts:2\n";
+    std::ofstream(folder / "hosts") << "127.0.0.1 localhost\n";
+    const auto silent = [&folder] { return silentResolverHere(folder); };
+
+    auto start = std::chrono::steady_clock::now();
+    Program once({LUMIVEX_PATH, "--seconds", "1", "--no-history"}, {}, silent);
+    EXPECT_EQ(once.waitExit(30000), 0) << once.err();
+    const auto onceTook = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(onceTook, std::chrono::seconds(3));
+
+    Program live({LUMIVEX_PATH, "--no-history"}, {}, silent);
+    ASSERT_TRUE(live.waitForOutput("Lumivex, ", 30000)) << live.err();
+    start = std::chrono::steady_clock::now();
+    live.signal(SIGTERM);
+    EXPECT_EQ(live.waitExit(30000), 0) << live.err();
+    const auto stopTook = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(stopTook, std::chrono::seconds(1));
+    std::printf("silent resolver: a --seconds 1 run took %.2f s, SIGTERM ended a live run in %.2f s\n",
+                std::chrono::duration<double>(onceTook).count(), std::chrono::duration<double>(stopTook).count());
+    fs::remove_all(folder);
+}
 
 TEST(ConsoleProgram, AMetricsPortInUseEndsTheRunBeforeItStarts)
 {

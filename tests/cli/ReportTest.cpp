@@ -103,6 +103,15 @@ TEST(ConsoleReport, JsonOutputMatchesTheGoldenFile)
     expectGolden(render(printReportJson, fixedReport()), "report.json");
 }
 
+// The JSON says what a byte is for every event source: the golden file has the fallback's.
+TEST(ConsoleReport, EachEventSourceSaysWhatItsBytesAre)
+{
+    EXPECT_NE(bytesCountedBy("ebpf").find("as the packets it stands for"), std::string::npos);
+    EXPECT_NE(bytesCountedBy("etw").find("one packet per send or receive call"), std::string::npos);
+    EXPECT_EQ(bytesCountedBy("etw: the kernel trace cannot be read"), bytesCountedBy("etw"));
+    EXPECT_EQ(bytesCountedBy("none"), "");
+}
+
 TEST(ConsoleReport, CsvListsEveryTableWithCellsASpreadsheetReadsAsText)
 {
     Report r = fixedReport();
@@ -165,6 +174,11 @@ TEST(ConsoleReport, ControlCharactersAndBrokenUtf8NeverReachTheTerminal)
     EXPECT_NE(json.find("\\u009b"), std::string::npos);
     EXPECT_NE(json.find("inv\\u202efdp.exe\\u200b"), std::string::npos);
     EXPECT_EQ(json.find("\xE2\x80\xAE"), std::string::npos);
+    Report tables = r;
+    tables.tables[1].rows.back().program = r.processes.back().name;
+    const std::string csv = render(printReportCsv, tables);
+    EXPECT_NE(csv.find("inv\\u202efdp.exe\\u200b"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find("\xE2\x80\xAE"), std::string::npos);
     expectTerminalSafe(privilegeAdvice("/opt/l\x1b[2Jumivex"));
 }
 

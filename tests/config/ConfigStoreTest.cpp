@@ -2,10 +2,12 @@
 
 #include "config/BuiltinTexts.h"
 #include "config/ConfigStore.h"
+#include "config/DataDirectory.h"
 #include "config/ShiftedText.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -217,6 +219,30 @@ TEST(ConfigStore, UnwritableDataFolderKeepsSettingsInTheUserFolder)
     ASSERT_TRUE(store.saveUserSettings());
     EXPECT_EQ(data.read("user.ini"), "menu_updatelist_status=0\n");
     EXPECT_EQ(home.read("config/lumivex/user.ini"), "menu_updatelist_status=1\nmemu_float_staus=1\n");
+}
+
+// The user folder is the system's own place for settings, whatever characters its path has.
+TEST(ConfigStore, TheUserFolderIsTheSystemsPlaceForSettings)
+{
+#ifdef _WIN32
+    const std::wstring saved = _wgetenv(L"APPDATA") ? _wgetenv(L"APPDATA") : L"";
+    ASSERT_EQ(_wputenv_s(L"APPDATA", L"C:\\Users\\\u674e\u56db\\AppData\\Roaming"), 0);  // 李四
+    EXPECT_EQ(userConfigDirectory(), "C:\\Users\\\xE6\x9D\x8E\xE5\x9B\x9B\\AppData\\Roaming\\lumivex");
+    _wputenv_s(L"APPDATA", saved.c_str());
+#else
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string restore = saved ? saved : "";
+    setenv("XDG_CONFIG_HOME", "/tmp/\xE6\x9D\x8E\xE5\x9B\x9B/config", 1);
+    EXPECT_EQ(userConfigDirectory(), "/tmp/\xE6\x9D\x8E\xE5\x9B\x9B/config/lumivex");
+    setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: the default under HOME
+    if (const char* home = std::getenv("HOME")) {
+        EXPECT_EQ(userConfigDirectory(), std::string(home) + "/.config/lumivex");
+    }
+    if (saved)
+        setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+#endif
 }
 
 TEST(ConfigStore, NoWritablePlaceReportsFailure)

@@ -17,6 +17,12 @@
 //                                                 TO:PORT, RATE a second for SECONDS: NAME with
 //                                                 RECORDS address records each, every address
 //                                                 a new one; prints "ready", then "sent N"
+//   e2e_peer dns-flood-server RECORDS            answer every query on port 53 with its
+//                                                 question and RECORDS address records, every
+//                                                 address a new one
+//   e2e_peer dns-ask SERVER RATE SECONDS          ask SERVER:53 for the address of a new name,
+//                                                 RATE a second for SECONDS, reading the
+//                                                 answers; prints "sent N answered M"
 // Clients print "port P" (their local port) once connected and "done" when finished; every
 // mode exits non-zero on failure.
 #include <arpa/inet.h>
@@ -388,6 +394,96 @@ int dnsForge(const char* from, const char* to, int port, const std::string& name
     return 0;
 }
 
+int dnsFloodServer(int records)
+{
+    const int s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a = endpoint("0.0.0.0", 53);
+    if (records < 1 || records > 90 || bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        return 1;
+    const int buffer = 4 << 20;
+    setsockopt(s, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    setsockopt(s, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    uint32_t address = 0x64400000;  // 100.64.0.0: a new address for every record
+    unsigned char query[512];
+    for (;;) {
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        const ssize_t n = recvfrom(s, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (n < 17)
+            continue;
+        size_t pos = 12;
+        while (pos < size_t(n) && query[pos] != 0)
+            pos += query[pos] + 1u;
+        if (pos + 5 > size_t(n))
+            continue;
+        std::string reply(reinterpret_cast<char*>(query), pos + 5);
+        reply[2] = char(0x81);
+        reply[3] = char(0x80);
+        reply[6] = 0;
+        reply[7] = char(records);
+        reply[8] = reply[9] = reply[10] = reply[11] = 0;
+        for (int r = 0; r < records; ++r) {
+            appendU16(reply, 0xC00C);  // the question's name
+            appendU16(reply, 1);
+            appendU16(reply, 1);
+            appendU16(reply, 0);
+            appendU16(reply, 300);
+            appendU16(reply, 4);
+            const uint32_t record = htonl(address++);
+            reply.append(reinterpret_cast<const char*>(&record), 4);
+        }
+        sendto(s, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+    }
+}
+
+int dnsAsk(const char* server, long rate, long seconds)
+{
+    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
+    const sockaddr_in to = endpoint(server, 53);
+    if (rate < 1 || seconds < 1 || connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0)
+        return 1;
+    const int buffer = 4 << 20;
+    setsockopt(s, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+    long answered = 0;
+    const auto drain = [&] {
+        char answer[2048];
+        while (recv(s, answer, sizeof answer, 0) > 0)
+            ++answered;
+    };
+    const auto start = std::chrono::steady_clock::now();
+    const long total = rate * seconds;
+    long sent = 0;
+    while (sent < total) {
+        const long due = long(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() * double(rate));
+        if (due <= sent) {
+            drain();
+            sleepMs(1);
+            continue;
+        }
+        for (; sent < std::min(due, total); ++sent) {
+            std::string query(12, '\0');
+            query[0] = char(sent >> 8);  // the id
+            query[1] = char(sent);
+            query[2] = 0x01;  // recursion desired
+            query[5] = 1;
+            appendName(query, "q" + std::to_string(sent) + ".flood.example", 0, "");
+            appendU16(query, 1);  // A
+            appendU16(query, 1);  // IN
+            send(s, query.data(), query.size(), 0);
+        }
+    }
+    for (int i = 0; i < 500; ++i) {
+        drain();
+        sleepMs(2);
+    }
+    std::printf("sent %ld answered %ld\n", sent, answered);
+    std::fflush(stdout);
+    close(s);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -408,6 +504,10 @@ int main(int argc, char** argv)
         return udpHandoff(argv[2], std::atoi(argv[3]), size_t(std::atol(argv[4])));
     if (mode == "dns-forge" && argc == 9)
         return dnsForge(argv[2], argv[3], int(num(4)), argv[5], int(num(6)), num(7), num(8));
+    if (mode == "dns-flood-server" && argc == 3)
+        return dnsFloodServer(int(num(2)));
+    if (mode == "dns-ask" && argc == 5)
+        return dnsAsk(argv[2], num(3), num(4));
     if (mode == "write-file" && argc == 5)
         return writeFile(argv[2], size_t(num(3)), num(4));
     std::fprintf(stderr, "e2e_peer: bad arguments\n");

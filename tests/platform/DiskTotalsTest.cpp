@@ -27,7 +27,7 @@ protected:
     std::pair<uint64_t, uint64_t> exited(uint32_t pid, uint64_t startNs, uint64_t read, uint64_t written)
     {
         DiskTotals::Delta d;
-        if (!m_totals.exited(ProcessExit{pid, startNs, read, written}, d))
+        if (!m_totals.exited(ProcessExit{pid, startNs, read, written, ""}, d))
             return {0, 0};
         EXPECT_EQ(d.pid, pid);
         return {d.readBytes, d.writeBytes};

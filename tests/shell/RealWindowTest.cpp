@@ -2,9 +2,11 @@
 // driven with the pointer (xdotool), with and without a system tray (trayer), ended with
 // SIGTERM.
 #include "RealWindowFixture.h"
+#include "TestNetwork.h"
 
 #include <QFile>
 #include <QImage>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -106,19 +108,45 @@ TEST_F(RealWindow, RecordsItsHistoryWhileAConsoleRunAlongsideLeavesItsCountsOut)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "the window records what it captures: needs root";
+    // Known bytes to a test host: 40 datagrams of 972 bytes echoed, 40 000 bytes at the IP
+    // level each way.
+    TestNetwork net;
+    std::string why;
+    if (!net.create(why))
+        GTEST_SKIP() << "no test network: " << why;
+    ASSERT_GT(net.spawnInside({peerProgram(), "udp-echo", "7431"}), 0);
+    const QString sender = m_dir.filePath(QStringLiteral("lvx-win-udp"));
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(peerProgram()), sender));
+
     const QString db = m_dir.filePath("data/lumivex/history.sqlite");
     startProgram(orvane);
     ASSERT_TRUE(waitUntil([&] { return frameViewable() && QFile::exists(db); }, 15000)) << output(orvane).toStdString();
-    // A console run on the window's file while the window records.
+    // A console run on the window's file while the window records, the exchange amid it.
     QProcess console;
     console.setProcessChannelMode(QProcess::MergedChannels);
-    console.start(QStringLiteral(LUMIVEX_PATH), {QStringLiteral("--seconds"), QStringLiteral("2"), QStringLiteral("--json"),
+    console.start(QStringLiteral(LUMIVEX_PATH), {QStringLiteral("--seconds"), QStringLiteral("3"), QStringLiteral("--json"),
                                                  QStringLiteral("--history"), db});
+    QThread::msleep(1000);
+    const pid_t client = net.spawnHere({sender.toStdString(), "udp-client", net.peerAddr(), "7431", "972", "40", "0"});
+    net.readOutput(client, 10000);
+    EXPECT_EQ(net.waitExit(client, 10000), 0);
     ASSERT_TRUE(console.waitForFinished(15000));
     const QString said = QString::fromLocal8Bit(console.readAll());
     EXPECT_EQ(console.exitCode(), 0) << said.toStdString();
     EXPECT_TRUE(said.contains(QStringLiteral("\"state\": \"another process records\""))) << said.toStdString();
     EXPECT_TRUE(said.contains(QStringLiteral("is recorded by another Lumivex process"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("\"program\": \"lvx-win-udp\""))) << "the console saw the exchange too";
     terminateAndCheck(orvane);
     EXPECT_TRUE(output(orvane).contains(QStringLiteral("history stopped (recording, ") + db)) << output(orvane).toStdString();
+
+    // The history holds the exchange once: the window's counts, none of the console's.
+    QProcess history;
+    history.start(QStringLiteral(LUMIVEX_PATH), {QStringLiteral("history"), QStringLiteral("--json"), QStringLiteral("--since"),
+                                                 QStringLiteral("1h"), QStringLiteral("--history"), db,
+                                                 QStringLiteral("--program"), QStringLiteral("lvx-win-udp")});
+    ASSERT_TRUE(history.waitForFinished(10000));
+    const QString rows = QString::fromUtf8(history.readAllStandardOutput());
+    const QRegularExpressionMatch total = QRegularExpression(QStringLiteral("\"total\": (\\d+)")).match(rows);
+    ASSERT_TRUE(total.hasMatch()) << rows.toStdString();
+    EXPECT_NEAR(total.captured(1).toDouble(), 80000, 800) << rows.toStdString();
 }

@@ -1,9 +1,9 @@
 #include "config/DataDirectory.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/ExecutablePath.h"
+#include "platform/UserFolders.h"
 
 namespace lumivex::config {
 
@@ -17,13 +17,7 @@ std::string defaultDataDirectory()
 
 std::string userConfigDirectory()
 {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/')
-        return std::string(xdg) + "/lumivex";
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0')
-        return std::string(home) + "/.config/lumivex";
-    return {};
+    return platform::userSettingsFolder("lumivex");
 }
 
 } // namespace lumivex::config

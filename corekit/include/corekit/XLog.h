@@ -14,8 +14,9 @@ public:
     static void debug(int level, const std::string& text, const std::string& detail);
     static void debug(int level, const std::string& text, unsigned long value);
 
-    // Appends to the file at path from now on (created when missing); false when it cannot be
-    // opened or is not a regular file (a FIFO or a device is refused, never waited for).
+    // Appends to the file at path (UTF-8) from now on (created when missing); false when it
+    // cannot be opened or is not a regular file (a FIFO or a device is refused, never waited
+    // for).
     bool setLogFile(const std::string& path);
     // Lines below this level are dropped (default 0: everything is written).
     void setMinLevel(int level);

@@ -11,6 +11,8 @@ namespace history {
 // quotes doubled. Text cells come from other programs and from the network, so:
 //  - bytes that are not UTF-8, and control characters other than TAB, CR and LF, become
 //    U+FFFD;
+//  - invisible format characters (bidirectional controls such as U+202E, zero-width
+//    characters) are written as \u202e (\U000e0001 above U+FFFF), as the console shows them;
 //  - a text that starts with = + - @ TAB or CR gets a leading ' so that a spreadsheet
 //    shows it rather than evaluating it as a formula.
 // Numbers are written as they are.

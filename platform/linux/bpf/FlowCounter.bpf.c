@@ -256,6 +256,8 @@ int BPF_PROG(lvx_process_free, struct task_struct *task)
         return 0;
     exit.pid = task->tgid;
     exit.start = task->start_time;
+    /* Its name: one that never used a socket has none recorded. */
+    bpf_probe_read_kernel_str(exit.name, sizeof exit.name, task->comm);
     /* The sampler reads the ring on its own schedule, or when it passes half full. */
     const __u64 flags = bpf_ringbuf_query(&exits, BPF_RB_AVAIL_DATA) >= LVX_EXIT_RING_BYTES / 2
                             ? BPF_RB_FORCE_WAKEUP

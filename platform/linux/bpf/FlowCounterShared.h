@@ -52,13 +52,15 @@ struct lvx_process_name {
 };
 
 /* The storage I/O totals of a process that ended (all its threads), as /proc/PID/io last
- * showed them: read_bytes and write_bytes. start is its start time (CLOCK_MONOTONIC, ns). */
+ * showed them: read_bytes and write_bytes. start is its start time (CLOCK_MONOTONIC, ns);
+ * name its command name (comm), which names a process that never used a socket. */
 struct lvx_process_exit {
     __u32 pid;
     __u32 pad;
     __u64 start;
     __u64 read_bytes;
     __u64 write_bytes;
+    char name[16];
 };
 
 #endif

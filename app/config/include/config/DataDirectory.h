@@ -9,7 +9,8 @@ namespace lumivex::config {
 std::string defaultDataDirectory();
 
 // Folder for user settings when the data folder is not writable:
-// $XDG_CONFIG_HOME/lumivex, else $HOME/.config/lumivex; empty when neither is set.
+// $XDG_CONFIG_HOME/lumivex, else $HOME/.config/lumivex; on Windows %APPDATA%\lumivex; empty
+// when none is set.
 std::string userConfigDirectory();
 
 } // namespace lumivex::config

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "corekit/Utf8Text.h"
+
 // Small text helpers shared by the readers of the data files and the front ends.
 namespace lumivex::config {
 
@@ -29,17 +31,9 @@ void formatDottedQuad(std::uint32_t address, char (&out)[16]);
 // overflowing.
 long long decimalPrefix(std::string_view text);
 
-// Whether a code point is an invisible format character that changes how the text around it
-// reads without showing itself: bidirectional controls (U+202A-U+202E, U+2066-U+2069,
-// U+200E, U+200F, U+061C), zero-width characters (U+200B-U+200D, U+2060-U+2064, U+FEFF),
-// line and paragraph separators, the soft hyphen and the like. Text from the wire and from
-// other programs shows each of them marked, as it shows control characters.
-bool isFormatCharacter(std::uint32_t codePoint);
-
-// The code point of the valid UTF-8 sequence at text[i] and its length in length; length 0
-// when none starts there (a stray continuation byte, an overlong form, a surrogate, a value
-// above U+10FFFF or a sequence cut short).
-std::uint32_t utf8CodePointAt(std::string_view text, std::size_t i, std::size_t& length);
+// isFormatCharacter() and utf8CodePointAt(): see corekit/Utf8Text.h.
+using corekit::isFormatCharacter;
+using corekit::utf8CodePointAt;
 
 // Text from the wire or from other programs as the window shows it: every control character,
 // format character (see isFormatCharacter) and byte that is not valid UTF-8 replaced by the
