@@ -2,10 +2,7 @@
 
 namespace corekit {
 
-namespace {
-
-// Number of bytes of the UTF-8 sequence starting with lead; 1 for a byte that cannot start one.
-std::size_t sequenceLength(unsigned char lead)
+std::size_t utf8SequenceLength(unsigned char lead)
 {
     if (lead < 0x80)
         return 1;
@@ -17,8 +14,6 @@ std::size_t sequenceLength(unsigned char lead)
         return 4;
     return 1;
 }
-
-} // namespace
 
 bool isFormatCharacter(std::uint32_t c)
 {
@@ -38,7 +33,7 @@ std::uint32_t utf8CodePointAt(std::string_view text, std::size_t i, std::size_t&
         length = 1;
         return c;
     }
-    const std::size_t n = sequenceLength(static_cast<unsigned char>(c));
+    const std::size_t n = utf8SequenceLength(static_cast<unsigned char>(c));
     if (n == 1 || i + n > text.size())
         return 0;
     for (std::size_t k = 1; k < n; ++k)

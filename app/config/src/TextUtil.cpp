@@ -14,32 +14,13 @@ std::string_view trimBlanks(std::string_view text)
     return text.substr(first, last - first + 1);
 }
 
-namespace {
-
-// Number of bytes of the UTF-8 sequence starting with lead, or 1 for a byte that cannot
-// start one (continuation bytes and invalid leads are then taken on their own).
-std::size_t sequenceLength(unsigned char lead)
-{
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        return 2;
-    if (lead >= 0xE0 && lead <= 0xEF)
-        return 3;
-    if (lead >= 0xF0 && lead <= 0xF4)
-        return 4;
-    return 1;
-}
-
-} // namespace
-
 std::size_t utf8PrefixLength(std::string_view text, std::size_t maxBytes)
 {
     if (text.size() <= maxBytes)
         return text.size();
     std::size_t position = 0;
     while (position < text.size()) {
-        const std::size_t length = sequenceLength(static_cast<unsigned char>(text[position]));
+        const std::size_t length = corekit::utf8SequenceLength(static_cast<unsigned char>(text[position]));
         if (position + length > maxBytes)
             break;
         position += length;

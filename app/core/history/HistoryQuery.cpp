@@ -2,7 +2,7 @@
 
 namespace orvane {
 
-HistoryResult runHistoryQuery(history::HistoryReader& reader, const HistoryRequest& request)
+HistoryResult emptyAnswerTo(const HistoryRequest& request)
 {
     HistoryResult result;
     result.serial = request.serial;
@@ -13,6 +13,12 @@ HistoryResult runHistoryQuery(history::HistoryReader& reader, const HistoryReque
     result.step = request.step;
     result.mode = request.mode;
     result.selection = request.selection;
+    return result;
+}
+
+HistoryResult runHistoryQuery(history::HistoryReader& reader, const HistoryRequest& request)
+{
+    HistoryResult result = emptyAnswerTo(request);
     const auto take = [&result](const history::Answer& answer, history::TimeRange* covered) {
         if (!answer.ok) {
             result.error = answer.error;

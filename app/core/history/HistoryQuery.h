@@ -57,6 +57,9 @@ struct HistoryResult {
     std::vector<history::ProgramUsage> detailPrograms;
 };
 
+// The answer to request before any query ran: what was asked, echoed, and nothing found.
+HistoryResult emptyAnswerTo(const HistoryRequest& request);
+
 // Runs request on reader: the page's whole query path (its worker thread calls it). The
 // first failing query ends it, with ok false and the error.
 HistoryResult runHistoryQuery(history::HistoryReader& reader, const HistoryRequest& request);

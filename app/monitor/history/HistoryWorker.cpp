@@ -45,14 +45,7 @@ void HistoryWorker::query(const HistoryRequest& request, const HistoryControl::F
         if (!result.ok)
             m_reader.reset();
     } else {
-        result.serial = request.serial;
-        result.parts = request.parts;
-        result.range = request.range;
-        result.covered = request.range;
-        result.chartCovered = request.chartRange;
-        result.step = request.step;
-        result.mode = request.mode;
-        result.selection = request.selection;
+        result = emptyAnswerTo(request);
         result.error = error;
         std::error_code ec;
         result.noHistory = m_path.empty() || !std::filesystem::is_regular_file(m_path, ec) ||

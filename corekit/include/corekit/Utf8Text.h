@@ -8,6 +8,10 @@
 // programs safely.
 namespace corekit {
 
+// Number of bytes of the UTF-8 sequence a lead byte starts, or 1 for a byte that cannot start
+// one (continuation bytes and invalid leads are then taken on their own).
+std::size_t utf8SequenceLength(unsigned char lead);
+
 // The code point of the valid UTF-8 sequence at text[i] and its length in length; length 0
 // when none starts there (a stray continuation byte, an overlong form, a surrogate, a value
 // above U+10FFFF or a sequence cut short).
