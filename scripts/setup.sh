@@ -10,6 +10,8 @@ packages=(
   fonts-wqy-microhei iso-codes netbase iproute2 procps libcap2-bin curl openssl
   xvfb trayer imagemagick x11-utils xdotool
   prometheus systemd dpkg-dev file
+  # A real QUIC client for the handshake-names end-to-end test (Debian 12's curl has no HTTP/3).
+  chromium
 )
 if [ "${1:-}" = "--windows" ]; then
   # mingw-w64 with its winpthreads compilers, Wine to run the tests, jq to read the console's JSON.
