@@ -494,13 +494,20 @@ static __always_inline void watch_tcp(struct __sk_buff *skb, struct lvx_owner *o
 static __always_inline void watch_udp(struct __sk_buff *skb, struct lvx_owner *owner)
 {
     watch_one_more(owner);
-    struct ipv4_ports h;
-    if (bpf_skb_load_bytes(skb, 0, &h, sizeof h))
+    /* Most watched datagrams go elsewhere than the QUIC port: their headers are read
+     * straight from the packet's linear part, where they nearly always lie. */
+    struct ipv4_ports copy;
+    const struct ipv4_ports *h = (void *)(long)skb->data;
+    if ((void *)(h + 1) > (void *)(long)skb->data_end) {
+        if (bpf_skb_load_bytes(skb, 0, &copy, sizeof copy))
+            return;
+        h = &copy;
+    }
+    const __u32 ihl = (h->ip.version_ihl & 0x0F) * 4;
+    if (h->ip.protocol != IPPROTO_UDP || ihl < 20 || is_loopback(h->ip.destination))
         return;
-    const __u32 ihl = (h.ip.version_ihl & 0x0F) * 4;
-    if (h.ip.protocol != IPPROTO_UDP || ihl < 20 || is_loopback(h.ip.destination))
-        return;
-    __be16 ports[2] = {h.ports[0], h.ports[1]};
+    const struct ipv4_header ip = h->ip;
+    __be16 ports[2] = {h->ports[0], h->ports[1]};
     if (ihl != 20 && bpf_skb_load_bytes(skb, ihl, ports, sizeof ports))
         return;
     const __u32 offset = ihl + 8;
@@ -511,9 +518,19 @@ static __always_inline void watch_udp(struct __sk_buff *skb, struct lvx_owner *o
     __u8 first = 0;
     if (bpf_skb_load_bytes(skb, offset, &first, 1) || !(first & 0x80))
         return;
-    copy_hello(skb, offset, segment, &h.ip, ports, 0);
+    copy_hello(skb, offset, segment, &ip, ports, 0);
     if (segment < payload && !bpf_skb_load_bytes(skb, offset + segment, &first, 1) && (first & 0x80))
-        copy_hello(skb, offset + segment, payload - segment < segment ? payload - segment : segment, &h.ip, ports, 0);
+        copy_hello(skb, offset + segment, payload - segment < segment ? payload - segment : segment, &ip, ports, 0);
+}
+
+/* A packet a watched socket sends. A function of its own, called only for such packets, so
+ * that the path every other packet takes stays as short as it was. */
+static __noinline void watch_payload(struct __sk_buff *skb, struct lvx_owner *owner)
+{
+    if (owner->protocol == IPPROTO_TCP)
+        watch_tcp(skb, owner);
+    else
+        watch_udp(skb, owner);
 }
 
 /* The storage of a socket older than the programs (or one they never saw created): made on
@@ -546,14 +563,12 @@ static __always_inline int count_packet(struct __sk_buff *skb, int sent)
     struct lvx_owner *owner = bpf_sk_storage_get(&owners, sk, 0, 0);
     if (!owner && !(owner = adopt(skb, sk)))
         return ALLOW;
-    if (owner->flags) {
-        /* Seldom: a socket of another namespace, or one whose next payload is watched. */
+    if (__builtin_expect(owner->flags != 0, 0)) {
+        /* Seldom: a socket of another namespace, or one whose next payloads are watched. */
         if (owner->flags & LVX_OWNER_FOREIGN)
             return ALLOW;
-        if (sent && owner->protocol == IPPROTO_TCP)
-            watch_tcp(skb, owner);
-        else if (sent)
-            watch_udp(skb, owner);
+        if (sent)
+            watch_payload(skb, owner);
     }
     struct lvx_flow_key key = {};
     key.pid = owner->pid;
