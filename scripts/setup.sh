@@ -12,6 +12,8 @@ packages=(
   # The window's captions read back from a screenshot, in English and Chinese.
   tesseract-ocr tesseract-ocr-eng tesseract-ocr-chi-sim
   prometheus systemd dpkg-dev file
+  # A real QUIC client for the handshake-names end-to-end test (Debian 12's curl has no HTTP/3).
+  chromium
 )
 if [ "${1:-}" = "--windows" ]; then
   # mingw-w64 with its winpthreads compilers, Wine to run the tests, jq to read the console's JSON.

@@ -39,6 +39,8 @@ void readCapture(XKernelIoTrace* trace, XEngineStats& s)
     s.gatedEvents = k.gatedEvents;
     s.diskFolded = k.diskFolded;
     s.diskExitsDropped = k.source.diskExitsDropped;
+    s.handshakePayloads = k.source.handshakePayloads;
+    s.handshakePayloadsDropped = k.source.handshakePayloadsDropped;
     const XHandshakeStats h = trace->handshakeStats();
     s.tlsHellos = h.tlsHellos;
     s.quicInitials = h.quicInitials;

@@ -115,6 +115,35 @@ void XHandshakeNameLearner::onTcpPayload(const XHandshakeFlow& flow, uint32_t se
     wait.bytes.assign(data, data + size);
 }
 
+bool XHandshakeNameLearner::finishedQuic(uint64_t key, uint64_t nowMs)
+{
+    const auto it = m_quicFinished.find(key);
+    if (it == m_quicFinished.end())
+        return false;
+    if (nowMs - it->second <= kFinishedMs)
+        return true;
+    m_quicFinished.erase(it);  // its place in the order goes when its time comes
+    return false;
+}
+
+void XHandshakeNameLearner::finishQuic(uint64_t key, uint64_t nowMs)
+{
+    // The order holds every entry of the map, oldest first (and expired ones until they are
+    // dropped here): what is older than kFinishedMs goes, and the oldest make room.
+    const auto forgetOldest = [&] {
+        const auto [oldKey, when] = m_quicFinishedOrder.front();
+        const auto it = m_quicFinished.find(oldKey);
+        if (it != m_quicFinished.end() && it->second == when)
+            m_quicFinished.erase(it);
+        m_quicFinishedOrder.pop_front();
+    };
+    while (!m_quicFinishedOrder.empty() &&
+           (nowMs - m_quicFinishedOrder.front().second > kFinishedMs || m_quicFinished.size() >= kFinishedKept))
+        forgetOldest();
+    m_quicFinished[key] = nowMs;
+    m_quicFinishedOrder.emplace_back(key, nowMs);
+}
+
 void XHandshakeNameLearner::onUdpPayload(const XHandshakeFlow& flow, const uint8_t* data, size_t size, uint64_t nowMs)
 {
 #if CAPENGINE_QUIC
@@ -123,6 +152,10 @@ void XHandshakeNameLearner::onUdpPayload(const XHandshakeFlow& flow, const uint8
         return;
     sweep(nowMs);
     const uint64_t key = keyOf(flow);
+    // A later Initial of a flow already read (an acknowledgement, a probe, a retransmission)
+    // is not opened again.
+    if (!m_quicFinished.empty() && finishedQuic(key, nowMs))
+        return;
     const auto it = m_quic.find(key);
     if (it != m_quic.end()) {
         XQuicInitialReassembly& reassembly = *it->second.reassembly;
@@ -132,6 +165,7 @@ void XHandshakeNameLearner::onUdpPayload(const XHandshakeFlow& flow, const uint8
         const XClientHelloName hello = reassembly.serverName();
         if (settle(flow, hello, XNameSource::Quic)) {
             m_quic.erase(it);
+            finishQuic(key, nowMs);
         } else if (!reassembly.wantsMore()) {
             bump(m_incomplete);
             m_quic.erase(it);
@@ -143,8 +177,10 @@ void XHandshakeNameLearner::onUdpPayload(const XHandshakeFlow& flow, const uint8
         return;
     bump(m_quicInitials);
     const XClientHelloName hello = reassembly->serverName();
-    if (settle(flow, hello, XNameSource::Quic))
+    if (settle(flow, hello, XNameSource::Quic)) {
+        finishQuic(key, nowMs);
         return;
+    }
     if (!reassembly->wantsMore()) {
         bump(m_incomplete);
         return;

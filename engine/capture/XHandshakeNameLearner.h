@@ -3,8 +3,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "capengine/XEngineRows.h"
@@ -54,6 +56,10 @@ public:
     static constexpr int kMaxTlsSegments = 4;
     static constexpr uint64_t kWaitMs = 3000;
     static constexpr uint16_t kQuicPort = 443;
+    // A QUIC flow whose hello was read (named or not) is passed over for kFinishedMs: its later
+    // Initials (acknowledgements, probes) carry no hello. The kFinishedKept newest are kept.
+    static constexpr uint64_t kFinishedMs = 30000;
+    static constexpr size_t kFinishedKept = 256;
 
     explicit XHandshakeNameLearner(XDNSRecord* names);
     ~XHandshakeNameLearner();
@@ -87,11 +93,16 @@ private:
     static uint64_t keyOf(const XHandshakeFlow& flow);
     // Handles what a parse of a ClientHello gave; true when the flow is done with.
     bool settle(const XHandshakeFlow& flow, const XClientHelloName& hello, XNameSource source);
+    // The QUIC flows whose hello was read, for kFinishedMs, at most kFinishedKept of them.
+    bool finishedQuic(uint64_t key, uint64_t nowMs);
+    void finishQuic(uint64_t key, uint64_t nowMs);
     void learn(const XHandshakeFlow& flow, const std::string& name, XNameSource source);
 
     XDNSRecord* const m_names;
     std::unordered_map<uint64_t, TlsWait> m_tls;
     std::unordered_map<uint64_t, QuicWait> m_quic;
+    std::unordered_map<uint64_t, uint64_t> m_quicFinished;       // key -> when
+    std::deque<std::pair<uint64_t, uint64_t>> m_quicFinishedOrder;  // (key, when), oldest first
     uint64_t m_lastSweep = 0;
 
     std::atomic<uint64_t> m_tlsHellos{0}, m_quicInitials{0}, m_tlsNames{0}, m_quicNames{0};

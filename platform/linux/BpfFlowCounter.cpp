@@ -11,8 +11,10 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdarg>
 #include <cstring>
 #include <mutex>
@@ -202,12 +204,14 @@ std::unique_ptr<BpfFlowCounter> BpfFlowCounter::attach(const std::string& cgroup
     }
     counter->m_doorbell = ring_buffer__new(bpf_map__fd(skel->maps.doorbell), [](void*, void*, size_t) { return 0; },
                                            nullptr, nullptr);
+    counter->m_hellos = ring_buffer__new(bpf_map__fd(skel->maps.hellos), &BpfFlowCounter::onHello, counter.get(), nullptr);
     counter->m_epollFd = ::epoll_create1(EPOLL_CLOEXEC);
     epoll_event ringReady{};
     ringReady.events = EPOLLIN;
-    if (!counter->m_doorbell || counter->m_epollFd < 0 ||
-        ::epoll_ctl(counter->m_epollFd, EPOLL_CTL_ADD, ring_buffer__epoll_fd(counter->m_doorbell), &ringReady) != 0) {
-        why = "cannot wait on the doorbell ring: " + errorText(errno);
+    if (!counter->m_doorbell || !counter->m_hellos || counter->m_epollFd < 0 ||
+        ::epoll_ctl(counter->m_epollFd, EPOLL_CTL_ADD, ring_buffer__epoll_fd(counter->m_doorbell), &ringReady) != 0 ||
+        ::epoll_ctl(counter->m_epollFd, EPOLL_CTL_ADD, ring_buffer__epoll_fd(counter->m_hellos), &ringReady) != 0) {
+        why = "cannot wait on the doorbell and hello rings: " + errorText(errno);
         return nullptr;
     }
     if (counter->m_withTasks) {
@@ -230,6 +234,8 @@ BpfFlowCounter::~BpfFlowCounter()
         bpf_link__destroy(link);
     if (m_doorbell)
         ring_buffer__free(m_doorbell);
+    if (m_hellos)
+        ring_buffer__free(m_hellos);
     if (m_epollFd >= 0)
         ::close(m_epollFd);
     if (m_skel)
@@ -309,6 +315,33 @@ bool BpfFlowCounter::drain(std::vector<FlowDelta>& out)
     return read;
 }
 
+size_t BpfFlowCounter::takeHellos(IoEventSink& sink)
+{
+    m_helloSink = &sink;
+    const int n = ring_buffer__consume(m_hellos);
+    m_helloSink = nullptr;
+    return n > 0 ? size_t(n) : 0;
+}
+
+int BpfFlowCounter::onHello(void* context, void* data, size_t size)
+{
+    auto* self = static_cast<BpfFlowCounter*>(context);
+    if (size < offsetof(lvx_hello, data) || !self->m_helloSink)
+        return 0;
+    const auto* hello = static_cast<const lvx_hello*>(data);
+    HandshakePayload payload;
+    payload.remoteAddr = hello->remote_addr;
+    payload.remotePort = hello->remote_port;
+    payload.localPort = hello->local_port;
+    payload.protocol = protocolOf(hello->protocol);
+    payload.tcpSeq = hello->tcp_seq;
+    payload.data = hello->data;
+    payload.size = std::min<uint32_t>({hello->size, LVX_HELLO_BYTES, uint32_t(size - offsetof(lvx_hello, data))});
+    if (payload.size != 0)
+        self->m_helloSink->onHandshakePayload(payload);
+    return 0;
+}
+
 std::unique_ptr<ProcessExitFeed> BpfFlowCounter::exitFeed()
 {
     if (!m_withTasks)
@@ -385,6 +418,7 @@ BpfFlowCounter::Counters BpfFlowCounter::counters() const
     c.packetsDropped = load(m_skel->bss->packets_dropped);
     c.bytesDropped = load(m_skel->bss->bytes_dropped);
     c.exitsDropped = load(m_skel->bss->exits_dropped);
+    c.hellosDropped = load(m_skel->bss->hellos_dropped);
     return c;
 }
 

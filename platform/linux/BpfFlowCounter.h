@@ -23,6 +23,7 @@ public:
         uint64_t packetsDropped = 0;  // packets the kernel could not count: the flow map was full
         uint64_t bytesDropped = 0;
         uint64_t exitsDropped = 0;    // ended processes whose I/O totals found the exit ring full
+        uint64_t hellosDropped = 0;   // first payloads of flows that found the hello ring full
     };
 
     // Loads and attaches the programs. Null, with the reason in why, when the kernel or this
@@ -43,9 +44,12 @@ public:
     // Arms the doorbell and sleeps until the first packet after countedSoFar is counted,
     // wakeFd (an eventfd) is signalled, or timeoutMs pass.
     void waitForTraffic(uint64_t countedSoFar, int wakeFd, int timeoutMs);
-    // Sleeps between two reads: until timeoutMs pass, wakeFd is signalled or the active flow
-    // map passes half full.
+    // Sleeps between two reads: until timeoutMs pass, wakeFd is signalled, the active flow
+    // map passes half full or the hello ring does.
     void pause(int wakeFd, int timeoutMs);
+    // Hands the first payloads of new outgoing flows the programs copied since the last call
+    // to sink (IoEventSink::onHandshakePayload); how many.
+    size_t takeHellos(IoEventSink& sink);
     // The I/O totals of processes as they end, for the disk sampler; null without task access.
     // The feed must go before this object.
     std::unique_ptr<ProcessExitFeed> exitFeed();
@@ -61,10 +65,13 @@ private:
     bool readEmpty(int mapFd, std::vector<FlowDelta>& out);
     void watchWakeFd(int wakeFd);
     void waitForDoorbell(int timeoutMs);
+    static int onHello(void* context, void* data, size_t size);
 
     flow_counter* m_skel = nullptr;
     std::vector<bpf_link*> m_links;
     ring_buffer* m_doorbell = nullptr;
+    ring_buffer* m_hellos = nullptr;
+    IoEventSink* m_helloSink = nullptr;  // set during takeHellos
     int m_epollFd = -1;
     int m_wakeFd = -1;  // registered with m_epollFd
     int m_cgroupFd = -1;

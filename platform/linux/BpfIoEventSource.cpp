@@ -47,7 +47,8 @@ public:
     std::string name() const override { return "ebpf"; }
 
 private:
-    bool read(FlowDeltaReader& reader);
+    bool read(FlowDeltaReader& reader, IoEventSink& sink);
+    void takeHellos(IoEventSink& sink);
     void publish(const FlowDeltaReader& reader);
 
     std::unique_ptr<BpfFlowCounter> m_counter;  // the reader thread's while run() runs
@@ -58,10 +59,13 @@ private:
     uint64_t m_lastCounted = 0;
     uint64_t m_loggedFullPackets = 0;
     std::chrono::steady_clock::time_point m_fullLogged;
+    uint64_t m_loggedHellosDropped = 0;
+    std::chrono::steady_clock::time_point m_hellosDroppedLogged;
     std::vector<FlowDelta> m_deltas;
 
     std::atomic<uint64_t> m_packets{0}, m_events{0}, m_reads{0}, m_deltaCount{0}, m_ownedAtStart{0};
     std::atomic<uint64_t> m_unowned{0}, m_fullPackets{0}, m_fullBytes{0}, m_exitsDropped{0};
+    std::atomic<uint64_t> m_hellos{0}, m_hellosDropped{0};
 };
 
 void BpfIoEventSource::run(IoEventSink& sink)
@@ -89,17 +93,19 @@ void BpfIoEventSource::run(IoEventSink& sink)
         const auto left = lastRead + kReadInterval - std::chrono::steady_clock::now();
         if (left > std::chrono::milliseconds(0)) {
             m_counter->pause(m_wakeFd, int(std::chrono::duration_cast<std::chrono::milliseconds>(left).count()) + 1);
+            // The hello ring wakes the reader when it passes half full.
+            takeHellos(sink);
             if (m_stop.load())
                 break;
             if (std::chrono::steady_clock::now() < lastRead + kReadInterval && !m_counter->wantsEarlyRead())
                 continue;
         }
-        const bool any = read(reader);
+        const bool any = read(reader, sink);
         lastRead = std::chrono::steady_clock::now();
         if (!any)
             m_counter->waitForTraffic(m_lastCounted, m_wakeFd, kIdleWaitMs);
     }
-    read(reader);
+    read(reader, sink);
     m_disk.stop();
     m_exits.reset();
     publish(reader);
@@ -107,8 +113,18 @@ void BpfIoEventSource::run(IoEventSink& sink)
     m_counter.reset();
 }
 
-bool BpfIoEventSource::read(FlowDeltaReader& reader)
+void BpfIoEventSource::takeHellos(IoEventSink& sink)
 {
+    const size_t n = m_counter->takeHellos(sink);
+    if (n != 0)
+        m_hellos.fetch_add(n, std::memory_order_relaxed);
+}
+
+bool BpfIoEventSource::read(FlowDeltaReader& reader, IoEventSink& sink)
+{
+    // The first payloads of the flows about to be delivered (a copied payload's packet is
+    // counted after it was copied): their names are known by the time their counts are.
+    takeHellos(sink);
     const uint64_t counted = m_counter->packetsCounted();
     if (counted == m_lastCounted)
         return false;  // nothing new: no map swap, no wait
@@ -142,6 +158,14 @@ void BpfIoEventSource::publish(const FlowDeltaReader& reader)
         m_fullPackets.store(c.packetsDropped, std::memory_order_relaxed);
         m_fullBytes.store(c.bytesDropped, std::memory_order_relaxed);
         m_exitsDropped.store(c.exitsDropped, std::memory_order_relaxed);
+        if (c.hellosDropped > m_loggedHellosDropped &&
+            (m_loggedHellosDropped == 0 || now - m_hellosDroppedLogged >= std::chrono::minutes(1))) {
+            XLog::debug(1, "eBPF handshake payloads: the hello ring was full; first payloads lost so far: ",
+                        c.hellosDropped);
+            m_loggedHellosDropped = c.hellosDropped;
+            m_hellosDroppedLogged = now;
+        }
+        m_hellosDropped.store(c.hellosDropped, std::memory_order_relaxed);
     }
 }
 
@@ -168,6 +192,8 @@ IoSourceStats BpfIoEventSource::stats() const
     s.diskSamples = m_disk.rounds();
     s.diskEventsDelivered = m_disk.delivered();
     s.diskExitsDropped = m_exitsDropped.load(std::memory_order_relaxed);
+    s.handshakePayloads = m_hellos.load(std::memory_order_relaxed);
+    s.handshakePayloadsDropped = m_hellosDropped.load(std::memory_order_relaxed);
     return s;
 }
 

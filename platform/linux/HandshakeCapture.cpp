@@ -30,9 +30,18 @@ HandshakeCapture::~HandshakeCapture()
 
 void HandshakeCapture::close()
 {
-    if (m_pcap)
+    if (m_pcap) {
+        readKernelDrops();
         pcap_close(m_pcap);
+    }
     m_pcap = nullptr;
+}
+
+void HandshakeCapture::readKernelDrops()
+{
+    pcap_stat ps{};
+    if (pcap_stats(m_pcap, &ps) == 0)
+        m_drops.fetch_add(ps.ps_drop, std::memory_order_relaxed);  // reset on every read
 }
 
 bool HandshakeCapture::open(std::string* error)
@@ -80,11 +89,8 @@ int HandshakeCapture::dispatch(IoEventSink& sink)
     m_sink = &sink;
     const int n = pcap_dispatch(m_pcap, -1, &HandshakeCapture::onPacket, reinterpret_cast<u_char*>(this));
     m_sink = nullptr;
-    if (++m_dispatches % 64 == 0) {
-        pcap_stat ps{};
-        if (pcap_stats(m_pcap, &ps) == 0)
-            m_drops.fetch_add(ps.ps_drop, std::memory_order_relaxed);  // reset on every read
-    }
+    if (++m_dispatches % 64 == 0)
+        readKernelDrops();
     return n == PCAP_ERROR ? -1 : std::max(n, 0);
 }
 

@@ -40,7 +40,7 @@ public:
     int dispatch(IoEventSink& sink);
 
     uint64_t payloads() const { return m_payloads.load(std::memory_order_relaxed); }
-    // Packets the kernel had no room for (read every few dispatches).
+    // Packets the kernel had no room for (read every few dispatches and at close).
     uint64_t kernelDrops() const { return m_drops.load(std::memory_order_relaxed); }
 
     // The filter, for tests and the log.
@@ -48,6 +48,7 @@ public:
 
 private:
     static void onPacket(u_char* user, const pcap_pkthdr* header, const u_char* bytes);
+    void readKernelDrops();
 
     pcap_t* m_pcap = nullptr;
     int m_linkType = 0;

@@ -249,6 +249,8 @@ IoSourceStats PcapIoEventSource::stats() const
     s.lookupQueueFull = m_queueFull.load(std::memory_order_relaxed);
     s.diskSamples = m_disk.rounds();
     s.diskEventsDelivered = m_disk.delivered();
+    s.handshakePayloads = m_handshakes.payloads();
+    s.handshakePayloadsDropped = m_handshakes.kernelDrops();
     return s;
 }
 

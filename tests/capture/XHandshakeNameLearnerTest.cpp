@@ -5,6 +5,7 @@
 #include "HandshakeBuilder.h"
 #include "capture/XDNSRecord.h"
 #include "capture/XHandshakeNameLearner.h"
+#include "capture/XQuicPacketProtection.h"
 
 namespace {
 
@@ -109,6 +110,40 @@ TEST(HandshakeNameLearner, WaitingFlowsAreCappedAndExpire)
     learner.sweep(XHandshakeNameLearner::kWaitMs + 1000);
     EXPECT_EQ(learner.inFlight(), 0);
     EXPECT_EQ(learner.stats().incomplete, uint64_t(XHandshakeNameLearner::kMaxInFlight));
+}
+
+// After its name, a QUIC flow's later client Initials (an ACK, a PING probe) are passed over:
+// no decryption, no waiting slot, nothing given up later.
+TEST(HandshakeNameLearner, LaterInitialsOfANamedQuicFlowArePassedOver)
+{
+    XDNSRecord dns("");
+    XHandshakeNameLearner learner(&dns);
+    const XHandshakeFlow quic{0x0A000002, 40001, 443};
+    const Bytes initial = handshake::recorded("quic_rfc9001_client_initial.bin");
+    learner.onUdpPayload(quic, initial.data(), initial.size(), 0);
+    const Bytes rfcDcid = {0x83, 0x94, 0xc8, 0xf0, 0x3e, 0x51, 0x57, 0x08};
+    const Bytes ackOnly = handshake::quicInitial(kQuicVersion1, rfcDcid, 3, {0x02, 0x00, 0x00, 0x00, 0x00}, 1162);
+    learner.onUdpPayload(quic, ackOnly.data(), ackOnly.size(), 100);
+    EXPECT_EQ(learner.inFlight(), 0);
+    learner.sweep(XHandshakeNameLearner::kWaitMs + 1000);
+    XHandshakeStats s = learner.stats();
+    EXPECT_EQ(s.quicInitials, 1u);
+    EXPECT_EQ(s.quicNames, 1u);
+    EXPECT_EQ(s.incomplete, 0u);
+
+    // Long after, the same address and ports are a new connection, read again.
+    learner.onUdpPayload(quic, ackOnly.data(), ackOnly.size(), XHandshakeNameLearner::kFinishedMs + 5000);
+    EXPECT_EQ(learner.stats().quicInitials, 2u);
+
+    // The set of finished flows is bounded: the oldest make room.
+    const uint64_t later = XHandshakeNameLearner::kFinishedMs * 2;
+    for (uint32_t i = 0; i <= XHandshakeNameLearner::kFinishedKept; ++i)
+        learner.onUdpPayload({0x0C000000u + i, 40001, 443}, initial.data(), initial.size(), later);
+    s = learner.stats();
+    learner.onUdpPayload({0x0C000001u, 40001, 443}, initial.data(), initial.size(), later);
+    EXPECT_EQ(learner.stats().quicInitials, s.quicInitials);
+    learner.onUdpPayload({0x0C000000u, 40001, 443}, initial.data(), initial.size(), later);
+    EXPECT_EQ(learner.stats().quicInitials, s.quicInitials + 1);
 }
 
 TEST(HandshakeNameLearner, PayloadsThatAreNoHelloAndHostileNamesLeaveNoName)

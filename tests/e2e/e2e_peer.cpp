@@ -2,6 +2,7 @@
 // has real programs to attribute traffic to.
 //   e2e_peer tcp-server PORT REPLY_BYTES     accept; read until EOF; send REPLY_BYTES; close
 //   e2e_peer udp-echo PORT                   echo every datagram back to its sender
+//   e2e_peer udp-sink PORT                   receive every datagram, answer none
 //   e2e_peer tcp-client ADDR PORT BYTES HOLD_MS   connect, send, stay connected until HOLD_MS
 //                                                 after connecting, then end and read the reply
 //   e2e_peer udp-client ADDR PORT SIZE COUNT HOLD_MS   send COUNT datagrams, wait for each
@@ -106,7 +107,7 @@ int tcpServer(int port, size_t reply)
     }
 }
 
-int udpEcho(int port)
+int udpServer(int port, bool echo)
 {
     const int s = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in a = endpoint("0.0.0.0", port);
@@ -119,7 +120,7 @@ int udpEcho(int port)
         sockaddr_in from{};
         socklen_t len = sizeof from;
         const ssize_t n = recvfrom(s, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
-        if (n >= 0)
+        if (n >= 0 && echo)
             sendto(s, buf, size_t(n), 0, reinterpret_cast<sockaddr*>(&from), len);
     }
 }
@@ -493,7 +494,9 @@ int main(int argc, char** argv)
     if (mode == "tcp-server" && argc == 4)
         return tcpServer(int(num(2)), size_t(num(3)));
     if (mode == "udp-echo" && argc == 3)
-        return udpEcho(int(num(2)));
+        return udpServer(int(num(2)), true);
+    if (mode == "udp-sink" && argc == 3)
+        return udpServer(int(num(2)), false);
     if (mode == "tcp-client" && argc == 6)
         return tcpClient(argv[2], int(num(3)), size_t(num(4)), num(5));
     if (mode == "udp-client" && argc == 7)

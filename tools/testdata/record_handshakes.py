@@ -15,8 +15,9 @@ cannot reach from the recordings by mutation: the decrypted frames of the record
 Initials (a mutated packet fails authentication), the ClientHello messages they carry, and a
 hello split over many records. Writing them needs python3-cryptography.
 
-chromium is Debian's (apt-get install chromium), used only to record; nothing in the build or
-the tests needs it. The QUIC recording listens on UDP port 443 (needs root).
+chromium is Debian's (apt-get install chromium); no build needs it, and the handshake
+end-to-end test runs it where it is installed. The QUIC recording listens on UDP port 443
+(needs root).
 """
 import hashlib
 import hmac

@@ -55,6 +55,8 @@
     X(dnsMalformed, "dns_names_malformed", kDrop, "DNS records refused: a name no host can have") \
     X(namesLearnt, "dns_names_learnt", kFlow, "address records given to the DNS cache")           \
     X(dnsDropped, "dns_names_dropped", kDrop, "names the DNS cache refused or forgot to make room") \
+    X(handshakePayloads, "handshake_payloads_taken", kFlow, "first payloads of new outgoing flows taken to read their server name") \
+    X(handshakePayloadsDropped, "handshake_payloads_dropped", kDrop, "first payloads of new flows lost: no room in the kernel's ring or the capture's buffer") \
     X(tlsHellos, "tls_hellos_read", kFlow, "TLS ClientHellos local programs sent, read for their server name") \
     X(quicInitials, "quic_initials_opened", kFlow, "QUIC Initial packets local programs sent, decrypted for their server name") \
     X(tlsNames, "tls_names_learnt", kFlow, "names from TLS ClientHellos given to the name cache") \

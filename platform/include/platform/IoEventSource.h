@@ -31,6 +31,10 @@ struct IoSourceStats {
     uint64_t flowDeltas = 0;         // eBPF: per-flow counts read
     uint64_t flowMapFullPackets = 0; // eBPF: packets not counted because the flow map was full
     uint64_t flowMapFullBytes = 0;
+    uint64_t handshakePayloads = 0;        // first payloads of new outgoing flows handed on for
+                                           // their server name
+    uint64_t handshakePayloadsDropped = 0; // such payloads lost: the kernel's ring or the
+                                           // handshake capture's buffer had no room
 };
 
 // The kernel I/O event source: the IPv4 TCP/UDP traffic of every process (per packet, or per

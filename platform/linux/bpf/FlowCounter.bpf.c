@@ -23,6 +23,12 @@
  * When a process is freed its storage I/O totals go to a ring for the disk sampler, so that a
  * process that ends between two samples is still counted whole.
  *
+ * The first payloads of new outgoing flows go to a ring of their own, for the server names
+ * their TLS and QUIC handshakes ask for: a connect, and the creation of a UDP socket, mark the
+ * socket's storage, and only packets of marked sockets look at their payload; the mark goes
+ * once the payloads that can carry a name have passed. The common packet pays no more than
+ * the test of the storage flags it made anyway.
+ *
  * Every hook lets the packet or the call through, whatever happens in it. */
 #include "vmlinux.h"
 
@@ -119,6 +125,14 @@ struct {
 /* Process exits that found the exit ring full. */
 __u64 exits_dropped = 0;
 
+struct {
+    __uint(type, BPF_MAP_TYPE_RINGBUF);
+    __uint(max_entries, LVX_HELLO_RING_BYTES);
+} hellos SEC(".maps");
+
+/* First payloads of flows that found the hello ring full. */
+__u64 hellos_dropped = 0;
+
 static __always_inline __u32 current_pid(void)
 {
     return bpf_get_current_pid_tgid() >> 32;
@@ -175,47 +189,90 @@ static __always_inline void claim(struct lvx_owner *owner, int fresh, __u64 netn
     note_process(current_task(), pid);
 }
 
+/* The next payloads of the socket are looked at for a server name: a TCP connection's first
+ * segments with payload, a UDP socket's next datagrams. Not for sockets of other namespaces. */
+static __always_inline void watch(struct lvx_owner *owner, __u8 payloads)
+{
+    if (owner->flags & LVX_OWNER_FOREIGN)
+        return;
+    owner->watch_left = payloads;
+    owner->flags |= LVX_OWNER_WATCH;
+}
+
+static __always_inline void stop_watching(struct lvx_owner *owner)
+{
+    owner->flags &= ~(LVX_OWNER_WATCH | LVX_OWNER_HELLO_GOES_ON);
+    owner->watch_left = 0;
+}
+
+/* One packet sent by a watched socket: false when it was the last one looked at. */
+static __always_inline int watch_one_more(struct lvx_owner *owner)
+{
+    const __u8 left = owner->watch_left;
+    if (left <= 1) {
+        stop_watching(owner);
+        return 0;
+    }
+    owner->watch_left = left - 1;
+    return 1;
+}
+
 SEC("cgroup/sock_create")
 int lvx_sock_create(struct bpf_sock *sk)
 {
     if (!counted_socket(sk->family, sk->type, sk->protocol))
         return ALLOW;
     struct lvx_owner *owner = bpf_sk_storage_get(&owners, sk, 0, BPF_SK_STORAGE_GET_F_CREATE);
-    if (owner)
+    if (owner) {
         claim(owner, 1, bpf_get_netns_cookie(sk), sk->protocol, current_pid());
+        /* A UDP socket may send a QUIC Initial without ever connecting. */
+        if (sk->protocol == IPPROTO_UDP)
+            watch(owner, LVX_HELLO_UDP_DATAGRAMS);
+    }
     return ALLOW;
 }
 
 /* connect (and, without task access, recvmsg) name the process that uses a socket it may
- * have inherited. The common case, the same process again, costs one storage lookup. */
-static __always_inline int claim_by_address_call(struct bpf_sock_addr *ctx)
+ * have inherited. The common case, the same process again, costs one storage lookup. A
+ * connect starts a new outgoing flow: a TCP connection's first payload, and a UDP socket's
+ * next datagrams to the QUIC port, are looked at for the name it asks for. */
+static __always_inline int claim_by_address_call(struct bpf_sock_addr *ctx, int connecting)
 {
     struct bpf_sock *sk = ctx->sk;
     if (!sk)
         return ALLOW;
     const __u32 pid = current_pid();
     struct lvx_owner *owner = bpf_sk_storage_get(&owners, sk, 0, 0);
-    if ((owner && owner->pid == pid) || !counted_socket(sk->family, sk->type, sk->protocol))
-        return ALLOW;
-    const int fresh = !owner;
-    if (fresh)
-        owner = bpf_sk_storage_get(&owners, sk, 0, BPF_SK_STORAGE_GET_F_CREATE);
-    if (owner)
+    if (!owner || owner->pid != pid) {
+        if (!counted_socket(sk->family, sk->type, sk->protocol))
+            return ALLOW;
+        const int fresh = !owner;
+        if (fresh)
+            owner = bpf_sk_storage_get(&owners, sk, 0, BPF_SK_STORAGE_GET_F_CREATE);
+        if (!owner)
+            return ALLOW;
         claim(owner, fresh, fresh ? bpf_get_netns_cookie(ctx) : 0, sk->protocol, pid);
+    }
+    if (connecting) {
+        if (sk->type == SOCK_STREAM)
+            watch(owner, LVX_HELLO_TCP_PACKETS);
+        else if (ctx->user_port == bpf_htons(LVX_HELLO_PORT))
+            watch(owner, LVX_HELLO_UDP_DATAGRAMS);
+    }
     return ALLOW;
 }
 
 SEC("cgroup/connect4")
-int lvx_connect4(struct bpf_sock_addr *ctx) { return claim_by_address_call(ctx); }
+int lvx_connect4(struct bpf_sock_addr *ctx) { return claim_by_address_call(ctx, 1); }
 
 SEC("cgroup/connect6")
-int lvx_connect6(struct bpf_sock_addr *ctx) { return claim_by_address_call(ctx); }
+int lvx_connect6(struct bpf_sock_addr *ctx) { return claim_by_address_call(ctx, 1); }
 
 SEC("cgroup/recvmsg4")
-int lvx_recvmsg4(struct bpf_sock_addr *ctx) { return claim_by_address_call(ctx); }
+int lvx_recvmsg4(struct bpf_sock_addr *ctx) { return claim_by_address_call(ctx, 0); }
 
 SEC("cgroup/recvmsg6")
-int lvx_recvmsg6(struct bpf_sock_addr *ctx) { return claim_by_address_call(ctx); }
+int lvx_recvmsg6(struct bpf_sock_addr *ctx) { return claim_by_address_call(ctx, 0); }
 
 /* Every receive of a process (task access only). */
 SEC("tp_btf/sock_recv_length")
@@ -344,6 +401,140 @@ static __always_inline void count_in(void *flows, __u32 map, const struct lvx_fl
     __sync_fetch_and_add(&bytes_dropped, bytes);
 }
 
+struct tcp_head {
+    __be16 ports[2];
+    __be32 seq;
+    __be32 ack;
+    __u8 data_offset;
+    __u8 flags;
+};
+
+/* Copies size bytes (at most LVX_HELLO_BYTES) of the packet from offset into the hello ring.
+ * The reader reads the ring with the flow counts, or at once when it passes half full. */
+static __always_inline void copy_hello(struct __sk_buff *skb, __u32 offset, __u32 bytes, const struct ipv4_header *ip,
+                                       const __be16 *ports, __u32 seq)
+{
+    /* In a register of its own, so that the verifier sees the bounds tested here. */
+    __u64 size = bytes;
+    asm volatile("" : "+r"(size));
+    if (size > LVX_HELLO_BYTES)
+        size = LVX_HELLO_BYTES;
+    if (size == 0)
+        return;
+    struct lvx_hello *hello = bpf_ringbuf_reserve(&hellos, sizeof *hello, 0);
+    if (!hello) {
+        __sync_fetch_and_add(&hellos_dropped, 1);
+        return;
+    }
+    hello->remote_addr = ip->destination;
+    hello->local_port = ports[0];
+    hello->remote_port = ports[1];
+    hello->tcp_seq = seq;
+    hello->size = size;
+    hello->protocol = ip->protocol;
+    hello->pad = 0;
+    if (bpf_skb_load_bytes(skb, offset, hello->data, size)) {
+        bpf_ringbuf_discard(hello, BPF_RB_NO_WAKEUP);
+        return;
+    }
+    const __u64 flags = bpf_ringbuf_query(&hellos, BPF_RB_AVAIL_DATA) >= LVX_HELLO_RING_BYTES / 2
+                            ? BPF_RB_FORCE_WAKEUP
+                            : BPF_RB_NO_WAKEUP;
+    bpf_ringbuf_submit(hello, flags);
+}
+
+/* A packet a watched TCP socket sends. Its first segment with payload is copied when it
+ * starts a TLS ClientHello (record type 22, version 3.x, message type 1), and so is the next
+ * one when the hello runs past it; a segmentation-offload packet that holds more than one
+ * segment's worth gives its next LVX_HELLO_BYTES as the second. Anything else ends the watch:
+ * only the TLS handshake names a server in the clear. */
+static __always_inline void watch_tcp(struct __sk_buff *skb, struct lvx_owner *owner)
+{
+    const int more = watch_one_more(owner);
+    struct ipv4_header ip;
+    struct tcp_head tcp;
+    if (bpf_skb_load_bytes(skb, 0, &ip, sizeof ip))
+        return;
+    const __u32 ihl = (ip.version_ihl & 0x0F) * 4;
+    if (ip.protocol != IPPROTO_TCP || ihl < 20 || bpf_skb_load_bytes(skb, ihl, &tcp, sizeof tcp))
+        return;
+    if (is_loopback(ip.destination)) {
+        stop_watching(owner);
+        return;
+    }
+    const __u32 headers = ihl + (tcp.data_offset >> 4) * 4;
+    if (skb->len <= headers)
+        return;  /* the SYN, a bare ACK: the payload is still to come */
+    const __u32 payload = skb->len - headers;
+    const __u32 seq = bpf_ntohl(tcp.seq);
+    if (owner->flags & LVX_OWNER_HELLO_GOES_ON) {
+        copy_hello(skb, headers, payload, &ip, tcp.ports, seq);
+        stop_watching(owner);
+        return;
+    }
+    __u8 start[9];
+    if (payload < sizeof start || bpf_skb_load_bytes(skb, headers, start, sizeof start) || start[0] != 22 ||
+        start[1] != 3 || start[5] != 1) {
+        stop_watching(owner);
+        return;
+    }
+    /* Where the hello ends, were it in one record. */
+    const __u32 end = 9 + ((__u32)start[6] << 16 | (__u32)start[7] << 8 | start[8]);
+    copy_hello(skb, headers, payload, &ip, tcp.ports, seq);
+    if (payload > LVX_HELLO_BYTES && end > LVX_HELLO_BYTES) {
+        copy_hello(skb, headers + LVX_HELLO_BYTES, payload - LVX_HELLO_BYTES, &ip, tcp.ports, seq + LVX_HELLO_BYTES);
+    } else if (payload < end && more) {
+        owner->flags |= LVX_OWNER_HELLO_GOES_ON;
+        return;
+    }
+    stop_watching(owner);
+}
+
+/* A datagram a watched UDP socket sends: copied when it goes to the QUIC port and starts with
+ * a long header (an Initial among them). A UDP segmentation-offload send stands for several
+ * datagrams: its first two are taken. Each send uses up one of the watched datagrams. */
+static __always_inline void watch_udp(struct __sk_buff *skb, struct lvx_owner *owner)
+{
+    watch_one_more(owner);
+    /* Most watched datagrams go elsewhere than the QUIC port: their headers are read
+     * straight from the packet's linear part, where they nearly always lie. */
+    struct ipv4_ports copy;
+    const struct ipv4_ports *h = (void *)(long)skb->data;
+    if ((void *)(h + 1) > (void *)(long)skb->data_end) {
+        if (bpf_skb_load_bytes(skb, 0, &copy, sizeof copy))
+            return;
+        h = &copy;
+    }
+    const __u32 ihl = (h->ip.version_ihl & 0x0F) * 4;
+    if (h->ip.protocol != IPPROTO_UDP || ihl < 20 || is_loopback(h->ip.destination))
+        return;
+    const struct ipv4_header ip = h->ip;
+    __be16 ports[2] = {h->ports[0], h->ports[1]};
+    if (ihl != 20 && bpf_skb_load_bytes(skb, ihl, ports, sizeof ports))
+        return;
+    const __u32 offset = ihl + 8;
+    if (ports[1] != bpf_htons(LVX_HELLO_PORT) || skb->len <= offset)
+        return;
+    const __u32 payload = skb->len - offset;
+    const __u32 segment = skb->gso_segs > 1 && skb->gso_size && skb->gso_size < payload ? skb->gso_size : payload;
+    __u8 first = 0;
+    if (bpf_skb_load_bytes(skb, offset, &first, 1) || !(first & 0x80))
+        return;
+    copy_hello(skb, offset, segment, &ip, ports, 0);
+    if (segment < payload && !bpf_skb_load_bytes(skb, offset + segment, &first, 1) && (first & 0x80))
+        copy_hello(skb, offset + segment, payload - segment < segment ? payload - segment : segment, &ip, ports, 0);
+}
+
+/* A packet a watched socket sends. A function of its own, called only for such packets, so
+ * that the path every other packet takes stays as short as it was. */
+static __noinline void watch_payload(struct __sk_buff *skb, struct lvx_owner *owner)
+{
+    if (owner->protocol == IPPROTO_TCP)
+        watch_tcp(skb, owner);
+    else
+        watch_udp(skb, owner);
+}
+
 /* The storage of a socket older than the programs (or one they never saw created): made on
  * its first packet, with no process known, so that its later packets take the short way. Null
  * for what is not a TCP or UDP socket. */
@@ -374,8 +565,13 @@ static __always_inline int count_packet(struct __sk_buff *skb, int sent)
     struct lvx_owner *owner = bpf_sk_storage_get(&owners, sk, 0, 0);
     if (!owner && !(owner = adopt(skb, sk)))
         return ALLOW;
-    if (owner->flags & LVX_OWNER_FOREIGN)
-        return ALLOW;
+    if (__builtin_expect(owner->flags != 0, 0)) {
+        /* Seldom: a socket of another namespace, or one whose next payloads are watched. */
+        if (owner->flags & LVX_OWNER_FOREIGN)
+            return ALLOW;
+        if (sent)
+            watch_payload(skb, owner);
+    }
     struct lvx_flow_key key = {};
     key.pid = owner->pid;
     key.protocol = owner->protocol;

@@ -17,12 +17,39 @@
 
 /* Socket-local storage: the process that uses the socket. */
 #define LVX_OWNER_FOREIGN 1   /* the socket lives in another network namespace */
+#define LVX_OWNER_WATCH 2     /* what the socket sends next may name the server it asks for */
+#define LVX_OWNER_HELLO_GOES_ON 4  /* with LVX_OWNER_WATCH: a TCP hello runs on past the last
+                                    * segment copied */
 
 struct lvx_owner {
     __u32 pid;
     __u16 flags;
     __u8 protocol;    /* IPPROTO_TCP or IPPROTO_UDP */
+    __u8 watch_left;  /* with LVX_OWNER_WATCH: packets it sends that are still looked at */
+};
+
+/* The first payloads of new outgoing flows, for the names their handshakes ask for: of a
+ * connecting TCP socket, its first segment with payload when it starts a TLS ClientHello, and
+ * the next one when the hello runs on; of a UDP socket, its first datagrams, of which those to
+ * port 443 that start with a QUIC long header are copied. At most LVX_HELLO_BYTES of each. A
+ * socket is watched for its first few packets sent only (the TCP handshake's and those
+ * acknowledging what a server says first count too). */
+#define LVX_HELLO_BYTES 1500
+#define LVX_HELLO_TCP_PACKETS 8
+#define LVX_HELLO_UDP_DATAGRAMS 4
+#define LVX_HELLO_PORT 443
+/* Room for about 680 payloads; the reader is woken at half full, else reads with the counts. */
+#define LVX_HELLO_RING_BYTES (1024 * 1024)
+
+struct lvx_hello {
+    __u32 remote_addr;   /* network order */
+    __u16 local_port;    /* network order */
+    __u16 remote_port;   /* network order */
+    __u32 tcp_seq;       /* TCP: sequence number of data[0], host order */
+    __u16 size;          /* bytes of data */
+    __u8 protocol;       /* IPPROTO_TCP or IPPROTO_UDP */
     __u8 pad;
+    __u8 data[LVX_HELLO_BYTES];
 };
 
 /* One flow as its local socket sees it. Addresses and ports in network order. */
