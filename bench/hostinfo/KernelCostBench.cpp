@@ -7,9 +7,11 @@
 //     one socket sends them), counted by this process's own engine: nothing may go uncounted;
 //   - idle: the CPU time and wake-ups of each command given with --idle, per thread name.
 // With and without legs alternate in every round, so that drift in the machine's load falls
-// on both alike; every figure is the median of the rounds, with the spread beside it.
+// on both alike; every figure is the median of the rounds, with the spread beside it. Several
+// monitors (--monitor NAME=CMD, given more than once: two builds, say) take their turns in the
+// same rounds, each compared with the same legs without a monitor.
 //
-//   bench_kernel_cost [--rounds N] [--seconds S] [--monitor CMD] [--idle NAME=CMD]...
+//   bench_kernel_cost [--rounds N] [--seconds S] [--monitor [NAME=]CMD]... [--idle NAME=CMD]...
 //                     [--idle-seconds S] [--only flood|burst|idle] [--senders udp,udp100,tcp]
 #include <arpa/inet.h>
 #include <bpf/bpf.h>
@@ -50,7 +52,7 @@ constexpr long kBurstFlows = 100000;
 struct Options {
     int rounds = 5;
     double seconds = 3;
-    std::string monitor = LUMIVEX_PATH;
+    std::vector<std::pair<std::string, std::string>> monitors;  // name, command
     std::vector<std::pair<std::string, std::string>> idle;
     double idleSeconds = 50;
     double idleWarmup = 5;
@@ -217,13 +219,13 @@ std::vector<double> scaled(const std::vector<double>& v, double scale)
     return out;
 }
 
-void printVariant(const Variant& v, const VariantFigures& f)
+void printVariant(const Variant& v, const VariantFigures& f, const std::string& monitor)
 {
     const double a = median(f.without), b = median(f.with);
     const double ac = median(f.withoutPerCpu), bc = median(f.withPerCpu);
     const char* unit = v.tcp ? "MB/s" : "kpps";
     const double scale = v.tcp ? 1e6 : 1e3;
-    std::printf("\n%s: without %.1f %s (%s), with %.1f %s (%s)\n", v.name, a / scale, unit,
+    std::printf("\n%s, monitor %s: without %.1f %s (%s), with %.1f %s (%s)\n", v.name, monitor.c_str(), a / scale, unit,
                 spread(scaled(f.without, scale), "%.1f").c_str(), b / scale, unit,
                 spread(scaled(f.with, scale), "%.1f").c_str());
     std::printf("  per CPU second of the sender: without %.1f (%s), with %.1f (%s)\n", ac / scale,
@@ -243,8 +245,8 @@ void printVariant(const Variant& v, const VariantFigures& f)
     if (!v.tcp)
         std::printf("  %-22s %10s %10s %12.1f (%s)\n", "all hooks", "", "", median(f.totalNsPerUnit),
                     spread(f.totalNsPerUnit, "%.1f").c_str());
-    std::printf("RESULT %s: with the monitor %.1f %% of without, %.1f %% per sender CPU second\n", v.name,
-                a > 0 ? 100.0 * b / a : 0.0, ac > 0 ? 100.0 * bc / ac : 0.0);
+    std::printf("RESULT %s, %s: with the monitor %.1f %% of without, %.1f %% per sender CPU second\n", v.name,
+                monitor.c_str(), a > 0 ? 100.0 * b / a : 0.0, ac > 0 ? 100.0 * bc / ac : 0.0);
 }
 
 bool chosen(const Options& o, const Variant& v)
@@ -315,27 +317,35 @@ int floodSection(const Options& o)
         if (chosen(o, v))
             runSender(net, v, 1);  // warm-up
 
-    std::printf("monitor: %s\nload before the flood legs: %s\n", o.monitor.c_str(), loadAverage().c_str());
-    std::vector<VariantFigures> figures(std::size(kVariants));
+    for (const auto& [name, command] : o.monitors)
+        std::printf("monitor %s: %s\n", name.c_str(), command.c_str());
+    std::printf("load before the flood legs: %s\n", loadAverage().c_str());
+    // figures[m][v]: monitor m under variant v; the legs without a monitor count for every m.
+    const size_t legs = o.monitors.size() + 1;
+    std::vector<std::vector<VariantFigures>> figures(o.monitors.size(), std::vector<VariantFigures>(std::size(kVariants)));
     int spoiled = 0;
     for (int round = 0; round < o.rounds; ++round) {
         for (size_t vi = 0; vi < std::size(kVariants); ++vi) {
             const Variant& v = kVariants[vi];
             if (!chosen(o, v))
                 continue;
-            for (int leg = 0; leg < 2; ++leg) {
-                // A B, then B A: the order alternates from round to round and variant to variant.
-                const bool monitored = (leg == 0) == ((round + int(vi)) % 2 == 1);
+            for (size_t leg = 0; leg < legs; ++leg) {
+                // Leg 0 is without a monitor, leg m + 1 with monitor m; the order turns from
+                // round to round and variant to variant.
+                const size_t which = (leg + size_t(round) + vi) % legs;
+                const bool monitored = which > 0;
+                const std::string label = monitored ? "with " + o.monitors[which - 1].first : "without";
                 Monitored monitor;
                 size_t programs = 0;
                 if (monitored) {
-                    if (!monitor.start(o.monitor)) {
-                        std::printf("the monitor did not start: %s\n", o.monitor.c_str());
+                    const std::string& command = o.monitors[which - 1].second;
+                    if (!monitor.start(command)) {
+                        std::printf("the monitor did not start: %s\n", command.c_str());
                         return 1;
                     }
                     programs = monitor.waitReady();
                     if (!monitor.running()) {
-                        std::printf("the monitor ended at start: %s\n", o.monitor.c_str());
+                        std::printf("the monitor ended at start: %s\n", command.c_str());
                         return 1;
                     }
                 }
@@ -347,26 +357,31 @@ int floodSection(const Options& o)
                     if (before + foreignPrograms(held) == 0 || attempt == 9)
                         break;
                     ++spoiled;
-                    std::printf("round %d  %-30s %-8s spoiled: other flow-counting programs loaded; again\n",
-                                round + 1, v.name, monitored ? "with" : "without");
+                    std::printf("round %d  %-30s %-16s spoiled: other flow-counting programs loaded; again\n",
+                                round + 1, v.name, label.c_str());
                     std::this_thread::sleep_for(std::chrono::seconds(5));
                 }
                 if (monitored) {
+                    VariantFigures& f = figures[which - 1][vi];
                     // The run-time statistics cost a clock read or two per run of each
                     // program: they are on only for a run of their own after the measured one.
                     const double hookSeconds = std::max(1.0, o.seconds / 2);
                     const BpfRunStats stats;
                     const auto before = BpfRunStats::sample(monitor.pid());
                     const SenderRun hookRun = runSender(net, v, hookSeconds);
-                    addHookFigures(figures[vi], before, BpfRunStats::sample(monitor.pid()), hookRun, hookSeconds);
+                    addHookFigures(f, before, BpfRunStats::sample(monitor.pid()), hookRun, hookSeconds);
                     monitor.stop();
+                    f.with.push_back(run.rate);
+                    f.withPerCpu.push_back(run.perCpu);
+                } else {
+                    for (auto& perMonitor : figures) {
+                        perMonitor[vi].without.push_back(run.rate);
+                        perMonitor[vi].withoutPerCpu.push_back(run.perCpu);
+                    }
                 }
-                (monitored ? figures[vi].with : figures[vi].without).push_back(run.rate);
-                (monitored ? figures[vi].withPerCpu : figures[vi].withoutPerCpu).push_back(run.perCpu);
                 const double scale = v.tcp ? 1e6 : 1e3;
-                std::printf("round %d  %-30s %-8s %10.1f %s, %10.1f per CPU s%s\n", round + 1, v.name,
-                            monitored ? "with" : "without", run.rate / scale, v.tcp ? "MB/s" : "kpps",
-                            run.perCpu / scale,
+                std::printf("round %d  %-30s %-16s %10.1f %s, %10.1f per CPU s%s\n", round + 1, v.name, label.c_str(),
+                            run.rate / scale, v.tcp ? "MB/s" : "kpps", run.perCpu / scale,
                             monitored ? (" (" + std::to_string(programs) + " BPF programs)").c_str() : "");
                 std::fflush(stdout);
             }
@@ -378,9 +393,10 @@ int floodSection(const Options& o)
     if (floor >= 0)
         std::printf("an empty cgroup_skb program of our own measures %.1f ns per run: the floor of every hook figure\n",
                     floor);
-    for (size_t vi = 0; vi < std::size(kVariants); ++vi)
-        if (chosen(o, kVariants[vi]))
-            printVariant(kVariants[vi], figures[vi]);
+    for (size_t m = 0; m < o.monitors.size(); ++m)
+        for (size_t vi = 0; vi < std::size(kVariants); ++vi)
+            if (chosen(o, kVariants[vi]))
+                printVariant(kVariants[vi], figures[m][vi], o.monitors[m].first);
     return 0;
 }
 
@@ -541,8 +557,15 @@ bool parseOptions(int argc, char** argv, Options& o)
             o.rounds = std::atoi(value.c_str());
         else if (key == "--seconds")
             o.seconds = std::atof(value.c_str());
-        else if (key == "--monitor")
-            o.monitor = value;
+        else if (key == "--monitor") {
+            // NAME=CMD, or a command alone (named after its position): a '=' before the
+            // first blank names it.
+            const size_t eq = value.find('='), blank = value.find(' ');
+            if (eq != std::string::npos && eq < blank)
+                o.monitors.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+            else
+                o.monitors.emplace_back("monitor" + std::to_string(o.monitors.size() + 1), value);
+        }
         else if (key == "--idle-seconds")
             o.idleSeconds = std::atof(value.c_str());
         else if (key == "--only")
@@ -554,6 +577,8 @@ bool parseOptions(int argc, char** argv, Options& o)
         else
             return false;
     }
+    if (o.monitors.empty())
+        o.monitors.emplace_back("lumivex", LUMIVEX_PATH);
     if (o.idle.empty()) {
         // The console printing once at the end, and the window started in the tray when there
         // is a display to start it on.
@@ -573,7 +598,7 @@ int main(int argc, char** argv)
 {
     Options o;
     if (!parseOptions(argc, argv, o)) {
-        std::fprintf(stderr, "usage: bench_kernel_cost [--rounds N] [--seconds S] [--monitor CMD] "
+        std::fprintf(stderr, "usage: bench_kernel_cost [--rounds N] [--seconds S] [--monitor [NAME=]CMD]... "
                              "[--idle NAME=CMD]... [--idle-seconds S] [--only flood|burst|idle] [--senders udp,udp100,tcp]\n");
         return 2;
     }
