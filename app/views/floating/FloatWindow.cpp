@@ -14,6 +14,7 @@
 #include <QWindow>
 #include <QEvent>
 
+#include <algorithm>
 #include <iterator>
 
 namespace orvane {
@@ -49,6 +50,7 @@ FloatWindow::FloatWindow(const TickFeed& ticks, QPixmap background, QWidget* par
     setObjectName(QStringLiteral("floatWindow"));
     setWindowTitle(skin::text("titlename"));
     setFixedSize(m_background.isNull() ? kFallbackSize : m_background.size());
+    makeCells();
     activate();
     connect(&ticks, &TickFeed::published, this, &FloatWindow::showTick);
 }
@@ -89,8 +91,24 @@ QRect FloatWindow::figureBox(int index) const
 void FloatWindow::showTick(const TickSnapshot& snapshot)
 {
     m_figures = snapshot.machine;
-    if (isVisible())
+    Cell before[5];
+    std::copy(std::begin(m_cells), std::end(m_cells), std::begin(before));
+    makeCells();
+    if (isVisible() && !std::equal(std::begin(m_cells), std::end(m_cells), std::begin(before)))
         update();
+}
+
+void FloatWindow::makeCells()
+{
+    const double disk = double(m_figures.diskRead) + double(m_figures.diskWrite);
+    const ColoredText speeds[3] = {formatValue(disk, ValueUse::FloatSpeed),
+                                   formatValue(m_figures.upload, ValueUse::FloatSpeed),
+                                   formatValue(m_figures.download, ValueUse::FloatSpeed)};
+    m_cells[0] = {skin::text("float_cpu").arg(m_figures.cpuPercent), kPlainText};
+    m_cells[1] = {skin::text("float_memory").arg(m_figures.memoryPercent), kPlainText};
+    m_cells[2] = {skin::text("float_disk") + QString::fromStdString(speeds[0].text), toColor(speeds[0].colour)};
+    m_cells[3] = {skin::text("float_up") + QString::fromStdString(speeds[1].text), toColor(speeds[1].colour)};
+    m_cells[4] = {skin::text("float_down") + QString::fromStdString(speeds[2].text), toColor(speeds[2].colour)};
 }
 
 void FloatWindow::showEvent(QShowEvent*)
@@ -112,24 +130,9 @@ void FloatWindow::paintEvent(QPaintEvent*)
         painter.drawPixmap(0, 0, m_background);
     painter.setFont(m_font);
 
-    const double disk = double(m_figures.diskRead) + double(m_figures.diskWrite);
-    const ColoredText speeds[3] = {formatValue(disk, ValueUse::FloatSpeed),
-                                   formatValue(m_figures.upload, ValueUse::FloatSpeed),
-                                   formatValue(m_figures.download, ValueUse::FloatSpeed)};
-    struct Cell {
-        QString text;
-        QColor colour;
-    };
-    const Cell cells[5] = {
-        {skin::text("float_cpu").arg(m_figures.cpuPercent), kPlainText},
-        {skin::text("float_memory").arg(m_figures.memoryPercent), kPlainText},
-        {skin::text("float_disk") + QString::fromStdString(speeds[0].text), toColor(speeds[0].colour)},
-        {skin::text("float_up") + QString::fromStdString(speeds[1].text), toColor(speeds[1].colour)},
-        {skin::text("float_down") + QString::fromStdString(speeds[2].text), toColor(speeds[2].colour)},
-    };
     for (int i = 0; i < 5; ++i) {
-        painter.setPen(cells[i].colour);
-        drawFittedText(painter, figureBox(i), Qt::AlignLeft | Qt::AlignTop, cells[i].text);
+        painter.setPen(m_cells[i].colour);
+        drawFittedText(painter, figureBox(i), Qt::AlignLeft | Qt::AlignTop, m_cells[i].text);
     }
 }
 
@@ -172,6 +175,7 @@ void FloatWindow::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LanguageChange) {
         setWindowTitle(skin::text("titlename"));
+        makeCells();
         update();
     }
     QWidget::changeEvent(event);

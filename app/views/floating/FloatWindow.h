@@ -2,10 +2,12 @@
 
 #include "core/MachineFigures.h"
 
+#include <QColor>
 #include <QFont>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
+#include <QString>
 #include <QWidget>
 
 namespace orvane {
@@ -48,7 +50,8 @@ public:
     static constexpr int kColumns[5] = {70, 140, 214, 312, 406};
 
 public slots:
-    // New figures: repainted when on screen.
+    // New figures: repainted when on screen and only when a text they show changed, so that
+    // an idle machine's strip costs no painting.
     void showTick(const orvane::TickSnapshot& snapshot);
 
 signals:
@@ -68,7 +71,16 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    struct Cell {
+        QString text;
+        QColor colour;
+        bool operator==(const Cell&) const = default;
+    };
+    // The five texts of m_figures in the current language.
+    void makeCells();
+
     MachineFigures m_figures;
+    Cell m_cells[5];
     QPixmap m_background;
     QFont m_font;
     bool m_allowed = false;

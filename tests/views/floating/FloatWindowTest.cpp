@@ -74,6 +74,38 @@ TEST(FloatWindow, FiguresFollowEachTick)
     EXPECT_TRUE(showsFigure(strip, image, 4, "下载: 0.14G", kBlue));
 }
 
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST(FloatWindow, AnIdleTickPaintsNothingAChangedOneRepaints)
+{
+    TickFeed feed;
+    FloatWindow strip(feed, plainBackground());
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    MachineFigures figures;
+    figures.cpuPercent = 3;
+    publish(feed, figures);
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    strip.installEventFilter(&counter);
+    publish(feed, figures);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, 0) << "the same texts again";
+    figures.cpuPercent = 4;
+    publish(feed, figures);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, 1);
+}
+
 TEST(FloatWindow, HomeIsLeftOfTheMiddleOfTheWorkArea)
 {
     EXPECT_EQ(FloatWindow::homePosition(QRect(0, 0, 1280, 984)), QPoint(560, 1));
