@@ -54,8 +54,11 @@ protected:
         for (const char* name : {kTcpProgram, kUdpProgram, kBriefProgram, kDiskProgram})
             std::filesystem::copy_file(peerProgram(), m_dir + "/" + name);
         m_db = m_dir + "/history.sqlite";
+        // Only the test's own ports: a program of an earlier test still talking to the same
+        // addresses (a browser's late QUIC packets) is no part of what is recorded here.
         ASSERT_TRUE(m_wire.open(m_net.hostInterface(), TestNetwork::netOrder(m_net.hostAddr()),
-                                "host " + m_net.peerAddr() + " or host " + m_net.secondPeerAddr()));
+                                "(host " + m_net.peerAddr() + " or host " + m_net.secondPeerAddr() + ") and (port " +
+                                    std::to_string(kTcpPort) + " or port " + std::to_string(kUdpPort) + ")"));
     }
 
     void TearDown() override
