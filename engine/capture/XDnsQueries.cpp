@@ -35,8 +35,18 @@ void XDnsQueries::expire(uint32_t nowMs)
     }
 }
 
-void XDnsQueries::add(const Key& key, std::string_view question, uint32_t nowMs)
+bool XDnsQueries::add(const Key& key, std::string_view question, uint32_t nowMs, std::string* answer)
 {
+    expireHeld(nowMs);
+    for (auto it = m_held.begin(); it != m_held.end(); ++it) {
+        if (it->key == key && equalsIgnoreCase(it->question, question)) {
+            if (answer)
+                *answer = std::move(it->message);
+            m_held.erase(it);
+            ++m_heldAnswered;
+            return true;
+        }
+    }
     expire(nowMs);
     if (m_pending.size() >= m_maxPending && !m_pending.count(key)) {
         // The front is the oldest query still waiting: it makes room.
@@ -53,6 +63,29 @@ void XDnsQueries::add(const Key& key, std::string_view question, uint32_t nowMs)
     // outnumber the waiting ones, they go at once.
     if (m_order.size() > 2 * m_maxPending)
         std::erase_if(m_order, [this](const Sent& sent) { return !current(sent); });
+    return false;
+}
+
+void XDnsQueries::hold(const Key& key, std::string_view question, std::string_view message, uint32_t nowMs)
+{
+    expireHeld(nowMs);
+    if (message.size() > kMaxHeldBytes) {
+        ++m_heldGaveUp;
+        return;
+    }
+    if (m_held.size() >= kMaxHeld) {
+        m_held.pop_front();
+        ++m_heldGaveUp;
+    }
+    m_held.push_back(Held{key, std::string(question), std::string(message), nowMs});
+}
+
+void XDnsQueries::expireHeld(uint32_t nowMs)
+{
+    while (!m_held.empty() && uint32_t(nowMs - m_held.front().heldMs) >= kHoldMs) {
+        m_held.pop_front();
+        ++m_heldGaveUp;
+    }
 }
 
 bool XDnsQueries::take(const Key& key, std::string_view question, uint32_t nowMs)

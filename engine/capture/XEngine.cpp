@@ -11,6 +11,7 @@
 #include "capture/XEngineImpl.h"
 #include "capture/XPacketCounter.h"
 #include "capture/XPacketMgr.h"
+#include "capture/XPacketQueue.h"
 #include "capture/XPacketQueueMgr.h"
 #include "capture/XParserResultMgr.h"
 #include "capture/XParserWorker.h"
@@ -27,6 +28,10 @@ namespace {
 // sample() calls between owner-table reloads, and with an event source that names owners.
 constexpr uint64_t kReloadCalls = 2;
 constexpr uint64_t kExactReloadCalls = 16;
+
+// The queue of the DNS queries the event source supplies. Queues are known by their
+// listener's address; no listener has this one.
+constexpr unsigned long kSourceQueriesQueue = 0xFFFFFFFFul;
 
 XEngine::Components completed(XEngine::Components components)
 {
@@ -137,9 +142,25 @@ bool XEngine::start(std::string* why)
         e.parser = parser;
     }
 
+    // DNS queries: where the event source copies them as they are sent, they come through a
+    // queue of their own, made before the listener's so that the parser thread reads it first,
+    // and the listener's socket takes only what arrives: the kernel then copies no packet this
+    // host sends for it. An answer may still overtake its query on the way: the parser holds
+    // it a moment. Without such a source the listener sees both.
+    XPacketQueue* sourceQueries =
+        e.trace && e.trace->suppliesDnsQueries() ? e.queues->createQueue(kSourceQueriesQueue) : nullptr;
+    if (sourceQueries) {
+        parser->setAnswersMayPrecedeQueries(true);
+        e.trace->deliverDnsQueries(sourceQueries);
+        XLog::debug(1, "DNS names: queries copied by the kernel event source as they are sent, answers read from "
+                       "the wire by a packet socket of incoming IPv4 packets");
+    } else {
+        XLog::debug(1, "DNS names: queries and answers read from the wire by a packet socket of all packets (every "
+                       "packet this host sends is copied to it)");
+    }
     // One listener for every local address, those that appear later too. Nothing here asks
     // the network (no name of this host is looked up): start and stop never wait for it.
-    e.packets->createListener();
+    e.packets->createListener(sourceQueries != nullptr);
 
     // The owner tables are filled now, and the sockets open now are older than the engine:
     // their start time stays unknown.

@@ -41,6 +41,7 @@ void readCapture(XKernelIoTrace* trace, XEngineStats& s)
     s.diskExitsDropped = k.source.diskExitsDropped;
     s.handshakePayloads = k.source.handshakePayloads;
     s.handshakePayloadsDropped = k.source.handshakePayloadsDropped;
+    s.dnsQueriesRingFull = k.source.dnsQueriesDropped;
     const XHandshakeStats h = trace->handshakeStats();
     s.tlsHellos = h.tlsHellos;
     s.quicInitials = h.quicInitials;
@@ -108,6 +109,8 @@ XEngineStats XEngine::stats()
         s.dnsQueries = p.queriesSeen;
         s.dnsQueriesDropped = p.queriesDropped;
         s.dnsUnasked = p.answersUnasked;
+        s.dnsAnswersEarly = p.answersEarly;
+        s.dnsAnswersGaveUp = p.answersGaveUp;
         s.dnsOffQuestion = p.recordsOffQuestion;
         s.dnsMalformed = p.namesMalformed;
         s.eventsUncounted = p.eventsUncounted;

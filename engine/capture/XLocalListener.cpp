@@ -117,7 +117,7 @@ void XLocalListener::run()
 {
     constexpr int kBufferSize = 65536;
     XSnifferSocket socket;
-    const int rc = socket.open();
+    const int rc = socket.open(m_answersOnly.load(std::memory_order_relaxed));
     if (socket.getMode() == 1)
         m_status.store(false, std::memory_order_relaxed);
     if (rc != 0) {

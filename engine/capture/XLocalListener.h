@@ -12,7 +12,8 @@ class XSnifferSocket;
 
 // Listens to the DNS traffic of every local IPv4 address (those added later too) through one
 // raw socket on its own thread, and keeps the queries this host sends (UDP to port 53) and the
-// answers it receives (UDP from port 53) in its packet queue, each with its direction. Stop
+// answers it receives (UDP from port 53) in its packet queue, each with its direction; only
+// the answers where the queries come another way (see seeAnswersOnly). Stop
 // and exit requests wake the socket's wait, so they take effect at once (within a quarter of
 // a second where the socket cannot be woken); without traffic the thread sleeps.
 class XLocalListener : public XPacketListener {
@@ -21,6 +22,11 @@ public:
 
     // Any thread: attaches the queue whose id is the listener's address. Returns 0.
     int init() override;
+    // Before listen(): the queries this host sends are known otherwise (the kernel event
+    // source copies them where they are sent), so the socket takes only what arrives and
+    // costs nothing to what this host sends.
+    void seeAnswersOnly(bool answersOnly) { m_answersOnly.store(answersOnly, std::memory_order_relaxed); }
+    bool seesAnswersOnly() const { return m_answersOnly.load(std::memory_order_relaxed); }
     // Any thread: starts the thread, or resumes a paused one.
     void listen() override;
     // Any thread: pauses reading.
@@ -59,6 +65,7 @@ private:
     const unsigned long m_address;
     std::atomic<XPacketQueue*> m_queue{nullptr};
     std::atomic<bool> m_status{true};
+    std::atomic<bool> m_answersOnly{false};
     XPacketQueueMgr* m_queues;
 
     mutable std::mutex m_waitMutex;

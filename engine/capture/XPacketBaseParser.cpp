@@ -70,6 +70,8 @@ XParserStats XPacketBaseParser::stats() const
     s.queriesSeen = m_queriesSeen.load(std::memory_order_relaxed);
     s.queriesDropped = m_queriesDropped.load(std::memory_order_relaxed);
     s.answersUnasked = m_unasked.load(std::memory_order_relaxed);
+    s.answersEarly = m_early.load(std::memory_order_relaxed);
+    s.answersGaveUp = m_gaveUp.load(std::memory_order_relaxed);
     s.recordsOffQuestion = m_offQuestion.load(std::memory_order_relaxed);
     s.namesMalformed = m_malformed.load(std::memory_order_relaxed);
     s.namesLearnt = m_namesLearnt.load(std::memory_order_relaxed);
@@ -110,7 +112,11 @@ void XPacketBaseParser::parser(int direction, const char* data, int len)
     if (udpLength < 8)
         return ignore();
     int messageLength = udpLength - 8;
-    if (len < h + udpLength) {
+    if (len < h + udpLength && direction == kNetIoSend) {
+        // Of a query this host sent only the id and the question are read: the start of it
+        // is enough (the kernel event source copies no more of a query).
+        messageLength = len - h - 8;
+    } else if (len < h + udpLength) {
         // The records that lie wholly inside the part received are still good when the rest
         // is missing for a known reason: a queue slot keeps the first 1024 bytes of a longer
         // datagram, and a datagram too large for the link arrives in fragments, of which only
@@ -193,8 +199,38 @@ void XPacketBaseParser::parserQuery(const Udp& udp)
     uint16_t id;
     std::memcpy(&id, udp.msg, 2);
     m_queriesSeen.fetch_add(1, std::memory_order_relaxed);
-    m_queries.add({udp.source, udp.destination, udp.sourcePort, id}, std::string_view(question, size_t(n)), now());
+    std::string early;
+    if (m_queries.add({udp.source, udp.destination, udp.sourcePort, id}, std::string_view(question, size_t(n)), now(),
+                      &early)) {
+        // Its answer came first and waited for it: believed now.
+        learnAnswer(early.data(), int(early.size()));
+    }
     m_queriesDropped.store(m_queries.dropped(), std::memory_order_relaxed);
+    noteHeld();
+}
+
+void XPacketBaseParser::learnAnswer(const char* msg, int len)
+{
+    char question[kDnsNameBuffer];
+    int pos = 0;
+    const int n = len >= 12 ? questionOf(msg, len, question, pos) : 0;
+    const unsigned answers = n > 0 ? read16(reinterpret_cast<const unsigned char*>(msg) + 6) : 0;
+    if (answers != 0)
+        learnAddresses(msg, len, pos, answers, std::string_view(question, size_t(n)));
+}
+
+void XPacketBaseParser::noteHeld()
+{
+    m_early.store(m_queries.heldAnswered(), std::memory_order_relaxed);
+    m_gaveUp.store(m_queries.heldGaveUp(), std::memory_order_relaxed);
+}
+
+void XPacketBaseParser::tick()
+{
+    if (m_queries.held() == 0)
+        return;
+    m_queries.expireHeld(now());
+    noteHeld();
 }
 
 void XPacketBaseParser::parserDNS(const Udp& udp)
@@ -218,7 +254,14 @@ void XPacketBaseParser::parserDNS(const Udp& udp)
     // The answer must go from the server this host asked to the port that asked, with the
     // query's id and question, within a few seconds of the query.
     const XDnsQueries::Key key{udp.destination, udp.source, udp.destinationPort, id};
-    if (n == 0 || !m_queries.take(key, std::string_view(question, size_t(n)), now())) {
+    const std::string_view asked(question, size_t(n));
+    if (n == 0 || !m_queries.take(key, asked, now())) {
+        if (n > 0 && m_holdEarlyAnswers && !m_queries.waiting(key)) {
+            // No query with its key yet: it may still be on its way.
+            m_queries.hold(key, asked, std::string_view(msg, size_t(len)), now());
+            noteHeld();
+            return;
+        }
         m_unasked.fetch_add(1, std::memory_order_relaxed);
         return;
     }

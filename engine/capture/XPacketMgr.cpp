@@ -42,7 +42,7 @@ XPacketListener* XPacketMgr::createListener(int, unsigned long ip)
     }
 }
 
-int XPacketMgr::createListener()
+int XPacketMgr::createListener(bool answersOnly)
 {
     try {
         if (findListener(XLocalListener::kEveryAddress))
@@ -50,6 +50,8 @@ int XPacketMgr::createListener()
         XPacketListener* listener = createListener(1, XLocalListener::kEveryAddress);
         if (!listener)
             return 0;
+        // The one kind createListener(int, ip) makes.
+        static_cast<XLocalListener*>(listener)->seeAnswersOnly(answersOnly);
         listener->init();
         listener->listen();
         return 1;

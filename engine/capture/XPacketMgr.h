@@ -29,8 +29,9 @@ public:
     // Does not initialise or start it. Null only when allocation fails.
     XPacketListener* createListener(int type, unsigned long ip);
     // Creates, initialises and starts the listener of every local address, those added later
-    // included, unless it exists. Returns the number started (1 or 0).
-    int createListener();
+    // included, unless it exists: one that sees only the answers when answersOnly (the
+    // queries come another way), else the queries too. Returns the number started (1 or 0).
+    int createListener(bool answersOnly = false);
     XPacketListener* findListener(unsigned long ip);
     int listenerCount();
 

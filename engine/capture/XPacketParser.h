@@ -12,6 +12,9 @@ public:
     virtual void parser(int direction, const char* data, int len) = 0;
     // One per-process network event.
     virtual void parserSock(const ORVANEPRO_NetIo& io) = 0;
+    // After every pass of the parser thread over its work, at least once a second: work that
+    // is due by the clock rather than by a datagram.
+    virtual void tick() {}
     // Start-up, before the parser thread runs.
     virtual void init() = 0;
     // Datagrams are ignored from now on; events are still counted.

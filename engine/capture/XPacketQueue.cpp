@@ -26,11 +26,12 @@ void XPacketQueue::init()
     m_capacity = kSlots;
 }
 
-int XPacketQueue::push(const char* data, int len, int direction)
+int XPacketQueue::push(const char* data, int len, int direction, bool pauseWhenFull)
 {
     if (m_count.load(std::memory_order_acquire) >= m_capacity) {
         m_dropped.fetch_add(1, std::memory_order_relaxed);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (pauseWhenFull)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return 0;
     }
     if (!data || len < 1)

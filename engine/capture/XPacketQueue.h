@@ -6,10 +6,11 @@
 
 #include "capture/XPacketBuffer.h"
 
-// Fixed ring of 2000 preallocated 1024-byte slots between one producer thread (a listener)
-// and one consumer thread (the parser worker). Only the fill count is shared; each position
-// is touched by one side only. A full queue drops the new datagram, counts it and makes the
-// producer pause 10 ms so the consumer can catch up.
+// Fixed ring of 2000 preallocated 1024-byte slots between one producer thread (a listener, or
+// the kernel event source) and one consumer thread (the parser worker). Only the fill count is
+// shared; each position is touched by one side only. A full queue drops the new datagram,
+// counts it and makes the producer pause 10 ms so the consumer can catch up, unless told not
+// to (a producer with other work to do).
 class XPacketQueue {
 public:
     static constexpr int kSlots = 2000;
@@ -21,7 +22,7 @@ public:
     // Producer thread only. Stores the first 1024 bytes at most with the datagram's direction
     // (0 received, 1 sent); returns the stored length, or 0 when the datagram was dropped
     // (queue full, or len < 1).
-    int push(const char* data, int len, int direction = 0);
+    int push(const char* data, int len, int direction = 0, bool pauseWhenFull = true);
     // Consumer thread only. Copies the oldest datagram (at most size bytes; the rest of it is
     // discarded) and returns the copied length, or -1 when the queue is empty. direction,
     // when given, receives the datagram's direction.

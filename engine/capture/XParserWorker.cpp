@@ -116,6 +116,7 @@ void XParserWorker::run()
         if (m_queueMgr && int(m_queues.size()) != m_queueMgr->size())
             addQueues();
         const int handled = drainQueues(parser) + drainEvents(parser);
+        parser->tick();
         if (handled == 0)
             m_ring->waitForEvents();
     }

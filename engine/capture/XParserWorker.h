@@ -13,7 +13,8 @@ class XPacketQueue;
 class XPacketQueueMgr;
 
 // The engine's one processing thread: drains every packet queue into the parser, then up to
-// 1024 network events from the kernel trace's ring per pass; sleeps on the ring when there
+// 1024 network events from the kernel trace's ring per pass, then lets the parser do what the
+// clock asks for (XPacketParser::tick); sleeps on the ring when there
 // is nothing to do (a second when idle, 100 ms after work; the ring's writer wakes it for a
 // batch or at most every 100 ms, so events wait at most about that). Queues that appear later
 // are taken in as they come. init(), start(),

@@ -3,8 +3,9 @@
 #include "platform/RawSocket.h"
 
 // The raw socket of the DNS listener: every IPv4 UDP datagram this host sends to port 53 or
-// receives from port 53, on every local address (those added later too), IP header included,
-// with its direction. One thread owns it; it is neither copyable nor shared.
+// receives from port 53 (or only those it receives), on every local address (those added
+// later too), IP header included, with its direction. One thread owns it; it is neither
+// copyable nor shared.
 class XSnifferSocket {
 public:
     static constexpr int kReceiveBuffer = 819200;  // kernel receive buffer, bytes
@@ -17,10 +18,11 @@ public:
     XSnifferSocket(const XSnifferSocket&) = delete;
     XSnifferSocket& operator=(const XSnifferSocket&) = delete;
 
-    // Starts receiving with the receive buffer and timeout above. Returns 0, or the system
-    // error number of the step that failed. There is no receive-all switch here: the socket
-    // sees every local address by itself, so the mode stays 0.
-    int open() { return m_socket.open(kReceiveBuffer, kReceiveTimeoutMs); }
+    // Starts receiving with the receive buffer and timeout above: the answers, and unless
+    // answersOnly the queries too. Returns 0, or the system error number of the step that
+    // failed. There is no receive-all switch here: the socket sees every local address by
+    // itself, so the mode stays 0.
+    int open(bool answersOnly = false) { return m_socket.open(kReceiveBuffer, kReceiveTimeoutMs, answersOnly); }
     // Waits for one datagram (at most the receive timeout). Returns its length, 0 when none
     // arrived in time (or buf is null, size <= 0), -1 on an error; outgoing tells whether
     // this host sent it.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "capture/XHandshakeNameLearner.h"
+#include "capture/XPacketQueue.h"
 #include "corekit/XLog.h"
 #include "platform/ByteOrder.h"
 #include "platform/Clock.h"
@@ -126,6 +127,23 @@ void XKernelIoTrace::onHandshakePayload(const platform::HandshakePayload& payloa
         learner->onTcpPayload(flow, payload.tcpSeq, payload.data, payload.size, nowMs);
     else if (payload.protocol == platform::kProtoUdp)
         learner->onUdpPayload(flow, payload.data, payload.size, nowMs);
+}
+
+void XKernelIoTrace::deliverDnsQueries(XPacketQueue* queue)
+{
+    m_dnsQueries.store(queue, std::memory_order_release);
+}
+
+void XKernelIoTrace::onDnsQuery(const uint8_t* data, uint32_t size)
+{
+    XPacketQueue* queue = m_dnsQueries.load(std::memory_order_acquire);
+    if (!queue || !data || size == 0)
+        return;
+    // A full queue is counted there; the source goes on with its own work rather than wait.
+    if (queue->push(reinterpret_cast<const char*>(data), int(std::min<uint32_t>(size, 0x7FFFFFFF)), kNetIoSend,
+                    false) > 0 &&
+        m_ring)
+        m_ring->wake();
 }
 
 void XKernelIoTrace::onDiskEvent(const platform::DiskEvent& event)

@@ -16,6 +16,7 @@
 
 class XDNSRecord;
 class XHandshakeNameLearner;
+class XPacketQueue;
 struct XHandshakeStats;
 
 // Counters of the kernel I/O event intake; readable from any thread.
@@ -71,12 +72,21 @@ public:
     void onNetEvent(const platform::NetEvent& event) override;
     void onDiskEvent(const platform::DiskEvent& event) override;
     void onHandshakePayload(const platform::HandshakePayload& payload) override;
+    void onDnsQuery(const uint8_t* data, uint32_t size) override;
 
     // Names flows from the handshakes the source hands over, into names (which must outlive
     // the trace). Call once (start-up thread); later calls do nothing.
     void learnHandshakeNames(XDNSRecord* names);
     // Any thread: the handshake learner's counters (zero before learnHandshakeNames).
     XHandshakeStats handshakeStats() const;
+
+    // Whether the source supplies the DNS queries local programs send (see IoEventSource).
+    bool suppliesDnsQueries() const { return m_source && m_source->suppliesDnsQueries(); }
+    // Start-up thread, once: the queries the source supplies go into queue from now on, as
+    // datagrams this host sent (the source's thread is the queue's one producer), and each
+    // wakes the ring's reader, the parser thread that reads the queue too, so that the query
+    // is known by the time its answer is read. The queue must outlive the trace.
+    void deliverDnsQueries(XPacketQueue* queue);
 
     // Start gate: false for events at or before the start time; true for the first event
     // after it and every event from then on, per class. Each class is only ever passed by one
@@ -98,6 +108,7 @@ private:
     std::unique_ptr<platform::IoEventSource> m_source;
     std::unique_ptr<XHandshakeNameLearner> m_handshakeOwner;  // set once, freed last
     std::atomic<XHandshakeNameLearner*> m_handshakes{nullptr};
+    std::atomic<XPacketQueue*> m_dnsQueries{nullptr};
     bool m_ownersExact = false;
     mutable std::mutex m_statusMutex;
     std::string m_openError;              // guarded by m_statusMutex

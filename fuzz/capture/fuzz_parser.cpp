@@ -1,6 +1,7 @@
 // Whole IPv4 datagrams, as the listener queues them, into the packet parser: each as a query
 // this host sent, then as an answer received after the query it would answer (same id and
-// question, addresses and ports swapped), so that the answer reaches the record checks.
+// question, addresses and ports swapped), so that the answer reaches the record checks; and
+// into a parser that holds early answers, as an answer first and its query after.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -43,6 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         p->init(&registry, &dns, nullptr, [] { return tick; });
         return p;
     }();
+    static XPacketBaseParser* holding = [] {
+        auto* p = new XPacketBaseParser;
+        p->init(&registry, &dns, nullptr, [] { return tick; });
+        p->setAnswersMayPrecedeQueries(true);
+        return p;
+    }();
     if (size > 4096)
         return 0;
     tick += 10;
@@ -53,6 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!query.empty())
         parser->parser(kNetIoSend, query.data(), int(query.size()));
     parser->parser(kNetIoReceive, datagram.data(), int(datagram.size()));
+    holding->parser(kNetIoReceive, datagram.data(), int(datagram.size()));
+    if (!query.empty())
+        holding->parser(kNetIoSend, query.data(), int(query.size()));
+    holding->tick();
     if (dns.size() > dns.capacity())
         __builtin_trap();
     return 0;

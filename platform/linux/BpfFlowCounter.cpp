@@ -205,13 +205,15 @@ std::unique_ptr<BpfFlowCounter> BpfFlowCounter::attach(const std::string& cgroup
     counter->m_doorbell = ring_buffer__new(bpf_map__fd(skel->maps.doorbell), [](void*, void*, size_t) { return 0; },
                                            nullptr, nullptr);
     counter->m_hellos = ring_buffer__new(bpf_map__fd(skel->maps.hellos), &BpfFlowCounter::onHello, counter.get(), nullptr);
+    counter->m_queries = ring_buffer__new(bpf_map__fd(skel->maps.queries), &BpfFlowCounter::onQuery, counter.get(), nullptr);
     counter->m_epollFd = ::epoll_create1(EPOLL_CLOEXEC);
     epoll_event ringReady{};
     ringReady.events = EPOLLIN;
-    if (!counter->m_doorbell || !counter->m_hellos || counter->m_epollFd < 0 ||
+    if (!counter->m_doorbell || !counter->m_hellos || !counter->m_queries || counter->m_epollFd < 0 ||
         ::epoll_ctl(counter->m_epollFd, EPOLL_CTL_ADD, ring_buffer__epoll_fd(counter->m_doorbell), &ringReady) != 0 ||
-        ::epoll_ctl(counter->m_epollFd, EPOLL_CTL_ADD, ring_buffer__epoll_fd(counter->m_hellos), &ringReady) != 0) {
-        why = "cannot wait on the doorbell and hello rings: " + errorText(errno);
+        ::epoll_ctl(counter->m_epollFd, EPOLL_CTL_ADD, ring_buffer__epoll_fd(counter->m_hellos), &ringReady) != 0 ||
+        ::epoll_ctl(counter->m_epollFd, EPOLL_CTL_ADD, ring_buffer__epoll_fd(counter->m_queries), &ringReady) != 0) {
+        why = "cannot wait on the doorbell, hello and query rings: " + errorText(errno);
         return nullptr;
     }
     if (counter->m_withTasks) {
@@ -236,6 +238,8 @@ BpfFlowCounter::~BpfFlowCounter()
         ring_buffer__free(m_doorbell);
     if (m_hellos)
         ring_buffer__free(m_hellos);
+    if (m_queries)
+        ring_buffer__free(m_queries);
     if (m_epollFd >= 0)
         ::close(m_epollFd);
     if (m_skel)
@@ -269,8 +273,8 @@ void BpfFlowCounter::watchWakeFd(int wakeFd)
 
 void BpfFlowCounter::waitForDoorbell(int timeoutMs)
 {
-    epoll_event events[2];
-    ::epoll_wait(m_epollFd, events, 2, timeoutMs);
+    epoll_event events[4];
+    ::epoll_wait(m_epollFd, events, 4, timeoutMs);
     ring_buffer__consume(m_doorbell);
 }
 
@@ -339,6 +343,27 @@ int BpfFlowCounter::onHello(void* context, void* data, size_t size)
     payload.size = std::min<uint32_t>({hello->size, LVX_HELLO_BYTES, uint32_t(size - offsetof(lvx_hello, data))});
     if (payload.size != 0)
         self->m_helloSink->onHandshakePayload(payload);
+    return 0;
+}
+
+size_t BpfFlowCounter::takeQueries(IoEventSink& sink)
+{
+    m_querySink = &sink;
+    const int n = ring_buffer__consume(m_queries);
+    m_querySink = nullptr;
+    return n > 0 ? size_t(n) : 0;
+}
+
+int BpfFlowCounter::onQuery(void* context, void* data, size_t size)
+{
+    auto* self = static_cast<BpfFlowCounter*>(context);
+    if (size < offsetof(lvx_query, data) || !self->m_querySink)
+        return 0;
+    const auto* query = static_cast<const lvx_query*>(data);
+    const uint32_t bytes =
+        std::min<uint32_t>({query->size, LVX_QUERY_BYTES, uint32_t(size - offsetof(lvx_query, data))});
+    if (bytes != 0)
+        self->m_querySink->onDnsQuery(query->data, bytes);
     return 0;
 }
 
@@ -419,6 +444,7 @@ BpfFlowCounter::Counters BpfFlowCounter::counters() const
     c.bytesDropped = load(m_skel->bss->bytes_dropped);
     c.exitsDropped = load(m_skel->bss->exits_dropped);
     c.hellosDropped = load(m_skel->bss->hellos_dropped);
+    c.queriesDropped = load(m_skel->bss->queries_dropped);
     return c;
 }
 

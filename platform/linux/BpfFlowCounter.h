@@ -24,6 +24,7 @@ public:
         uint64_t bytesDropped = 0;
         uint64_t exitsDropped = 0;    // ended processes whose I/O totals found the exit ring full
         uint64_t hellosDropped = 0;   // first payloads of flows that found the hello ring full
+        uint64_t queriesDropped = 0;  // DNS queries that found the query ring full
     };
 
     // Loads and attaches the programs. Null, with the reason in why, when the kernel or this
@@ -45,11 +46,14 @@ public:
     // wakeFd (an eventfd) is signalled, or timeoutMs pass.
     void waitForTraffic(uint64_t countedSoFar, int wakeFd, int timeoutMs);
     // Sleeps between two reads: until timeoutMs pass, wakeFd is signalled, the active flow
-    // map passes half full or the hello ring does.
+    // map passes half full, the hello ring does, or a DNS query comes.
     void pause(int wakeFd, int timeoutMs);
     // Hands the first payloads of new outgoing flows the programs copied since the last call
     // to sink (IoEventSink::onHandshakePayload); how many.
     size_t takeHellos(IoEventSink& sink);
+    // Hands the DNS queries local programs sent since the last call to sink
+    // (IoEventSink::onDnsQuery); how many.
+    size_t takeQueries(IoEventSink& sink);
     // The I/O totals of processes as they end, for the disk sampler; null without task access.
     // The feed must go before this object.
     std::unique_ptr<ProcessExitFeed> exitFeed();
@@ -66,12 +70,15 @@ private:
     void watchWakeFd(int wakeFd);
     void waitForDoorbell(int timeoutMs);
     static int onHello(void* context, void* data, size_t size);
+    static int onQuery(void* context, void* data, size_t size);
 
     flow_counter* m_skel = nullptr;
     std::vector<bpf_link*> m_links;
     ring_buffer* m_doorbell = nullptr;
     ring_buffer* m_hellos = nullptr;
     IoEventSink* m_helloSink = nullptr;  // set during takeHellos
+    ring_buffer* m_queries = nullptr;
+    IoEventSink* m_querySink = nullptr;  // set during takeQueries
     int m_epollFd = -1;
     int m_wakeFd = -1;  // registered with m_epollFd
     int m_cgroupFd = -1;

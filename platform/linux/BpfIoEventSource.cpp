@@ -43,12 +43,14 @@ public:
     void run(IoEventSink& sink) override;
     void stop() override;
     void setDiskRatesNeeded(bool perSecond) override { m_disk.setPerSecond(perSecond); }
+    bool suppliesDnsQueries() const override { return true; }
     IoSourceStats stats() const override;
     std::string name() const override { return "ebpf"; }
 
 private:
     bool read(FlowDeltaReader& reader, IoEventSink& sink);
     void takeHellos(IoEventSink& sink);
+    void takeQueries(IoEventSink& sink);
     void publish(const FlowDeltaReader& reader);
 
     std::unique_ptr<BpfFlowCounter> m_counter;  // the reader thread's while run() runs
@@ -61,11 +63,13 @@ private:
     std::chrono::steady_clock::time_point m_fullLogged;
     uint64_t m_loggedHellosDropped = 0;
     std::chrono::steady_clock::time_point m_hellosDroppedLogged;
+    uint64_t m_loggedQueriesDropped = 0;
+    std::chrono::steady_clock::time_point m_queriesDroppedLogged;
     std::vector<FlowDelta> m_deltas;
 
     std::atomic<uint64_t> m_packets{0}, m_events{0}, m_reads{0}, m_deltaCount{0}, m_ownedAtStart{0};
     std::atomic<uint64_t> m_unowned{0}, m_fullPackets{0}, m_fullBytes{0}, m_exitsDropped{0};
-    std::atomic<uint64_t> m_hellos{0}, m_hellosDropped{0};
+    std::atomic<uint64_t> m_hellos{0}, m_hellosDropped{0}, m_queries{0}, m_queriesDropped{0};
 };
 
 void BpfIoEventSource::run(IoEventSink& sink)
@@ -93,7 +97,9 @@ void BpfIoEventSource::run(IoEventSink& sink)
         const auto left = lastRead + kReadInterval - std::chrono::steady_clock::now();
         if (left > std::chrono::milliseconds(0)) {
             m_counter->pause(m_wakeFd, int(std::chrono::duration_cast<std::chrono::milliseconds>(left).count()) + 1);
-            // The hello ring wakes the reader when it passes half full.
+            // The query ring wakes the reader for a query at once (its answer may be on its
+            // way already), the hello ring when it passes half full.
+            takeQueries(sink);
             takeHellos(sink);
             if (m_stop.load())
                 break;
@@ -102,8 +108,10 @@ void BpfIoEventSource::run(IoEventSink& sink)
         }
         const bool any = read(reader, sink);
         lastRead = std::chrono::steady_clock::now();
-        if (!any)
+        if (!any) {
             m_counter->waitForTraffic(m_lastCounted, m_wakeFd, kIdleWaitMs);
+            takeQueries(sink);
+        }
     }
     read(reader, sink);
     m_disk.stop();
@@ -111,6 +119,13 @@ void BpfIoEventSource::run(IoEventSink& sink)
     publish(reader);
     // Detaches the programs and frees their maps.
     m_counter.reset();
+}
+
+void BpfIoEventSource::takeQueries(IoEventSink& sink)
+{
+    const size_t n = m_counter->takeQueries(sink);
+    if (n != 0)
+        m_queries.fetch_add(n, std::memory_order_relaxed);
 }
 
 void BpfIoEventSource::takeHellos(IoEventSink& sink)
@@ -124,6 +139,7 @@ bool BpfIoEventSource::read(FlowDeltaReader& reader, IoEventSink& sink)
 {
     // The first payloads of the flows about to be delivered (a copied payload's packet is
     // counted after it was copied): their names are known by the time their counts are.
+    takeQueries(sink);
     takeHellos(sink);
     const uint64_t counted = m_counter->packetsCounted();
     if (counted == m_lastCounted)
@@ -166,6 +182,13 @@ void BpfIoEventSource::publish(const FlowDeltaReader& reader)
             m_hellosDroppedLogged = now;
         }
         m_hellosDropped.store(c.hellosDropped, std::memory_order_relaxed);
+        if (c.queriesDropped > m_loggedQueriesDropped &&
+            (m_loggedQueriesDropped == 0 || now - m_queriesDroppedLogged >= std::chrono::minutes(1))) {
+            XLog::debug(1, "eBPF DNS queries: the query ring was full; queries lost so far: ", c.queriesDropped);
+            m_loggedQueriesDropped = c.queriesDropped;
+            m_queriesDroppedLogged = now;
+        }
+        m_queriesDropped.store(c.queriesDropped, std::memory_order_relaxed);
     }
 }
 
@@ -194,6 +217,8 @@ IoSourceStats BpfIoEventSource::stats() const
     s.diskExitsDropped = m_exitsDropped.load(std::memory_order_relaxed);
     s.handshakePayloads = m_hellos.load(std::memory_order_relaxed);
     s.handshakePayloadsDropped = m_hellosDropped.load(std::memory_order_relaxed);
+    s.dnsQueries = m_queries.load(std::memory_order_relaxed);
+    s.dnsQueriesDropped = m_queriesDropped.load(std::memory_order_relaxed);
     return s;
 }
 

@@ -17,7 +17,8 @@ namespace {
 
 // Keeps IPv4 UDP datagrams (first fragments and whole ones) that this host sends to port 53
 // or receives from port 53; everything else is left in the kernel. The packet socket hands
-// the filter the IP header at offset 0.
+// the filter the IP header at offset 0. Bound to IPv4 alone the socket is handed no sent
+// packet: the same filter then keeps the answers.
 constexpr uint32_t kKeep = 0x40000;
 const sock_filter kDnsFilter[] = {
     /* 0 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, uint32_t(SKF_AD_OFF + SKF_AD_PROTOCOL)),
@@ -63,7 +64,7 @@ RawDnsSocket::~RawDnsSocket()
         ::close(m_wakeFd);
 }
 
-int RawDnsSocket::open(int receiveBuffer, int timeoutMs)
+int RawDnsSocket::open(int receiveBuffer, int timeoutMs, bool answersOnly)
 {
     if (m_fd == -1)
         return m_createError ? m_createError : EBADF;
@@ -75,11 +76,14 @@ int RawDnsSocket::open(int receiveBuffer, int timeoutMs)
     if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer) != 0)
         return errno;
     m_timeoutMs = timeoutMs > 0 ? timeoutMs : -1;
-    // Every interface (index 0), also those that appear later; outgoing packets reach only
-    // sockets of all protocols.
+    m_answersOnly = answersOnly;
+    // Every interface (index 0), also those that appear later. Outgoing packets reach only
+    // sockets of all protocols: for each of those the kernel clones every packet it sends and
+    // runs the filter on the clone. A socket of IPv4 alone is offered only what arrives
+    // (packets sent over loopback among it, arriving there).
     sockaddr_ll all{};
     all.sll_family = AF_PACKET;
-    all.sll_protocol = htons(ETH_P_ALL);
+    all.sll_protocol = htons(answersOnly ? ETH_P_IP : ETH_P_ALL);
     all.sll_ifindex = 0;
     if (::bind(m_fd, reinterpret_cast<const sockaddr*>(&all), sizeof all) != 0)
         return errno;

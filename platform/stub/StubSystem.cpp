@@ -69,7 +69,7 @@ RawDnsSocket::RawDnsSocket() : m_createError(kNotSupported) {}
 
 RawDnsSocket::~RawDnsSocket() = default;
 
-int RawDnsSocket::open(int, int)
+int RawDnsSocket::open(int, int, bool)
 {
     return kNotSupported;
 }

@@ -193,10 +193,11 @@ RawDnsSocket::~RawDnsSocket()
     close();
 }
 
-int RawDnsSocket::open(int receiveBuffer, int timeoutMs)
+int RawDnsSocket::open(int receiveBuffer, int timeoutMs, bool answersOnly)
 {
     if (m_fd == -1 || !m_backend)
         return m_createError ? m_createError : WSAENOTSOCK;
+    m_answersOnly = answersOnly;
     m_backend->receiveBuffer = receiveBuffer;
     // Nothing can wake a select() here: its wait stays short enough for a stop to be seen.
     m_backend->timeoutMs = timeoutMs > 0 ? std::min(timeoutMs, kUnwokenTimeoutMs) : kUnwokenTimeoutMs;
@@ -239,7 +240,7 @@ int RawDnsSocket::receive(char* buf, int size, bool* outgoing)
             n = size;      // the buffer holds the datagram's first size bytes
         }
         bool sent = false;
-        if (!dnsOf(reinterpret_cast<const unsigned char*>(buf), n, a.addr, sent))
+        if (!dnsOf(reinterpret_cast<const unsigned char*>(buf), n, a.addr, sent) || (sent && m_answersOnly))
             continue;
         if (outgoing)
             *outgoing = sent;

@@ -120,6 +120,30 @@ TEST_F(ParserTest, OnlyAnswersToThisHostsOwnRecentQueriesTeach)
     EXPECT_EQ(parser.stats().namesLearnt, 1u);
 }
 
+TEST_F(ParserTest, AnAnswerThatOvertakesItsQueryWaitsForItAWhile)
+{
+    // The queries come by another road than the answers, which may be the faster one.
+    parser.setAnswersMayPrecedeQueries(true);
+    const auto answer = answerDatagram(simpleAnswer("early.example", "203.0.113.7"));
+    feed(answer);
+    EXPECT_EQ(dns.size(), 0);
+    tick += XDnsQueries::kHoldMs - 1;
+    send(queryFor(answer));
+    EXPECT_EQ(nameOf("203.0.113.7"), "early.example");
+    EXPECT_EQ(parser.stats().answersEarly, 1u);
+
+    // One whose query does not come in time gives up; the query, late, finds nothing.
+    const auto unasked = answerDatagram(simpleAnswer("www.yourbank.example", "203.0.113.8"));
+    feed(unasked);
+    tick += XDnsQueries::kHoldMs;
+    parser.tick();
+    EXPECT_EQ(parser.stats().answersGaveUp, 1u);
+    send(queryFor(unasked));
+    EXPECT_EQ(nameOf("203.0.113.8"), "");
+    EXPECT_EQ(parser.stats().answersEarly, 1u);
+    EXPECT_EQ(parser.stats().answersUnasked, 0u);
+}
+
 TEST(DnsQueries, QueriesBeyondTheBoundAreForgottenOldestFirst)
 {
     XDnsQueries queries(3);

@@ -6,12 +6,10 @@
 // it must hold; the fallback (loading refused, so pcap) reports the share it reaches.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <linux/capability.h>
 #include <netinet/in.h>
 #include <pcap/pcap.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -26,6 +24,7 @@
 
 #include "TestNetwork.h"
 #include "WireTally.h"
+#include "WithoutCapabilities.h"
 #include "capengine/XEngine.h"
 #include "capture/XPacketBaseParser.h"
 #include "capture/XParserResult.h"
@@ -42,28 +41,6 @@ constexpr int kClosedPort = 7499;
 constexpr int kRuns = 200;
 constexpr char kUdpProgram[] = "lvx-dns-once";
 constexpr char kTcpProgram[] = "lvx-http-brief";
-
-#ifndef CAP_BPF
-constexpr int CAP_BPF = 39;
-#endif
-
-// Takes capabilities out of this thread's effective set while it lives.
-class WithoutCapabilities {
-public:
-    explicit WithoutCapabilities(std::initializer_list<int> caps)
-    {
-        ::syscall(SYS_capget, &m_header, m_saved);
-        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
-        for (const int cap : caps)
-            lowered[cap / 32].effective &= ~(1u << (cap % 32));
-        ::syscall(SYS_capset, &m_header, lowered);
-    }
-    ~WithoutCapabilities() { ::syscall(SYS_capset, &m_header, m_saved); }
-
-private:
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_saved[2]{};
-};
 
 struct Client {
     pid_t pid = 0;

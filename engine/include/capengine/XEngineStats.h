@@ -51,6 +51,9 @@
     X(dnsQueries, "dns_queries_seen", kFlow, "DNS queries this host sent")                        \
     X(dnsQueriesDropped, "dns_queries_dropped", kDrop, "queries forgotten unanswered: too many waiting") \
     X(dnsUnasked, "dns_answers_unasked", kDrop, "DNS answers refused: no query of this host asked for them") \
+    X(dnsQueriesRingFull, "dns_queries_ring_full", kDrop, "DNS queries lost: no room in the kernel's query ring") \
+    X(dnsAnswersEarly, "dns_answers_early", kFlow, "DNS answers that came before their query and were believed when it came") \
+    X(dnsAnswersGaveUp, "dns_answers_gave_up", kDrop, "DNS answers refused after waiting for their query in vain") \
     X(dnsOffQuestion, "dns_records_off_question", kDrop, "address records refused: neither the question nor an alias of it") \
     X(dnsMalformed, "dns_names_malformed", kDrop, "DNS records refused: a name no host can have") \
     X(namesLearnt, "dns_names_learnt", kFlow, "address records given to the DNS cache")           \

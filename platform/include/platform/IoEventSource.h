@@ -35,6 +35,8 @@ struct IoSourceStats {
                                            // their server name
     uint64_t handshakePayloadsDropped = 0; // such payloads lost: the kernel's ring or the
                                            // handshake capture's buffer had no room
+    uint64_t dnsQueries = 0;         // DNS queries of local programs handed on (onDnsQuery)
+    uint64_t dnsQueriesDropped = 0;  // such queries lost: the kernel's ring had no room
 };
 
 // The kernel I/O event source: the IPv4 TCP/UDP traffic of every process (per packet, or per
@@ -55,6 +57,11 @@ public:
     // learns the totals of processes as they end may then sample less often, every byte still
     // counted; others keep sampling once a second.
     virtual void setDiskRatesNeeded(bool perSecond) { (void)perSecond; }
+    // Whether the source hands the DNS queries local programs send to
+    // IoEventSink::onDnsQuery (copied where they are sent, at no cost to other packets): then
+    // whoever learns names from answers needs to see only the answers on the wire. Known from
+    // creation on.
+    virtual bool suppliesDnsQueries() const { return false; }
     // What the source is, in a word ("pcap", "none", ...).
     virtual std::string name() const = 0;
 };

@@ -53,6 +53,15 @@ public:
     // Capture thread: a payload a source took for naming (see HandshakePayload); sources that
     // take none never call it.
     virtual void onHandshakePayload(const HandshakePayload& payload) { (void)payload; }
+    // Capture thread: a DNS query a local program sent (a UDP datagram to port 53), as the
+    // kernel copied it before it left: the datagram's first size bytes, IP header first, which
+    // hold the DNS header and the question (the rest may be cut). Valid during the call only.
+    // Only sources whose suppliesDnsQueries() is true call it.
+    virtual void onDnsQuery(const uint8_t* data, uint32_t size)
+    {
+        (void)data;
+        (void)size;
+    }
 };
 
 } // namespace platform

@@ -6,9 +6,10 @@ namespace platform {
 
 // A raw socket that sees the DNS traffic of every local address, those added later included:
 // each IPv4 UDP datagram this host sends to port 53 and each one it receives from port 53,
-// IP header first, with its direction. Datagrams of other hosts, and those this host only
-// forwards, are not seen. One thread owns it; wake() and drops() may be called from another
-// (drops() by one thread at a time).
+// IP header first, with its direction; or only the ones it receives, where the queries are
+// known otherwise. Datagrams of other hosts, and those this host only forwards, are not seen.
+// One thread owns it; wake() and drops() may be called from another (drops() by one thread at
+// a time).
 class RawDnsSocket {
 public:
     // Creates the socket; createError() tells why when that failed.
@@ -21,8 +22,11 @@ public:
     static constexpr int kUnwokenTimeoutMs = 250;
 
     // Starts receiving with a kernel receive buffer of receiveBuffer bytes and a receive
-    // timeout of timeoutMs. Returns 0, or the system error number of the step that failed.
-    int open(int receiveBuffer, int timeoutMs);
+    // timeout of timeoutMs: the answers this host receives, and with answersOnly false the
+    // queries it sends too. Seeing what the host sends costs every packet it sends (Linux
+    // copies each one for the socket), seeing only what it receives costs those it receives.
+    // Returns 0, or the system error number of the step that failed.
+    int open(int receiveBuffer, int timeoutMs, bool answersOnly = false);
     // Waits for one datagram (at most the receive timeout) and copies at most size bytes of
     // it. Its length, 0 when none arrived in time, the wait was interrupted or woken, -1 on an
     // error; outgoing (when given) tells whether this host sent it.
@@ -45,6 +49,7 @@ private:
     int m_fd = -1;
     int m_wakeFd = -1;     // Linux: an eventfd that wake() signals
     int m_timeoutMs = -1;  // Linux: the receive timeout, -1 for none
+    bool m_answersOnly = false;
     int m_createError = 0;
     uint64_t m_drops = 0;
     Backend* m_backend = nullptr;

@@ -29,6 +29,12 @@
  * once the payloads that can carry a name have passed. The common packet pays no more than
  * the test of the storage flags it made anyway.
  *
+ * The DNS queries local programs send go to a ring of their own, so that user space believes
+ * only answers to them: every UDP datagram's ports are read for its flow anyway, and one to
+ * port 53 is copied (its headers, the DNS header and the question), whatever socket sends it.
+ * Over loopback, where nothing is counted, only queries to a resolver on this host are looked
+ * for.
+ *
  * Every hook lets the packet or the call through, whatever happens in it. */
 #include "vmlinux.h"
 
@@ -132,6 +138,14 @@ struct {
 
 /* First payloads of flows that found the hello ring full. */
 __u64 hellos_dropped = 0;
+
+struct {
+    __uint(type, BPF_MAP_TYPE_RINGBUF);
+    __uint(max_entries, LVX_QUERY_RING_BYTES);
+} queries SEC(".maps");
+
+/* DNS queries that found the query ring full. */
+__u64 queries_dropped = 0;
 
 static __always_inline __u32 current_pid(void)
 {
@@ -535,6 +549,59 @@ static __noinline void watch_payload(struct __sk_buff *skb, struct lvx_owner *ow
         watch_udp(skb, owner);
 }
 
+/* A datagram a local socket of this namespace sends to port 53: its first LVX_QUERY_BYTES go
+ * to the query ring. Submitted without a wake-up flag, the kernel wakes the reader when it
+ * had read everything before: for the first query after a quiet spell, at once, and not for
+ * every query of a burst it is still reading. A function of its own, called only for these. */
+static __noinline void copy_query(struct __sk_buff *skb)
+{
+    /* In a register of its own, so that the verifier sees the bounds tested here. */
+    __u64 size = skb->len;
+    asm volatile("" : "+r"(size));
+    if (size > LVX_QUERY_BYTES)
+        size = LVX_QUERY_BYTES;
+    if (size < 28)
+        return;  /* not even the IP and UDP headers */
+    struct lvx_query *query = bpf_ringbuf_reserve(&queries, sizeof *query, 0);
+    if (!query) {
+        __sync_fetch_and_add(&queries_dropped, 1);
+        return;
+    }
+    query->length = skb->len;
+    query->size = size;
+    query->pad = 0;
+    if (bpf_skb_load_bytes(skb, 0, query->data, size)) {
+        bpf_ringbuf_discard(query, BPF_RB_NO_WAKEUP);
+        return;
+    }
+    bpf_ringbuf_submit(query, 0);
+}
+
+/* A packet sent over loopback: copied when it is a DNS query (to a resolver on this host,
+ * such as a stub at 127.0.0.53); nothing else of loopback is looked at. */
+static __always_inline void look_for_loopback_query(struct __sk_buff *skb)
+{
+    struct ipv4_ports copy;
+    const struct ipv4_ports *h = (void *)(long)skb->data;
+    if ((void *)(h + 1) > (void *)(long)skb->data_end) {
+        if (bpf_skb_load_bytes(skb, 0, &copy, sizeof copy))
+            return;
+        h = &copy;
+    }
+    if (h->ip.protocol != IPPROTO_UDP)
+        return;
+    __be16 port = h->ports[1];
+    const __u32 ihl = (h->ip.version_ihl & 0x0F) * 4;
+    if (ihl != 20 && (ihl < 20 || bpf_skb_load_bytes(skb, ihl + 2, &port, sizeof port)))
+        return;
+    if (port != bpf_htons(LVX_QUERY_PORT))
+        return;
+    /* A program of another namespace asks its own resolver: the answer never reaches ours. */
+    if (with_skb_netns && bpf_get_netns_cookie(skb) != own_netns_cookie)
+        return;
+    copy_query(skb);
+}
+
 /* The storage of a socket older than the programs (or one they never saw created): made on
  * its first packet, with no process known, so that its later packets take the short way. Null
  * for what is not a TCP or UDP socket. */
@@ -554,8 +621,13 @@ static __always_inline struct lvx_owner *adopt(struct __sk_buff *skb, struct bpf
 
 static __always_inline int count_packet(struct __sk_buff *skb, int sent)
 {
-    if (skb->protocol != bpf_htons(ETH_P_IP) || skb->ifindex == LOOPBACK_IFINDEX)
+    if (skb->protocol != bpf_htons(ETH_P_IP))
         return ALLOW;
+    if (skb->ifindex == LOOPBACK_IFINDEX) {
+        if (sent)
+            look_for_loopback_query(skb);
+        return ALLOW;
+    }
     struct bpf_sock *sk = skb->sk;
     if (!sk)
         return ALLOW;
@@ -605,6 +677,9 @@ static __always_inline int count_packet(struct __sk_buff *skb, int sent)
             return ALLOW;
         key.local_port = ports[sent ? 0 : 1];
         key.remote_port = ports[sent ? 1 : 0];
+        /* A DNS query: copied for the answers that may come. */
+        if (sent && key.remote_port == bpf_htons(LVX_QUERY_PORT) && key.protocol == IPPROTO_UDP)
+            copy_query(skb);
     }
     if (is_loopback(key.local_addr) || is_loopback(key.remote_addr))
         return ALLOW;

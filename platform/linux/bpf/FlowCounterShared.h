@@ -52,6 +52,24 @@ struct lvx_hello {
     __u8 data[LVX_HELLO_BYTES];
 };
 
+/* The DNS queries local programs send (UDP datagrams to port 53), so that user space can
+ * tell the answers to them from answers nobody asked for: the datagram's first
+ * LVX_QUERY_BYTES bytes, IP header first, which hold the DNS header and the question whole
+ * (an IP header of 60 bytes, a UDP header, the DNS header and a question of 259 bytes at
+ * most: 339). The reader is woken for each one that finds it waiting: an answer may arrive a
+ * fraction of a millisecond after its query. */
+#define LVX_QUERY_PORT 53
+#define LVX_QUERY_BYTES 384
+/* Room for about 650 queries. */
+#define LVX_QUERY_RING_BYTES (256 * 1024)
+
+struct lvx_query {
+    __u32 length;   /* the datagram's IP total length */
+    __u16 size;     /* bytes of data */
+    __u16 pad;
+    __u8 data[LVX_QUERY_BYTES];
+};
+
 /* One flow as its local socket sees it. Addresses and ports in network order. */
 struct lvx_flow_key {
     __u32 local_addr;
