@@ -319,18 +319,23 @@ bool BpfFlowCounter::drain(std::vector<FlowDelta>& out)
     return read;
 }
 
+size_t BpfFlowCounter::consume(ring_buffer* ring, IoEventSink& sink)
+{
+    m_ringSink = &sink;
+    const int n = ring_buffer__consume(ring);
+    m_ringSink = nullptr;
+    return n > 0 ? size_t(n) : 0;
+}
+
 size_t BpfFlowCounter::takeHellos(IoEventSink& sink)
 {
-    m_helloSink = &sink;
-    const int n = ring_buffer__consume(m_hellos);
-    m_helloSink = nullptr;
-    return n > 0 ? size_t(n) : 0;
+    return consume(m_hellos, sink);
 }
 
 int BpfFlowCounter::onHello(void* context, void* data, size_t size)
 {
     auto* self = static_cast<BpfFlowCounter*>(context);
-    if (size < offsetof(lvx_hello, data) || !self->m_helloSink)
+    if (size < offsetof(lvx_hello, data) || !self->m_ringSink)
         return 0;
     const auto* hello = static_cast<const lvx_hello*>(data);
     HandshakePayload payload;
@@ -342,28 +347,25 @@ int BpfFlowCounter::onHello(void* context, void* data, size_t size)
     payload.data = hello->data;
     payload.size = std::min<uint32_t>({hello->size, LVX_HELLO_BYTES, uint32_t(size - offsetof(lvx_hello, data))});
     if (payload.size != 0)
-        self->m_helloSink->onHandshakePayload(payload);
+        self->m_ringSink->onHandshakePayload(payload);
     return 0;
 }
 
 size_t BpfFlowCounter::takeQueries(IoEventSink& sink)
 {
-    m_querySink = &sink;
-    const int n = ring_buffer__consume(m_queries);
-    m_querySink = nullptr;
-    return n > 0 ? size_t(n) : 0;
+    return consume(m_queries, sink);
 }
 
 int BpfFlowCounter::onQuery(void* context, void* data, size_t size)
 {
     auto* self = static_cast<BpfFlowCounter*>(context);
-    if (size < offsetof(lvx_query, data) || !self->m_querySink)
+    if (size < offsetof(lvx_query, data) || !self->m_ringSink)
         return 0;
     const auto* query = static_cast<const lvx_query*>(data);
     const uint32_t bytes =
         std::min<uint32_t>({query->size, LVX_QUERY_BYTES, uint32_t(size - offsetof(lvx_query, data))});
     if (bytes != 0)
-        self->m_querySink->onDnsQuery(query->data, bytes);
+        self->m_ringSink->onDnsQuery(query->data, bytes);
     return 0;
 }
 

@@ -69,6 +69,8 @@ private:
     bool readEmpty(int mapFd, std::vector<FlowDelta>& out);
     void watchWakeFd(int wakeFd);
     void waitForDoorbell(int timeoutMs);
+    // Consumes what ring holds, its callback handing each record to sink; how many.
+    size_t consume(ring_buffer* ring, IoEventSink& sink);
     static int onHello(void* context, void* data, size_t size);
     static int onQuery(void* context, void* data, size_t size);
 
@@ -76,9 +78,8 @@ private:
     std::vector<bpf_link*> m_links;
     ring_buffer* m_doorbell = nullptr;
     ring_buffer* m_hellos = nullptr;
-    IoEventSink* m_helloSink = nullptr;  // set during takeHellos
     ring_buffer* m_queries = nullptr;
-    IoEventSink* m_querySink = nullptr;  // set during takeQueries
+    IoEventSink* m_ringSink = nullptr;  // set during consume()
     int m_epollFd = -1;
     int m_wakeFd = -1;  // registered with m_epollFd
     int m_cgroupFd = -1;

@@ -1,38 +1,14 @@
 #include <gtest/gtest.h>
-#include <linux/capability.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 
+#include "WithoutCapabilities.h"
 #include "corekit/XLog.h"
 #include "platform/IoEventSource.h"
 
 namespace {
-
-#ifndef CAP_BPF
-constexpr int CAP_BPF = 39;
-#endif
-
-// Takes capabilities out of this thread's effective set (they stay permitted) and puts them
-// back when it goes.
-class WithoutCapabilities {
-public:
-    explicit WithoutCapabilities(std::initializer_list<int> caps)
-    {
-        ::syscall(SYS_capget, &m_header, m_saved);
-        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
-        for (const int cap : caps)
-            lowered[cap / 32].effective &= ~(1u << (cap % 32));
-        ::syscall(SYS_capset, &m_header, lowered);
-    }
-    ~WithoutCapabilities() { ::syscall(SYS_capset, &m_header, m_saved); }
-
-private:
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_saved[2]{};
-};
 
 TEST(EventSourceChoiceTest, RefusedLoadingGivesThePcapSourceAndALogLineSayingWhy)
 {

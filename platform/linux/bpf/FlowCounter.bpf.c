@@ -357,6 +357,16 @@ struct ipv4_ports {
     __be16 ports[2];
 };
 
+/* The packet's IP header and ports: straight from its linear part, where they nearly always
+ * lie, else copied into copy. Null when the packet is too short. */
+static __always_inline const struct ipv4_ports *headers_of(struct __sk_buff *skb, struct ipv4_ports *copy)
+{
+    const struct ipv4_ports *h = (void *)(long)skb->data;
+    if ((void *)(h + 1) <= (void *)(long)skb->data_end)
+        return h;
+    return bpf_skb_load_bytes(skb, 0, copy, sizeof *copy) ? NULL : copy;
+}
+
 static __always_inline int is_loopback(__be32 address)
 {
     return (bpf_ntohl(address) >> 24) == 127;
@@ -513,12 +523,9 @@ static __always_inline void watch_udp(struct __sk_buff *skb, struct lvx_owner *o
     /* Most watched datagrams go elsewhere than the QUIC port: their headers are read
      * straight from the packet's linear part, where they nearly always lie. */
     struct ipv4_ports copy;
-    const struct ipv4_ports *h = (void *)(long)skb->data;
-    if ((void *)(h + 1) > (void *)(long)skb->data_end) {
-        if (bpf_skb_load_bytes(skb, 0, &copy, sizeof copy))
-            return;
-        h = &copy;
-    }
+    const struct ipv4_ports *h = headers_of(skb, &copy);
+    if (!h)
+        return;
     const __u32 ihl = (h->ip.version_ihl & 0x0F) * 4;
     if (h->ip.protocol != IPPROTO_UDP || ihl < 20 || is_loopback(h->ip.destination))
         return;
@@ -582,12 +589,9 @@ static __noinline void copy_query(struct __sk_buff *skb)
 static __always_inline void look_for_loopback_query(struct __sk_buff *skb)
 {
     struct ipv4_ports copy;
-    const struct ipv4_ports *h = (void *)(long)skb->data;
-    if ((void *)(h + 1) > (void *)(long)skb->data_end) {
-        if (bpf_skb_load_bytes(skb, 0, &copy, sizeof copy))
-            return;
-        h = &copy;
-    }
+    const struct ipv4_ports *h = headers_of(skb, &copy);
+    if (!h)
+        return;
     if (h->ip.protocol != IPPROTO_UDP)
         return;
     __be16 port = h->ports[1];
@@ -656,14 +660,10 @@ static __always_inline int count_packet(struct __sk_buff *skb, int sent)
         key.local_port = bpf_htons((__u16)sk->src_port);
         key.remote_port = sk->dst_port;
     } else {
-        /* Straight from the packet's linear part, where the headers nearly always lie. */
         struct ipv4_ports copy;
-        const struct ipv4_ports *h = (void *)(long)skb->data;
-        if ((void *)(h + 1) > (void *)(long)skb->data_end) {
-            if (bpf_skb_load_bytes(skb, 0, &copy, sizeof copy))
-                return ALLOW;
-            h = &copy;
-        }
+        const struct ipv4_ports *h = headers_of(skb, &copy);
+        if (!h)
+            return ALLOW;
         const __u8 versionIhl = h->ip.version_ihl;
         if ((versionIhl >> 4) != 4 || h->ip.protocol != key.protocol)
             return ALLOW;
