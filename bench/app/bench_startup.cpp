@@ -15,20 +15,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace {
-
-bool copyFolder(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString target = to + '/' + entry.fileName();
-        if (entry.isDir() ? !copyFolder(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
-            return false;
-    }
-    return true;
-}
 
 struct Start {
     double processToFrameMs = -1;  // measured here
@@ -80,7 +71,10 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     const QString program = dir.filePath(QStringLiteral("orvane"));
-    if (!QFile::copy(QStringLiteral(ORVANE_PATH), program) || !copyFolder(QStringLiteral(LUMIVEX_DAT_DIR), dir.filePath("dat"))) {
+    std::error_code failed;
+    std::filesystem::copy(LUMIVEX_DAT_DIR, dir.filePath(QStringLiteral("dat")).toStdString(),
+                          std::filesystem::copy_options::recursive, failed);
+    if (!QFile::copy(QStringLiteral(ORVANE_PATH), program) || failed) {
         std::fprintf(stderr, "cannot copy the program\n");
         return 1;
     }

@@ -4,20 +4,9 @@
 #include <QFile>
 #include <QStandardPaths>
 
-namespace {
+#include <filesystem>
+#include <system_error>
 
-bool copyFolder(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString target = to + '/' + entry.fileName();
-        if (entry.isDir() ? !copyFolder(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 void RealWindow::SetUp()
 {
@@ -28,7 +17,10 @@ void RealWindow::SetUp()
     ASSERT_TRUE(m_dir.isValid());
     program = m_dir.filePath("orvane");
     ASSERT_TRUE(QFile::copy(QStringLiteral(ORVANE_PATH), program));
-    ASSERT_TRUE(copyFolder(QStringLiteral(LUMIVEX_DAT_DIR), m_dir.filePath("dat")));
+    std::error_code failed;
+    std::filesystem::copy(LUMIVEX_DAT_DIR, m_dir.filePath("dat").toStdString(), std::filesystem::copy_options::recursive,
+                          failed);
+    ASSERT_FALSE(failed) << failed.message();
     writeUserIni("menu_updatelist_status=1\n\nmemu_float_staus=0\n");
     QDir().mkpath(m_dir.filePath("runtime"));
     QFile::setPermissions(m_dir.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -47,6 +47,20 @@ std::string uiText(const char* key)
     return skin::text(key).toStdString();
 }
 
+// The program (or, in a hosts' table, the host) a row stands for.
+HistorySelection selectionOf(const HistoryRow& row, bool program)
+{
+    HistorySelection selection;
+    if (program) {
+        selection.programId = row.programId;
+        selection.programName = row.programName;
+        selection.programPath = row.programPath;
+    } else {
+        selection.host = row.address;
+    }
+    return selection;
+}
+
 HistoryPage::Dialogs standardDialogs(QWidget* parent)
 {
     HistoryPage::Dialogs d;
@@ -163,17 +177,9 @@ void HistoryPage::setMode(HistoryListMode mode)
 void HistoryPage::selectMainRow(int row)
 {
     const auto& rows = m_main->tableModel()->rows();
-    m_selection = {};
-    if (row >= 0 && std::size_t(row) < rows.size()) {
-        const HistoryRow& r = rows[std::size_t(row)];
-        if (m_mode == HistoryListMode::Programs) {
-            m_selection.programId = r.programId;
-            m_selection.programName = r.programName;
-            m_selection.programPath = r.programPath;
-        } else {
-            m_selection.host = r.address;
-        }
-    }
+    m_selection = row >= 0 && std::size_t(row) < rows.size()
+                      ? selectionOf(rows[std::size_t(row)], m_mode == HistoryListMode::Programs)
+                      : HistorySelection{};
     m_main->setSelectedRow(m_selection.empty() ? -1 : row);
     m_detail->setSelectedRow(-1);
     m_detail->tableModel()->setRows({});
@@ -189,13 +195,7 @@ void HistoryPage::followDetailRow(int row)
         return;
     const HistoryRow r = rows[std::size_t(row)];
     setMode(m_mode == HistoryListMode::Programs ? HistoryListMode::Hosts : HistoryListMode::Programs);
-    if (m_mode == HistoryListMode::Hosts) {
-        m_selection.host = r.address;
-    } else {
-        m_selection.programId = r.programId;
-        m_selection.programName = r.programName;
-        m_selection.programPath = r.programPath;
-    }
+    m_selection = selectionOf(r, m_mode == HistoryListMode::Programs);
     // The new mode's list comes with the detail of the row followed; it is selected there.
     ask(HistoryRequest::List | HistoryRequest::Detail, false);
 }
@@ -317,12 +317,16 @@ void HistoryPage::notice(const QString& text, bool warning)
     m_noticeTimer.start();
 }
 
-bool HistoryPage::forgetProgram(const std::string& name, const std::string& path)
+bool HistoryPage::confirmChange(QString question) const
 {
-    QString question = skin::text("history_forget_program_ask").arg(QString::fromStdString(name));
     if (m_control && m_control->state() == HistoryControl::State::OtherRecords)
         question += QStringLiteral("\n\n") + skin::text("history_other_writer_note");
-    if (!m_dialogs.confirm || !m_dialogs.confirm(question))
+    return m_dialogs.confirm && m_dialogs.confirm(question);
+}
+
+bool HistoryPage::forgetProgram(const std::string& name, const std::string& path)
+{
+    if (!confirmChange(skin::text("history_forget_program_ask").arg(QString::fromStdString(name))))
         return false;
     HistoryChange change;
     change.kind = HistoryChange::ForgetProgram;
@@ -334,10 +338,7 @@ bool HistoryPage::forgetProgram(const std::string& name, const std::string& path
 
 bool HistoryPage::forgetHost(uint32_t address)
 {
-    QString question = skin::text("history_forget_host_ask").arg(QString::fromStdString(history::dottedAddress(address)));
-    if (m_control && m_control->state() == HistoryControl::State::OtherRecords)
-        question += QStringLiteral("\n\n") + skin::text("history_other_writer_note");
-    if (!m_dialogs.confirm || !m_dialogs.confirm(question))
+    if (!confirmChange(skin::text("history_forget_host_ask").arg(QString::fromStdString(history::dottedAddress(address)))))
         return false;
     HistoryChange change;
     change.kind = HistoryChange::ForgetHost;
@@ -348,10 +349,7 @@ bool HistoryPage::forgetHost(uint32_t address)
 
 bool HistoryPage::clearAll()
 {
-    QString question = skin::text("history_clear_ask");
-    if (m_control && m_control->state() == HistoryControl::State::OtherRecords)
-        question += QStringLiteral("\n\n") + skin::text("history_other_writer_note");
-    if (!m_dialogs.confirm || !m_dialogs.confirm(question))
+    if (!confirmChange(skin::text("history_clear_ask")))
         return false;
     send(HistoryChange{});
     return true;

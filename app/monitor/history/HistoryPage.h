@@ -102,6 +102,8 @@ private:
     void take(const HistoryResult& result);
     void showDetail();
     void finishChange(bool ok, const QString& message);
+    // Asks the user (noting that another program records meanwhile); whether to go on.
+    bool confirmChange(QString question) const;
     void send(const HistoryChange& change);
     void showMenu(HistoryTableView* table, int row, const QPoint& global);
     void showExportMenu();
